@@ -1,0 +1,72 @@
+/*
+ * usbhost: the operating-system services that Bulkpipe and Meterlink call.
+ *
+ * Each function stands for one Windows call and keeps its shape: the same
+ * arguments in the same order, 1 for success and 0 for failure. Access and
+ * share values, IOCTL codes and the byte-packed records passed to
+ * usbhost_ioctl are the Windows ones; this layer passes them through and
+ * never reinterprets them. Two implementations exist:
+ *   usbhost/win32 - forwards to kernel32 and SetupAPI;
+ *   usbhost/sim   - a virtual USB bus with virtual LX40 meters.
+ *
+ * Policy (argument checks, buffer bounds, what a failure means) belongs to
+ * the callers; an implementation only answers the call.
+ */
+#ifndef LX40_USBHOST_USBHOST_H
+#define LX40_USBHOST_USBHOST_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define USBHOST_API
+#else
+#define USBHOST_API __attribute__((visibility("default")))
+#endif
+
+typedef intptr_t usbhost_handle;
+#define USBHOST_INVALID ((usbhost_handle)-1)
+
+#define USBHOST_GENERIC_READ 0x80000000u
+#define USBHOST_GENERIC_WRITE 0x40000000u
+#define USBHOST_FILE_SHARE_READ 0x1u
+#define USBHOST_FILE_SHARE_WRITE 0x2u
+
+/* CreateFileA(path, access, share, NULL, OPEN_EXISTING, 0, NULL).
+ * Returns an open handle or USBHOST_INVALID. Never blocks on device I/O. */
+USBHOST_API usbhost_handle usbhost_open(const char *path, uint32_t access, uint32_t share);
+
+/* CloseHandle. 0 for a handle that is not open. */
+USBHOST_API int usbhost_close(usbhost_handle h);
+
+/* WriteFile, synchronous: writes size bytes in one transfer; *done receives
+ * the count written (done may not be null). Returns within a bounded time. */
+USBHOST_API int usbhost_write(usbhost_handle h, const void *data, uint32_t size, uint32_t *done);
+
+/* ReadFile, synchronous: reads at most size bytes into data; *done receives
+ * the count read (done may not be null). A read on an idle pipe completes
+ * with success and *done = 0 within a bounded time: it never blocks for ever. */
+USBHOST_API int usbhost_read(usbhost_handle h, void *data, uint32_t size, uint32_t *done);
+
+/* DeviceIoControl, synchronous, with the Windows IOCTL code and in/out
+ * buffers exactly as given; *returned receives the bytes written to out
+ * (returned may not be null). A request the device never completes fails
+ * within a bounded time. */
+USBHOST_API int usbhost_ioctl(usbhost_handle h, uint32_t code, void *in, uint32_t in_size,
+                              void *out, uint32_t out_size, uint32_t *returned);
+
+/* The SetupAPI lookup: the DevicePath of the present device interface of
+ * class guid (16 bytes, Windows GUID layout) at the zero-based position.
+ * Writes the NUL-terminated path into path (size bytes); fails when there is
+ * no interface at that position or the path does not fit. */
+USBHOST_API int usbhost_interface_path(const uint8_t guid[16], int32_t position, char *path,
+                                       uint32_t size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
