@@ -6,6 +6,7 @@
 #ifndef LX40_WIZARD_CORE_SENSOR_DATA_H
 #define LX40_WIZARD_CORE_SENSOR_DATA_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,8 @@ class CSensorData {
   // Loads table 0 then table 1; false at the first failure. No table is
   // selected afterwards: call Select first.
   bool LoadAll();
+  // Finds, loads and locks the resource of table `index`. A resource whose
+  // length does not match its own total size and record count is refused.
   bool LoadOne(uint8_t index);
   // Makes table `index` current; false (current unchanged) for index >= 2.
   bool Select(uint8_t index);
@@ -30,7 +33,8 @@ class CSensorData {
   // The current table's sensor type code in decimal.
   std::string TypeCodeText() const;
 
-  // The current table and its header fields.
+  // The current table and its header fields; null and 0 while the current
+  // table is not loaded.
   const uint8_t* Table() const;
   uint16_t TotalSize() const;
   uint16_t RecordCount() const;
@@ -38,6 +42,8 @@ class CSensorData {
   uint16_t TypeCode() const;
 
  private:
+  uint16_t HeaderField(size_t offset) const;
+
   ResourceSource& m_source;
   uint8_t m_index = 0;
   const uint8_t* m_tables[kTableCount] = {nullptr, nullptr};
