@@ -1,0 +1,32 @@
+#include "wizard/resources/string_table.h"
+
+namespace {
+
+struct StringEntry {
+  uint32_t id;
+  std::string_view english;
+  std::string_view japanese;
+};
+
+#define LX40_STRING(id, en, ja) StringEntry{id, en, ja},
+constexpr StringEntry kEntries[] = {
+#include "wizard/resources/strings.inc"
+};
+#undef LX40_STRING
+
+const StringEntry* FindEntry(uint32_t id) {
+  for (const StringEntry& entry : kEntries) {
+    if (entry.id == id) return &entry;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::string_view LookupString(uint32_t id, UiLanguage language) {
+  const StringEntry* entry = FindEntry(id);
+  if (entry == nullptr) return {};
+  return language == UiLanguage::Japanese ? entry->japanese : entry->english;
+}
+
+bool HasString(uint32_t id) { return FindEntry(id) != nullptr; }

@@ -1,0 +1,19 @@
+// The program's string table for the native build: the same entries as the
+// Windows string tables (English 1033 and Japanese 1041), read from
+// strings.inc.
+#ifndef LX40_WIZARD_RESOURCES_STRING_TABLE_H
+#define LX40_WIZARD_RESOURCES_STRING_TABLE_H
+
+#include <cstdint>
+#include <string_view>
+
+enum class UiLanguage : uint8_t { English, Japanese };
+
+// The UTF-8 text of entry `id` in `language`; empty when there is no such
+// entry, as the platform's string loader gives for an unknown id.
+std::string_view LookupString(uint32_t id, UiLanguage language = UiLanguage::English);
+
+// True when the table has an entry `id` (an entry may itself be empty).
+bool HasString(uint32_t id);
+
+#endif
