@@ -1,0 +1,170 @@
+// The ways a meter can be told to misbehave, each seen from the host side.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "tests/virtual_meter/meter_host.h"
+#include "usbhost/sim/virtual_meter.h"
+
+namespace {
+
+using meter_test::Ask;
+using meter_test::Bytes;
+using meter_test::Command;
+using meter_test::LoadAnswers;
+using meter_test::LoadTable;
+using meter_test::MakeTable;
+using meter_test::ReadReply;
+using meter_test::Text;
+using usbsim::MeterConfig;
+using usbsim::VirtualMeter;
+
+const Bytes kAck{0x55};
+const Bytes kNak{0x15};
+
+VirtualMeter MeterWith(void (*set)(usbsim::MeterFaults&)) {
+  MeterConfig config;
+  set(config.faults);
+  return VirtualMeter(config);
+}
+
+TEST(MeterFaults, WrongEchoAtOneHeaderByteOnly) {
+  VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) { f.wrong_echo_at = 3; });
+  const Bytes table = MakeTable(1, 2);
+  const LoadAnswers answers = LoadTable(meter, table);
+  for (size_t i = 0; i < 16; ++i) {
+    if (i == 3) {
+      EXPECT_NE(answers.echoes[i], table[i]);
+    } else {
+      EXPECT_EQ(answers.echoes[i], table[i]) << "byte " << i;
+    }
+  }
+}
+
+TEST(MeterFaults, NakOnTheHeaderEndsTheLoad) {
+  VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) { f.nak_header = true; });
+  const LoadAnswers answers = LoadTable(meter, MakeTable(1, 2));
+  EXPECT_EQ(answers.header_ack, kNak);
+  EXPECT_FALSE(meter.SlotContent(1).has_value());
+  EXPECT_EQ(Ask(meter, "TEST"), "TEST:0000000\r");
+}
+
+TEST(MeterFaults, NakOnTheTrailerStoresNothing) {
+  VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) { f.nak_trailer = true; });
+  const LoadAnswers answers = LoadTable(meter, MakeTable(1, 2));
+  EXPECT_EQ(answers.header_ack, kAck);
+  EXPECT_EQ(answers.trailer_ack, kNak);
+  EXPECT_FALSE(meter.SlotContent(1).has_value());
+  EXPECT_FALSE(meter.SlotFilled(1));
+}
+
+TEST(MeterFaults, SilentFromExchangeKTakesWritesButNeverAnswers) {
+  VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) { f.silent_from = 2; });
+  EXPECT_EQ(Ask(meter, "QPID"), "LX40\r");
+  for (const char* command : {"QPID", "IDN", "HOSEI"}) {
+    EXPECT_TRUE(Command(meter, command));
+    const meter_test::Reply reply = ReadReply(meter);
+    EXPECT_TRUE(reply.ok);
+    EXPECT_TRUE(reply.bytes.empty()) << command;
+  }
+  EXPECT_EQ(meter.ExchangeCount(), 4);
+  EXPECT_EQ(meter.Transcript().size(), 2u + 3u);  // QPID and its block, three silent writes
+}
+
+TEST(MeterFaults, UnplugAtExchangeKFailsThatWriteAndEverythingAfter) {
+  VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) { f.unplug_at = 3; });
+  EXPECT_EQ(Ask(meter, "QPID"), "LX40\r");
+  EXPECT_TRUE(Command(meter, "IDN"));  // answer left unread on purpose
+  EXPECT_FALSE(Command(meter, "BTRY"));
+  EXPECT_TRUE(meter.Unplugged());
+  EXPECT_FALSE(ReadReply(meter).ok);
+  EXPECT_FALSE(Command(meter, "QPID"));
+  EXPECT_EQ(meter.ExchangeCount(), 3);
+}
+
+TEST(MeterFaults, ErrorReplyReplacesTheAnswerOfThatCommandOnly) {
+  VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) {
+    f.error_replies["BTRY"] = "MEM_ERR";
+    f.error_replies["GET_MODE"] = "MODE_ERR";
+  });
+  EXPECT_EQ(Ask(meter, "BTRY"), "MEM_ERR\r");
+  EXPECT_EQ(Ask(meter, "GET_MODE"), "MODE_ERR\r");
+  EXPECT_EQ(Ask(meter, "QPID"), "LX40\r");
+}
+
+TEST(MeterFaults, ErrorReplyToHoseiStartsNoLoad) {
+  VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) { f.error_replies["HOSEI"] = "MEM_ERR"; });
+  EXPECT_EQ(Ask(meter, "HOSEI"), "MEM_ERR\r");
+  EXPECT_FALSE(meter.LoadInProgress());
+}
+
+TEST(MeterFaults, NoCrDropsTheFinalCrOfThatCommand) {
+  VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) { f.no_cr.insert("TEST"); });
+  EXPECT_EQ(Ask(meter, "TEST"), "TEST:0000000");
+  EXPECT_EQ(Ask(meter, "BTRY"), "BATERY_OK\r");
+}
+
+TEST(MeterFaults, LongReplySpansMoreThanOneHostBlock) {
+  VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) { f.long_reply.insert("IDN"); });
+  Command(meter, "IDN");
+  const meter_test::Reply reply = ReadReply(meter, 64);
+  const std::string text = Text(reply.bytes);
+  EXPECT_GT(text.size(), 64u);
+  EXPECT_EQ(text.rfind("Vantor,LX40,A12345678,100", 0), 0u);
+  EXPECT_EQ(text.back(), '\r');
+  EXPECT_EQ(text.find('\r'), text.size() - 1);
+  EXPECT_EQ(reply.blocks.size(), 2u);
+}
+
+TEST(MeterFaults, SplitReplyComesInBlocksOfAtMostN) {
+  VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) { f.split_reply["IDN"] = 4; });
+  Command(meter, "IDN");
+  const meter_test::Reply reply = ReadReply(meter, 64);
+  EXPECT_EQ(Text(reply.bytes), "Vantor,LX40,A12345678,100\r");
+  EXPECT_EQ(reply.blocks.size(), 7u);  // 26 bytes in blocks of 4
+  for (const size_t block : reply.blocks) EXPECT_LE(block, 4u);
+  EXPECT_EQ(ReadReply(meter, 64).blocks.size(), 0u);
+}
+
+TEST(MeterFaults, FaultsAndBatteryCanChangeWhileRunning) {
+  VirtualMeter meter(MeterConfig{});
+  EXPECT_EQ(Ask(meter, "BTRY"), "BATERY_OK\r");
+  meter.SetBatteryLow(true);
+  EXPECT_EQ(Ask(meter, "BTRY"), "BATERY_LO\r");
+  usbsim::MeterFaults faults;
+  faults.no_cr.insert("BTRY");
+  meter.SetFaults(faults);
+  EXPECT_EQ(Ask(meter, "BTRY"), "BATERY_LO");
+}
+
+// The host talks on one thread while a test watches from another; run under
+// the thread sanitizer this shows the meter's state is guarded. The latency
+// makes the host's reads wait outside the lock.
+TEST(MeterThreads, HostAndObserverOnDifferentThreads) {
+  MeterConfig config;
+  config.latency = std::chrono::microseconds(50);
+  VirtualMeter meter(config);
+  const Bytes table = MakeTable(2, 20);
+  std::atomic<bool> host_done{false};
+  LoadAnswers answers;
+  std::thread host([&] {
+    answers = LoadTable(meter, table);
+    host_done = true;
+  });
+  size_t observations = 0;
+  while (!host_done) {
+    observations += meter.Transcript().size();
+    (void)meter.SlotContent(2);
+    (void)meter.ExchangeCount();
+    meter.SetBatteryLow(false);
+  }
+  host.join();
+  EXPECT_EQ(answers.trailer_ack, kAck);
+  EXPECT_EQ(meter.SlotContent(2), table);
+  EXPECT_EQ(meter.ExchangeCount(), 1 + 16 + 2 + 20 + 1);
+  (void)observations;
+}
+
+}  // namespace
