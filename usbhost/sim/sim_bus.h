@@ -13,12 +13,14 @@
 #ifndef LX40_USBHOST_SIM_SIM_BUS_H
 #define LX40_USBHOST_SIM_SIM_BUS_H
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "usbhost/sim/pipe_endpoint.h"
+#include "usbhost/usbhost.h"
 
 namespace usbsim {
 
@@ -52,9 +54,19 @@ struct DeviceSpec {
 using NodeId = uint32_t;    // a hub (root or external)
 using DeviceId = uint32_t;  // a device that is not a hub
 
+struct BusState;
+
 class Bus {
  public:
+  // The meter's device interface class, in the Windows GUID byte layout.
+  static constexpr std::array<uint8_t, 16> kMeterInterfaceGuid{
+      0xD4, 0x21, 0x3E, 0x6B, 0x7C, 0x0A, 0x58, 0x4F,
+      0xB9, 0x13, 0x2E, 0x7D, 0x5C, 0x48, 0xA0, 0xF1};
+
   static Bus& Instance();
+
+  Bus(const Bus&) = delete;
+  Bus& operator=(const Bus&) = delete;
 
   // Empties the bus: no controllers, no devices, all open handles invalid.
   void Reset();
@@ -71,6 +83,9 @@ class Bus {
   // its interface or pipes fails from now on.
   void Unplug(DeviceId device);
 
+  // AddController, AddHub and Plug return 0 when the place does not exist or
+  // is taken (controller number in use, port occupied, out of range).
+
   // Faults of the topology itself.
   void SetControllerOpenFails(int number, bool fails);
   void SetRootHubNameFails(int number, bool fails);
@@ -81,6 +96,38 @@ class Bus {
   int OpenHandleCount() const;
   // The interface path of a plugged device with pipes ("" if none).
   std::string InterfacePath(DeviceId device) const;
+
+  // Removes an external hub with everything below it, as Unplug does for
+  // each device there; open handles on the hub fail from now on. Root hubs
+  // stay until Reset.
+  void UnplugHub(NodeId hub);
+  // Opening the hub "\\.\<name>" fails (the hub's driver refuses it).
+  void SetHubOpenFails(NodeId hub, bool fails);
+  // The hub's name as the hub driver reports it, without "\\.\" ("" if
+  // there is no such hub).
+  std::string HubName(NodeId hub) const;
+  // Whether the device is on the bus (plugged and not unplugged since).
+  bool IsPlugged(DeviceId device) const;
+  // Number of present interfaces of the meter's interface class.
+  int InterfaceCount() const;
+
+  // The host side: the usbhost C functions forward here, with the same
+  // arguments and results (true for 1). As on Windows, writing needs a
+  // handle opened with GENERIC_WRITE and reading one with GENERIC_READ.
+  usbhost_handle Open(const char* path, uint32_t access, uint32_t share);
+  bool Close(usbhost_handle h);
+  bool Write(usbhost_handle h, const void* data, uint32_t size, uint32_t* done);
+  bool Read(usbhost_handle h, void* data, uint32_t size, uint32_t* done);
+  bool Ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t in_size, void* out,
+             uint32_t out_size, uint32_t* returned);
+  bool InterfacePathAt(const uint8_t guid[16], int32_t position, char* path, uint32_t size);
+
+ private:
+  Bus();
+  ~Bus();
+
+  // Everything on the bus, guarded by its own mutex.
+  std::unique_ptr<BusState> state_;
 };
 
 }  // namespace usbsim
