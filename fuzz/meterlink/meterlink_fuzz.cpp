@@ -1,0 +1,160 @@
+// Fuzz target: the input is everything the attached devices send. Each read
+// on a reply pipe (and each write's outcome) is decided by the next input
+// bytes: a failure, an idle read, a canned reply that gets past the model
+// check, or a block of arbitrary bytes and size. Once the input is used up
+// every read is idle and every write succeeds, so each run ends.
+//
+// Driven: building the device table, the serial walk and selection, text
+// exchanges with the battery check and error mapping, raw receives and takes
+// past the end of what arrived, the USB reset, and closing, after which no
+// handle may stay open.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "meterlink/exchange.h"
+#include "meterlink/meterlink.h"
+#include "usbhost/sim/pipe_endpoint.h"
+#include "usbhost/sim/sim_bus.h"
+
+namespace {
+
+class InputStream {
+ public:
+  InputStream(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  bool Empty() const { return pos_ >= size_; }
+  uint8_t Byte() { return Empty() ? 0 : data_[pos_++]; }
+  // Up to n bytes; fewer at the end of the input.
+  std::size_t Take(uint8_t* out, std::size_t n) {
+    const std::size_t available = size_ - pos_ < n ? size_ - pos_ : n;
+    if (available == 0) return 0;
+    std::memcpy(out, data_ + pos_, available);
+    pos_ += available;
+    return available;
+  }
+
+ private:
+  const uint8_t* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+};
+
+class FuzzEndpoint : public usbsim::PipeEndpoint {
+ public:
+  explicit FuzzEndpoint(InputStream& input) : input_(input) {}
+
+  bool OnHostWrite(const uint8_t*, uint32_t) override {
+    return input_.Empty() || input_.Byte() % 16 != 0;
+  }
+
+  bool OnHostRead(uint8_t* data, uint32_t size, uint32_t* done) override {
+    *done = 0;
+    if (input_.Empty()) return true;
+    const uint8_t control = input_.Byte();
+    switch (control % 8) {
+      case 0:
+        return false;
+      case 1:
+        return true;  // idle
+      case 2:
+        return Serve("LX40\r", data, size, done);
+      case 3: {
+        // An identification with a serial of arbitrary bytes.
+        std::string idn = "VANTOR,LX40,";
+        uint8_t serial[16];
+        const std::size_t n = input_.Take(serial, input_.Byte() % sizeof serial);
+        idn.append(reinterpret_cast<const char*>(serial), n);
+        idn += "\r\n";
+        return Serve(idn, data, size, done);
+      }
+      default: {
+        // A block of any size up to twice what was asked: a device may
+        // report more than the read could hold; the transport cuts it.
+        const std::size_t wanted = input_.Byte() % (2 * size + 1);
+        std::vector<uint8_t> block(wanted);
+        const std::size_t n = input_.Take(block.data(), wanted);
+        const std::size_t delivered = n < size ? n : size;
+        if (delivered > 0) std::memcpy(data, block.data(), delivered);
+        *done = static_cast<uint32_t>(delivered);
+        return true;
+      }
+    }
+  }
+
+ private:
+  static bool Serve(const std::string& text, uint8_t* data, uint32_t size, uint32_t* done) {
+    const std::size_t n = text.size() < size ? text.size() : size;
+    std::memcpy(data, text.data(), n);
+    *done = static_cast<uint32_t>(n);
+    return true;
+  }
+
+  InputStream& input_;  // shared by all devices: one stream decides everything
+};
+
+// Caller buffers of the exact documented size, on the heap, so the address
+// sanitizer sees any write past them.
+struct ExactBuffer {
+  explicit ExactBuffer(std::size_t size) : bytes(new char[size]()) {}
+  std::unique_ptr<char[]> bytes;
+  char* get() { return bytes.get(); }
+};
+
+void DriveSelectedMeter(InputStream& input) {
+  ExactBuffer reply(64);
+  USBComd_SendRecv("BTRY", reply.get());
+  USBComd_SendRecv("TEST", reply.get());
+  USBComd_SendRecv(nullptr, reply.get());
+  USBComd_SendRecv("HOSEI", nullptr);
+  meterlink::CheckBattery();
+  meterlink::SendMeterCommand("GET_MODE", meterlink::ReplyText(), input.Byte() & 1);
+
+  uint8_t record[6] = {1, 2, 3, 4, 5, 6};
+  sendUSBBin(input.Byte());
+  sendUSBBytes(record, input.Byte());
+  if (recvUSBBin(nullptr) == MLINK_OK) {
+    // Takes beyond the 64 bytes a block can hold must stay in bounds.
+    for (int i = 0; i < 70; ++i) {
+      uint8_t byte = 0;
+      if (recvUSBBin(&byte) != MLINK_OK) break;
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  InputStream input(data, size);
+  usbsim::Bus& bus = usbsim::Bus::Instance();
+  bus.Reset();
+  const usbsim::NodeId root = bus.AddController(0, 4);
+  const int devices = input.Byte() % 4 + 1;
+  for (int port = 1; port <= devices; ++port) {
+    usbsim::DeviceSpec spec;
+    spec.serial = u"F0000000" + std::u16string(1, static_cast<char16_t>(u'0' + port));
+    spec.pipes = std::make_shared<FuzzEndpoint>(input);
+    bus.Plug(root, port, spec);
+  }
+
+  if (OpenAllDevice() == MLINK_OK) {
+    int32_t count = 0;
+    GetAllDeviceNum(&count);
+    for (int i = 0; i <= devices; ++i) {
+      ExactBuffer serial(12);
+      if (GetAllDeviceSerialNo(serial.get()) != MLINK_OK) break;
+      if (std::strcmp(serial.get(), "SN_END") == 0) break;
+      if (SelectOneDevice(serial.get()) == MLINK_OK) DriveSelectedMeter(input);
+    }
+    ResetDeviceUSB();
+    CloseAllDevice();
+  }
+  if (bus.OpenHandleCount() != 0) std::abort();  // a pipe was leaked
+  // Nothing selected any more: exchanges fail without touching a device.
+  if (sendUSBBin(0x55) != MLINK_RAW_FAILED) std::abort();
+  bus.Reset();
+  return 0;
+}
