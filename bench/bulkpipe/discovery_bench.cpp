@@ -1,0 +1,68 @@
+// How long CheckUSBDevices takes on the simulated bus as the number of
+// attached meters grows, up to 127 meters spread over all 10 controllers.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "bulkpipe/bulkpipe.h"
+#include "usbhost/sim/sim_bus.h"
+
+namespace {
+
+using usbsim::Bus;
+
+// 10 controllers, each with a 16-port external hub on root port 1; the
+// meters go round the controllers, so every tree is walked.
+void BuildBus(int meters) {
+  Bus& bus = Bus::Instance();
+  bus.Reset();
+  std::vector<usbsim::NodeId> hubs;
+  for (int number = 0; number < 10; ++number) {
+    hubs.push_back(bus.AddHub(bus.AddController(number, 2), 1, 16));
+  }
+  for (int i = 0; i < meters; ++i) {
+    usbsim::DeviceSpec spec;
+    const std::string serial = "B" + std::to_string(100000000 + i).substr(1);
+    spec.serial.assign(serial.begin(), serial.end());
+    bus.Plug(hubs[i % 10], 1 + i / 10, spec);
+  }
+}
+
+void BM_CheckUSBDevicesWithSerialList(benchmark::State& state) {
+  const int meters = static_cast<int>(state.range(0));
+  BuildBus(meters);
+  std::vector<char> list(10 * 1270 + 1);
+  for (auto _ : state) {
+    const int32_t count = CheckUSBDevices(list.data());
+    if (count != meters) state.SkipWithError("wrong count");
+    benchmark::DoNotOptimize(list.data());
+  }
+  state.counters["meters"] = meters;
+  if (meters > 0) {
+    state.counters["per_meter"] = benchmark::Counter(
+        static_cast<double>(meters),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  }
+  Bus::Instance().Reset();
+}
+
+void BM_CheckUSBDevicesCountOnly(benchmark::State& state) {
+  const int meters = static_cast<int>(state.range(0));
+  BuildBus(meters);
+  for (auto _ : state) {
+    const int32_t count = CheckUSBDevices(nullptr);
+    if (count != meters) state.SkipWithError("wrong count");
+  }
+  state.counters["meters"] = meters;
+  Bus::Instance().Reset();
+}
+
+BENCHMARK(BM_CheckUSBDevicesWithSerialList)->Arg(0)->Arg(1)->Arg(8)->Arg(32)->Arg(127)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CheckUSBDevicesCountOnly)->Arg(0)->Arg(1)->Arg(8)->Arg(32)->Arg(127)
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

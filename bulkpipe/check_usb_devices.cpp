@@ -1,0 +1,40 @@
+// CheckUSBDevices: counts the attached meters by walking every host
+// controller's hub tree, and lists their serial numbers on request.
+#include <cstdio>
+
+#include "bulkpipe/bulkpipe.h"
+#include "bulkpipe/handle_guard.h"
+#include "bulkpipe/hub_walk.h"
+#include "bulkpipe/node_name.h"
+
+namespace bulkpipe {
+namespace {
+
+constexpr int kControllerCount = 10;  // \\.\HCD0 .. \\.\HCD9
+
+// Rewritten by every call; the caller runs one call at a time.
+DiscoveryState g_discovery;
+
+int32_t ScanHostControllers(char* serials) {
+  g_discovery.meter_count = 0;
+  g_discovery.serials.Start(serials);
+
+  for (int number = 0; number < kControllerCount; ++number) {
+    char name[16];
+    std::snprintf(name, sizeof name, "\\\\.\\HCD%d", number);
+    // A missing number does not end the scan: numbering may have gaps.
+    const HandleGuard controller(
+        usbhost_open(name, USBHOST_GENERIC_WRITE, USBHOST_FILE_SHARE_WRITE));
+    if (!controller.valid()) continue;
+    const ByteBuffer root_hub = QueryRootHubName(controller.get());
+    if (root_hub.ok()) WalkRootHub(root_hub.chars(), g_discovery);
+  }
+  return g_discovery.meter_count;
+}
+
+}  // namespace
+}  // namespace bulkpipe
+
+extern "C" BULKPIPE_API int32_t CheckUSBDevices(char* serials) {
+  return bulkpipe::ScanHostControllers(serials);
+}

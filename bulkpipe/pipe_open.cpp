@@ -1,0 +1,57 @@
+// OpenUSBBulkFile: opens "<interface path>\<pipe>" of the meter interface at
+// a device position, after making sure the interface itself can be opened.
+#include <cstdio>
+#include <cstring>
+
+#include "bulkpipe/bulkpipe.h"
+#include "bulkpipe/meter_identity.h"
+
+namespace bulkpipe {
+namespace {
+
+constexpr uint32_t kReadWrite = USBHOST_GENERIC_READ | USBHOST_GENERIC_WRITE;
+constexpr uint32_t kShareReadWrite = USBHOST_FILE_SHARE_READ | USBHOST_FILE_SHARE_WRITE;
+
+// Room for the interface path as the lookup reports it. A longer path fails
+// the lookup; one that fits here but not in g_interface_path with its
+// suffix fails after the probe.
+constexpr uint32_t kDevicePathCapacity = 1024;
+
+// The pipe path of the last call; overwritten by every call.
+char g_interface_path[256];
+
+usbhost_handle OpenBulkPipe(int32_t pipe, int32_t position) {
+  char device_path[kDevicePathCapacity] = {};
+  if (!usbhost_interface_path(kMeterInterfaceGuid, position, device_path, sizeof device_path)) {
+    return USBHOST_INVALID;
+  }
+  device_path[sizeof device_path - 1] = '\0';  // whatever the lookup left there
+  const size_t path_length = std::strlen(device_path);
+  const bool path_fits = path_length < sizeof g_interface_path;
+  if (path_fits) {
+    std::memcpy(g_interface_path, device_path, path_length + 1);
+  } else {
+    g_interface_path[0] = '\0';
+  }
+
+  const usbhost_handle probe = usbhost_open(device_path, kReadWrite, kShareReadWrite);
+  if (probe == USBHOST_INVALID) return USBHOST_INVALID;
+  usbhost_close(probe);
+
+  // "\" and the pipe number in decimal; a negative number keeps its sign.
+  char suffix[16];
+  const int suffix_length = std::snprintf(suffix, sizeof suffix, "\\%d", static_cast<int>(pipe));
+  if (!path_fits || suffix_length <= 0 ||
+      path_length + static_cast<size_t>(suffix_length) >= sizeof g_interface_path) {
+    return USBHOST_INVALID;
+  }
+  std::memcpy(g_interface_path + path_length, suffix, static_cast<size_t>(suffix_length) + 1);
+  return usbhost_open(g_interface_path, kReadWrite, kShareReadWrite);
+}
+
+}  // namespace
+}  // namespace bulkpipe
+
+extern "C" BULKPIPE_API usbhost_handle OpenUSBBulkFile(int32_t pipe, int32_t position) {
+  return bulkpipe::OpenBulkPipe(pipe, position);
+}
