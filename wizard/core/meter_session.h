@@ -1,0 +1,60 @@
+// Sensorwiz's one way of talking to meters: opening Meterlink's device
+// table, stepping through the meters, the battery and slot queries, and the
+// handshaken load of one sensor data table ("HOSEI", 16 echoed header bytes,
+// 0x55 handshakes, 6-byte records each paced by an answer, 2-byte trailer).
+//
+// Every operation returns true or false and keeps the outcome in m_result:
+// 1 for success, otherwise Meterlink's result code or -4 / -5 of our own.
+#ifndef LX40_WIZARD_CORE_METER_SESSION_H
+#define LX40_WIZARD_CORE_METER_SESSION_H
+
+#include <cstdint>
+#include <string>
+
+class CMeterSession {
+ public:
+  static constexpr uint8_t kAck = 0x55;
+  static constexpr int kSlotCount = 7;
+  static constexpr int kHeaderBytes = 16;
+  static constexpr int kRecordBytes = 6;
+  static constexpr int kTrailerBytes = 2;
+
+  // Builds Meterlink's device table and writes the number of meters.
+  bool OpenMeters(int32_t* count);
+  // Makes the next meter current and stores its serial number. False at the
+  // end of the list (m_result stays 1) and on failure.
+  bool NextMeter(std::string& serial);
+  // True when the battery is usable; "BATERY_LO" gives false with -5.
+  bool QueryBattery();
+  // Battery query, then "TEST": one byte per slot, 0 = empty.
+  bool QueryTest(uint8_t slots[kSlotCount]);
+  // Sends "HOSEI" and arms the transfer of `table` with `records` records.
+  // A null table or 0 records is refused with -4 before anything is sent.
+  // The table must hold 16 + 6 * records + 2 bytes.
+  bool StartHosei(const uint8_t* table, uint16_t records);
+  bool SendHeaderBlock(uint8_t* count);
+  // Sends the next record; false once the record just sent was the last.
+  bool SendRecord(uint8_t* count);
+  bool SendTrailer();
+  bool SendEchoedByte(uint8_t value);
+  // Receives one answer; true when its first byte is the acknowledgement.
+  bool ReadAck();
+
+  bool IsOk() const { return m_result == 1; }
+  // The string id of the message for m_result (0 where there is none).
+  unsigned GetMessageId() const;
+
+  int32_t m_result = 1;
+  const uint8_t* m_cursor = nullptr;
+  uint16_t m_sent = 0;
+  uint16_t m_records = 0;
+
+ private:
+  // Where the transfer stands, so that a step called out of the fixed
+  // order (StartHosei, SendHeaderBlock, SendRecord until false,
+  // SendTrailer) fails with -4 instead of walking off the table.
+  enum class TransferStep : uint8_t { None, Armed, Records };
+  TransferStep m_step = TransferStep::None;
+};
+
+#endif
