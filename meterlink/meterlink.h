@@ -78,6 +78,7 @@ MLINK_API int32_t ResetDeviceUSB(void);
  * here, with their records, when they are added. Ordinals 16 and 17 stay
  * empty.
  */
+#include "meterlink/meter_commands.h"
 
 /* ---- Command exchange with the current meter ---------------------------- */
 

@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](MeterConfig& c) { c.slots_filled = {true, false, false, true, false, false, true}; },
                     "TEST", "TEST:1001001"},
         CommandCase{"ResetUsbAnswersModel", nullptr, "RESET_USBLX40", "LX40"},
-        CommandCase{"Unknown", nullptr, "GET_MODE", "CMD_ERR"},
+        CommandCase{"Unknown", nullptr, "GET_TEMP", "CMD_ERR"},
         CommandCase{"LowerCase", nullptr, "qpid", "CMD_ERR"},
         CommandCase{"Empty", nullptr, "", "CMD_ERR"},
         CommandCase{"UnexpectedParameter", nullptr, "QPID:1", "CMD_ERR"},

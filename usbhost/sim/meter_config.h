@@ -11,6 +11,9 @@
 #include <set>
 #include <string>
 
+#include "usbhost/sim/meter_measurement.h"
+#include "usbhost/sim/meter_settings.h"
+
 namespace usbsim {
 
 // The meter has seven sensor data slots, numbered 0 to 6.
@@ -55,6 +58,13 @@ struct MeterConfig {
   // Time the meter takes before the first block of each answer.
   std::chrono::microseconds latency{0};
   MeterFaults faults;
+  // The measurement settings at power-on; "RESET_SETDATA" returns to them.
+  MeterSettings settings;
+  // The wavelength list at power-on; "RESET_WVLEN" returns to it.
+  WaveList wave_list = DefaultWaveList();
+  SensorConfig sensor;
+  // The light on the sensor.
+  OpticalInput input;
 };
 
 }  // namespace usbsim

@@ -22,10 +22,30 @@ const VirtualMeter::CommandEntry VirtualMeter::kCommands[] = {
     {"TEST", &VirtualMeter::OnTest},
     {"HOSEI", &VirtualMeter::OnHosei},
     {"RESET_USBLX40", &VirtualMeter::OnResetUsb},
+    {"GET_MODE", &VirtualMeter::OnGetMode},
+    {"GET_WAVELEN", &VirtualMeter::OnGetWavelength},
+    {"GET_REL", &VirtualMeter::OnGetRel},
+    {"GET_RANGE", &VirtualMeter::OnGetRange},
+    {"GET_AVE", &VirtualMeter::OnGetAve},
+    {"GET_SENSER", &VirtualMeter::OnGetSensor},
+    {"GET_MESRDATA", &VirtualMeter::OnGetMeasurement},
+    {"SET_MODE", &VirtualMeter::OnSetMode},
+    {"SET_WAVELEN", &VirtualMeter::OnSetWavelength},
+    {"SET_REL0", &VirtualMeter::OnSetRel0},
+    {"SET_REL1", &VirtualMeter::OnSetRel1},
+    {"SET_RANGE", &VirtualMeter::OnSetRange},
+    {"SET_AVE", &VirtualMeter::OnSetAve},
+    {"RESET_WVLEN", &VirtualMeter::OnResetWavelengths},
+    {"RESET_SETDATA", &VirtualMeter::OnResetSettings},
+    {"GET_APS", &VirtualMeter::OnGetAps},
+    {"SET_APS", &VirtualMeter::OnSetAps},
 };
 
 VirtualMeter::VirtualMeter(MeterConfig config)
-    : config_(std::move(config)), filled_(config_.slots_filled) {}
+    : config_(std::move(config)),
+      filled_(config_.slots_filled),
+      settings_(config_.settings),
+      wave_list_(config_.wave_list) {}
 
 const VirtualMeter::CommandEntry* VirtualMeter::FindCommand(std::string_view word) {
   for (const CommandEntry& entry : kCommands) {
@@ -256,6 +276,26 @@ void VirtualMeter::SetBatteryLow(bool low) {
 void VirtualMeter::SetLatency(std::chrono::microseconds latency) {
   std::lock_guard<std::mutex> lock(mutex_);
   config_.latency = latency;
+}
+
+MeterSettings VirtualMeter::Settings() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return settings_;
+}
+
+WaveList VirtualMeter::WaveListNow() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return wave_list_;
+}
+
+void VirtualMeter::SetOpticalInput(double power_mw, int32_t wavelength_nm) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  config_.input = OpticalInput{power_mw, wavelength_nm};
+}
+
+void VirtualMeter::SetSensor(SensorConfig sensor) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  config_.sensor = std::move(sensor);
 }
 
 void VirtualMeter::SetUnplugHandler(std::function<void()> handler) {

@@ -73,6 +73,9 @@ class VirtualMeter : public PipeEndpoint {
   bool Unplugged() const;
   bool LoadInProgress() const;
   MeterConfig Config() const;
+  // The measurement settings and the wavelength list as they stand now.
+  MeterSettings Settings() const;
+  WaveList WaveListNow() const;
 
   // --- Changes while running ---------------------------------------------
   void SetFaults(MeterFaults faults);
@@ -81,6 +84,9 @@ class VirtualMeter : public PipeEndpoint {
   // Called once, outside the meter's lock, when the unplug fault strikes
   // (AttachMeter uses it to take the device off the bus as well).
   void SetUnplugHandler(std::function<void()> handler);
+  // The light on the sensor: its power in mW and its wavelength in nm.
+  void SetOpticalInput(double power_mw, int32_t wavelength_nm);
+  void SetSensor(SensorConfig sensor);
 
  private:
   struct Answer {
@@ -111,12 +117,35 @@ class VirtualMeter : public PipeEndpoint {
   std::string OnTest(const CommandLine& line);
   std::string OnHosei(const CommandLine& line);
   std::string OnResetUsb(const CommandLine& line);
+  // Measurement and settings (virtual_meter_settings.cpp).
+  std::string OnGetMode(const CommandLine& line);
+  std::string OnSetMode(const CommandLine& line);
+  std::string OnGetWavelength(const CommandLine& line);
+  std::string OnSetWavelength(const CommandLine& line);
+  std::string OnGetRel(const CommandLine& line);
+  std::string OnSetRel0(const CommandLine& line);
+  std::string OnSetRel1(const CommandLine& line);
+  std::string OnGetRange(const CommandLine& line);
+  std::string OnSetRange(const CommandLine& line);
+  std::string OnGetAve(const CommandLine& line);
+  std::string OnSetAve(const CommandLine& line);
+  std::string OnGetSensor(const CommandLine& line);
+  std::string OnGetMeasurement(const CommandLine& line);
+  std::string OnResetWavelengths(const CommandLine& line);
+  std::string OnResetSettings(const CommandLine& line);
+  std::string OnGetAps(const CommandLine& line);
+  std::string OnSetAps(const CommandLine& line);
+  // The input as the meter displays it now, before the hold function.
+  Measurement MeasureNow() const;
 
   mutable std::mutex mutex_;
   MeterConfig config_;
   std::array<bool, kMeterSlotCount> filled_{};
   std::array<std::optional<std::vector<uint8_t>>, kMeterSlotCount> stored_;
   TableReceiver receiver_;
+  MeterSettings settings_;
+  WaveList wave_list_;
+  HoldState hold_;
   std::deque<Answer> outbox_;
   bool end_read_owed_ = false;  // an answer just ended and another one waits
   int exchanges_ = 0;
