@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "usbhost/sim/sim_autoload.h"
 #include "usbhost/sim/sim_bus_state.h"
 
 namespace usbsim {
@@ -63,6 +64,9 @@ Bus& Bus::Instance() {
   // Never destroyed: a meter or a test thread may still call in while the
   // process exits.
   static Bus* bus = new Bus;
+  // A program that reaches the bus before any usbhost call builds it
+  // itself; the automatic load must then leave it alone.
+  NoteBusConfiguredByProgram();
   return *bus;
 }
 
