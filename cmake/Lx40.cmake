@@ -37,3 +37,16 @@ endfunction()
 if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/Lx40Windows.cmake)
 endif()
+
+# Adds every sub-folder of the calling folder that has a CMakeLists.txt, in
+# name order: tests/, bench/ and fuzz/ hold one folder per layer.
+function(lx40_add_subfolders)
+  file(GLOB _groups LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+       ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _groups)
+  foreach(_g IN LISTS _groups)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_g}/CMakeLists.txt)
+      add_subdirectory(${_g})
+    endif()
+  endforeach()
+endfunction()
