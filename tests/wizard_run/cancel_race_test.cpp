@@ -47,7 +47,11 @@ TEST_F(CancelRaceTest, LateCancelNeverLeavesTheWizardCancelling) {
 
     const size_t repaintsBefore = Repaints().size();
     wizard.OnNextButton();
-    while (!trailerSent.load() && wizard.IsRunActive()) std::this_thread::yield();
+    const Clock::time_point started = Clock::now();
+    while (!trailerSent.load() && wizard.IsRunActive()) {
+      ASSERT_LT(Clock::now() - started, std::chrono::seconds(30)) << "run " << i << " never ended";
+      std::this_thread::yield();
+    }
     const Clock::time_point from = Clock::now();
     if (i < 20) {
       // Measure only: how long the end of a run takes here.

@@ -1,8 +1,10 @@
 // The setup run's thread. The Run button starts the run on a thread of its
-// own (BeginThread); the thread is detached at once, as a thread object that
-// deletes itself when it ends, and this object counts the run threads still
-// alive, so that whoever owns the wizard window can wait for them before the
-// window goes away.
+// own (BeginThread). This object counts the run threads still alive, so that
+// whoever owns the wizard window can wait for them before the window goes
+// away, and joins each thread once it has returned: at the next Run and at
+// the end. Threads are never detached: with MinGW's pthreads a thread
+// detached right after its creation can be lost before it ever runs (seen
+// under Wine), which would leave the wizard on the connecting page for ever.
 //
 // The wizard's run-active flag (CWizardCore) stands for the run thread's
 // handle: the wizard sets it before the thread is started and the run clears
@@ -18,10 +20,13 @@
 #ifndef LX40_WIZARD_CORE_SETUP_RUN_THREAD_H
 #define LX40_WIZARD_CORE_SETUP_RUN_THREAD_H
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "wizard/core/setup_run.h"
 
@@ -56,9 +61,20 @@ class CSetupRunThread {
     int threads = 0;
   };
 
+  // A started thread and whether its procedure has returned (joining it
+  // then cannot wait on anything but the thread's own exit).
+  struct RunThread {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> returned;
+  };
+
+  // Joins the threads whose procedure has returned.
+  void JoinReturned();
+
   CWizardCore& m_wizard;
   SetupRunOptions m_options;
   std::shared_ptr<LiveCount> m_live;
+  std::vector<RunThread> m_threads;  // touched on the owner's thread only
 };
 
 #endif
