@@ -22,6 +22,14 @@ inline constexpr uint32_t kReadWrite = USBHOST_GENERIC_READ | USBHOST_GENERIC_WR
 inline constexpr uint32_t kShareReadWrite = USBHOST_FILE_SHARE_READ | USBHOST_FILE_SHARE_WRITE;
 inline constexpr uint8_t kSentinel = 0xAA;
 
+// The Windows hub driver's IOCTL codes (the root hub name query and the node
+// information request share one code; the node kind tells them apart).
+inline constexpr uint32_t kRootHubName = 0x220408;
+inline constexpr uint32_t kNodeInformation = 0x220408;
+inline constexpr uint32_t kConnectionInformation = 0x22040C;
+inline constexpr uint32_t kDescriptor = 0x220410;
+inline constexpr uint32_t kConnectionName = 0x220414;
+
 // Pipe 0 bytes come back on pipe 1; an idle read completes with 0 bytes.
 class EchoEndpoint : public usbsim::PipeEndpoint {
  public:

@@ -8,12 +8,6 @@
 namespace usbsim_test {
 namespace {
 
-constexpr uint32_t kRootHubName = 0x220408;
-constexpr uint32_t kNodeInformation = 0x220408;
-constexpr uint32_t kConnectionInformation = 0x22040C;
-constexpr uint32_t kDescriptor = 0x220410;
-constexpr uint32_t kConnectionName = 0x220414;
-
 class RefusalTest : public BusTest {
  protected:
   void SetUp() override {
