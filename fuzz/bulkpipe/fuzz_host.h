@@ -9,28 +9,12 @@
 #include <cstdint>
 #include <set>
 
+#include "fuzz/support/fuzz_input.h"
 #include "usbhost/usbhost.h"
 
 namespace fuzzhost {
 
-class Input {
- public:
-  void Reset(const uint8_t* data, size_t size) {
-    data_ = data;
-    size_ = size;
-    used_ = 0;
-  }
-  bool empty() const { return used_ >= size_; }
-  // The next byte, or `fallback` once the input is used up.
-  uint8_t Byte(uint8_t fallback = 0) { return empty() ? fallback : data_[used_++]; }
-  uint16_t U16() { return static_cast<uint16_t>(Byte() | (Byte() << 8)); }
-  uint32_t U32() { return static_cast<uint32_t>(U16()) | (static_cast<uint32_t>(U16()) << 16); }
-
- private:
-  const uint8_t* data_ = nullptr;
-  size_t size_ = 0;
-  size_t used_ = 0;
-};
+using Input = fuzzsupport::FuzzInput;
 
 struct State {
   Input input;

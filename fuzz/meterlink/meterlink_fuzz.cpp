@@ -17,31 +17,14 @@
 #include <vector>
 
 #include "meterlink/exchange.h"
+#include "fuzz/support/fuzz_input.h"
 #include "meterlink/meterlink.h"
 #include "usbhost/sim/pipe_endpoint.h"
 #include "usbhost/sim/sim_bus.h"
 
 namespace {
 
-class InputStream {
- public:
-  InputStream(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool Empty() const { return pos_ >= size_; }
-  uint8_t Byte() { return Empty() ? 0 : data_[pos_++]; }
-  // Up to n bytes; fewer at the end of the input.
-  std::size_t Take(uint8_t* out, std::size_t n) {
-    const std::size_t available = size_ - pos_ < n ? size_ - pos_ : n;
-    if (available == 0) return 0;
-    std::memcpy(out, data_ + pos_, available);
-    pos_ += available;
-    return available;
-  }
-
- private:
-  const uint8_t* data_;
-  std::size_t size_;
-  std::size_t pos_ = 0;
-};
+using InputStream = fuzzsupport::FuzzInput;
 
 class FuzzEndpoint : public usbsim::PipeEndpoint {
  public:

@@ -19,29 +19,14 @@
 #include <vector>
 
 #include "meterlink/meter_commands.h"
+#include "fuzz/support/fuzz_input.h"
 #include "meterlink/meterlink.h"
 #include "usbhost/sim/pipe_endpoint.h"
 #include "usbhost/sim/sim_bus.h"
 
 namespace {
 
-class InputStream {
- public:
-  InputStream(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool Empty() const { return pos_ >= size_; }
-  uint8_t Byte() { return Empty() ? 0 : data_[pos_++]; }
-  std::string Text(std::size_t n) {
-    const std::size_t available = size_ - pos_ < n ? size_ - pos_ : n;
-    std::string text(reinterpret_cast<const char*>(data_ + pos_), available);
-    pos_ += available;
-    return text;
-  }
-
- private:
-  const uint8_t* data_;
-  std::size_t size_;
-  std::size_t pos_ = 0;
-};
+using InputStream = fuzzsupport::FuzzInput;
 
 // Replies shaped like what the queries expect, with a fuzzed part, so the
 // parsers behind the error mapping are reached often.
