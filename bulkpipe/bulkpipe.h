@@ -34,7 +34,7 @@ BULKPIPE_API usbhost_handle OpenUSBBulkFile(int32_t pipe, int32_t position);
  * the number of attached meters. When `serials` is not null it receives the
  * meters' 9-character serial numbers joined by ",", NUL-terminated; it must
  * hold 10 bytes per meter that may be attached. */
-BULKPIPE_API int32_t CheckUSBDevices(char *serials);
+BULKPIPE_API int32_t CheckUSBDevices(char* serials);
 
 #ifdef __cplusplus
 }

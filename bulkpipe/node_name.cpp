@@ -65,8 +65,8 @@ ByteBuffer QueryPortHubName(usbhost_handle hub, uint32_t port) {
   if (!record.ok()) return ByteBuffer();
   WriteLe32(record.data() + connection_name::kConnectionIndex, port);
   returned = 0;
-  if (!usbhost_ioctl(hub, kIoctlGetNodeConnectionName, record.data(), actual_length,
-                     record.data(), actual_length, &returned)) {
+  if (!usbhost_ioctl(hub, kIoctlGetNodeConnectionName, record.data(), actual_length, record.data(),
+                     actual_length, &returned)) {
     return ByteBuffer();
   }
   return NameText(record, returned, connection_name::kName);

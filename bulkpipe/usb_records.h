@@ -86,9 +86,7 @@ inline constexpr uint8_t kType = 3;
 inline constexpr uint16_t kRequestType = 0x0300;  // type 3 in the high byte
 }  // namespace string_descriptor
 
-inline uint16_t ReadLe16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
+inline uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 inline uint32_t ReadLe32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |

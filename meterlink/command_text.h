@@ -12,7 +12,8 @@ namespace meterlink {
 // Clears CommandText() and writes the command into it. Returns the text, or
 // nullptr (buffer left empty) when it would not fit in the buffer with its
 // NUL; a caller then sends nothing.
-const char* AssembleCommand(std::string_view word, std::initializer_list<std::string_view> params = {});
+const char* AssembleCommand(std::string_view word,
+                            std::initializer_list<std::string_view> params = {});
 
 }  // namespace meterlink
 

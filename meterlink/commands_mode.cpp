@@ -47,13 +47,14 @@ int32_t SetMode(const ModeSettings& settings) {
   if (settings.unit == kUnitDb) unitKeyword = kUnitKeywordDb;
   if (IsLinearUnit(settings.unit)) unitKeyword = kUnitKeywordW;
   if (unitKeyword < 0) return MLINK_BAD_ARGUMENT;
-  const std::optional<SignedField> wavelength = FormatSigned(settings.wavelength, kWavelengthDigits);
+  const std::optional<SignedField> wavelength =
+      FormatSigned(settings.wavelength, kWavelengthDigits);
   if (!wavelength) return MLINK_BAD_ARGUMENT;
 
   const int32_t sent = SendAssembled(AssembleCommand(
-      "SET_MODE", {wavelength->view(), *ModeKeywordText(settings.relativeMode),
-                   *ModeKeywordText(settings.hold), *ModeKeywordText(settings.rangeMode),
-                   *ModeKeywordText(unitKeyword)}));
+      "SET_MODE",
+      {wavelength->view(), *ModeKeywordText(settings.relativeMode), *ModeKeywordText(settings.hold),
+       *ModeKeywordText(settings.rangeMode), *ModeKeywordText(unitKeyword)}));
   if (sent != MLINK_OK) return sent;
   if (std::strcmp(ReplyText(), "WAVE_ERR") == 0) return MLINK_MODE_OR_NO_DATA;
   return ExpectOk(sent);

@@ -19,9 +19,12 @@ int32_t QueryReading(const char* word, Reading* reading) {
   ParsedReading parsed;
   const char* reply = ReplyText();
   switch (ParseReading(std::string_view(reply, strnlen(reply, kReplyTextSize)), parsed)) {
-    case ReadingStatus::kMarkN: return MLINK_MODE_OR_NO_DATA;
-    case ReadingStatus::kMalformed: return MLINK_NOT_RECOGNISED;
-    case ReadingStatus::kOk: break;
+    case ReadingStatus::kMarkN:
+      return MLINK_MODE_OR_NO_DATA;
+    case ReadingStatus::kMalformed:
+      return MLINK_NOT_RECOGNISED;
+    case ReadingStatus::kOk:
+      break;
   }
   const std::optional<ConvertedReading> converted = ConvertReading(parsed, reading->unit);
   if (!converted) return MLINK_BAD_ARGUMENT;  // record unchanged

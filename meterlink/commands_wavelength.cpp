@@ -57,5 +57,6 @@ extern "C" MLINK_API int32_t SQ_Wave(int32_t flag, WaveEntry* entry) {
   if (!wavelength || !value) return MLINK_BAD_ARGUMENT;
   // "WAVE_ERR" is not an error reply of this command's exchange: like any
   // reply but "OK" it gives -4.
-  return ExpectOk(SendAssembled(AssembleCommand("SET_WAVELEN", {wavelength->view(), value->view()})));
+  return ExpectOk(
+      SendAssembled(AssembleCommand("SET_WAVELEN", {wavelength->view(), value->view()})));
 }

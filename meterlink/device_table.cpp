@@ -172,8 +172,7 @@ extern "C" MLINK_API int32_t SelectOneDevice(char* serial) {
   // Entries without a serial hold no selectable meter.
   for (int32_t p = 0; p < g_deviceCount; ++p) {
     const MeterEntry& entry = g_table[p];
-    if (entry.serial[0] != '\0' &&
-        std::strncmp(serial, entry.serial, kComparedSerialLength) == 0) {
+    if (entry.serial[0] != '\0' && std::strncmp(serial, entry.serial, kComparedSerialLength) == 0) {
       SetCurrentPipes(entry.pipes);
       return MLINK_OK;
     }

@@ -92,7 +92,7 @@ MLINK_API int32_t ResetAllWave(void);
 /* Ordinal 4. "IDN": maker, model, serial number and version into *info.
  * A reply with fewer than four fields, or a version field of fewer than
  * three characters, gives -4. */
-MLINK_API int32_t QUES_IDN(IdnInfo *info);
+MLINK_API int32_t QUES_IDN(IdnInfo* info);
 
 /* Ordinal 5. "GET_MESRDATA": the current reading, converted to the unit
  * requested in reading->unit; the unit used is stored back. A reading the
@@ -101,7 +101,7 @@ MLINK_API int32_t QUES_IDN(IdnInfo *info);
  * (mark N); -1: the reading cannot be given in the requested unit (a dB
  * reading in a linear unit or the reverse, a code outside 9 to 14); -4: the
  * reply is not a reading. */
-MLINK_API int32_t QUES_MeasData(Reading *reading);
+MLINK_API int32_t QUES_MeasData(Reading* reading);
 
 /* Ordinal 6. "GET_WAVELEN:0" to "GET_WAVELEN:9" into entries[0..9] (an
  * array of MLINK_WAVE_LIST_SIZE entries); one battery check, before the
@@ -109,15 +109,15 @@ MLINK_API int32_t QUES_MeasData(Reading *reading);
  * before it keep what they received, that entry and the later ones are
  * untouched. A reply without a decimal integer and a decimal real as its
  * first two fields gives -4. */
-MLINK_API int32_t QUES_AllWave(WaveEntry *entries);
+MLINK_API int32_t QUES_AllWave(WaveEntry* entries);
 
 /* Ordinal 7. "GET_SENSER": the meter's whole reply text (at most 63
  * characters and the NUL) into text, which must hold
  * MLINK_SENSOR_TEXT_SIZE bytes. */
-MLINK_API int32_t QUES_Sensor(char *text);
+MLINK_API int32_t QUES_Sensor(char* text);
 
 /* Ordinal 8. "GET_REL": the relative reference, as QUES_MeasData. */
-MLINK_API int32_t QUES_Rel(Reading *reading);
+MLINK_API int32_t QUES_Rel(Reading* reading);
 
 /* Ordinal 9. "SET_REL0". Expects OK. */
 MLINK_API int32_t SET_Rel0(void);
@@ -127,32 +127,32 @@ MLINK_API int32_t SET_Rel0(void);
  * nothing sent for another unit or a value that cannot be written: NaN or
  * infinite, beyond +-199.99 dB, a negative linear value or one of 2000 mW
  * or more. Expects OK. */
-MLINK_API int32_t SET_Rel1(const Reading *reading);
+MLINK_API int32_t SET_Rel1(const Reading* reading);
 
 /* Ordinal 11. Query "GET_MODE" (five fields: wavelength and four keywords)
  * or set "SET_MODE:<wavelength>,<relative>,<hold>,<range>,<unit>". A set
  * checks range mode, relative mode, hold and unit in that order and the
  * wavelength's five-digit field; any failure gives -1, nothing sent. A set
  * answered "WAVE_ERR" gives -10. */
-MLINK_API int32_t SQ_Mode(int32_t flag, ModeSettings *settings);
+MLINK_API int32_t SQ_Mode(int32_t flag, ModeSettings* settings);
 
 /* Ordinal 12. Averaging count: query "GET_AVE" (a decimal integer), set
  * "SET_AVE:<five-digit signed field>" (-19999 to 19999; expects OK). */
-MLINK_API int32_t SQ_Ave(int32_t flag, int32_t *value);
+MLINK_API int32_t SQ_Ave(int32_t flag, int32_t* value);
 
 /* Ordinal 13. Range: as SQ_Ave with "GET_RANGE" and "SET_RANGE". */
-MLINK_API int32_t SQ_Range(int32_t flag, int32_t *value);
+MLINK_API int32_t SQ_Range(int32_t flag, int32_t* value);
 
 /* Ordinal 14. Current wavelength: query "GET_WAVELEN" (a decimal integer
  * and a decimal real), set "SET_WAVELEN:<+dddd>,<+dd.ddd>" (wavelength
  * -9999 to 9999, value -19.999 to 19.999, else -1 and nothing sent;
  * expects OK, so a meter's "WAVE_ERR" gives -4). */
-MLINK_API int32_t SQ_Wave(int32_t flag, WaveEntry *entry);
+MLINK_API int32_t SQ_Wave(int32_t flag, WaveEntry* entry);
 
 /* Ordinal 15. Auto power save, *on 1 or 0: query "GET_APS" ("ON" or
  * "OFF", exactly; anything else -4), set "SET_APS:ON" or "SET_APS:OFF"
  * (any other *on: -1, nothing sent; expects OK). */
-MLINK_API int32_t SQ_Aps(int32_t flag, int32_t *on);
+MLINK_API int32_t SQ_Aps(int32_t flag, int32_t* on);
 
 #ifdef __cplusplus
 }

@@ -37,32 +37,32 @@ typedef intptr_t usbhost_handle;
 
 /* CreateFileA(path, access, share, NULL, OPEN_EXISTING, 0, NULL).
  * Returns an open handle or USBHOST_INVALID. Never blocks on device I/O. */
-USBHOST_API usbhost_handle usbhost_open(const char *path, uint32_t access, uint32_t share);
+USBHOST_API usbhost_handle usbhost_open(const char* path, uint32_t access, uint32_t share);
 
 /* CloseHandle. 0 for a handle that is not open. */
 USBHOST_API int usbhost_close(usbhost_handle h);
 
 /* WriteFile, synchronous: writes size bytes in one transfer; *done receives
  * the count written (done may not be null). Returns within a bounded time. */
-USBHOST_API int usbhost_write(usbhost_handle h, const void *data, uint32_t size, uint32_t *done);
+USBHOST_API int usbhost_write(usbhost_handle h, const void* data, uint32_t size, uint32_t* done);
 
 /* ReadFile, synchronous: reads at most size bytes into data; *done receives
  * the count read (done may not be null). A read on an idle pipe completes
  * with success and *done = 0 within a bounded time: it never blocks for ever. */
-USBHOST_API int usbhost_read(usbhost_handle h, void *data, uint32_t size, uint32_t *done);
+USBHOST_API int usbhost_read(usbhost_handle h, void* data, uint32_t size, uint32_t* done);
 
 /* DeviceIoControl, synchronous, with the Windows IOCTL code and in/out
  * buffers exactly as given; *returned receives the bytes written to out
  * (returned may not be null). A request the device never completes fails
  * within a bounded time. */
-USBHOST_API int usbhost_ioctl(usbhost_handle h, uint32_t code, void *in, uint32_t in_size,
-                              void *out, uint32_t out_size, uint32_t *returned);
+USBHOST_API int usbhost_ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t in_size,
+                              void* out, uint32_t out_size, uint32_t* returned);
 
 /* The SetupAPI lookup: the DevicePath of the present device interface of
  * class guid (16 bytes, Windows GUID layout) at the zero-based position.
  * Writes the NUL-terminated path into path (size bytes); fails when there is
  * no interface at that position or the path does not fit. */
-USBHOST_API int usbhost_interface_path(const uint8_t guid[16], int32_t position, char *path,
+USBHOST_API int usbhost_interface_path(const uint8_t guid[16], int32_t position, char* path,
                                        uint32_t size);
 
 #ifdef __cplusplus

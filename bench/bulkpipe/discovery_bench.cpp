@@ -58,9 +58,19 @@ void BM_CheckUSBDevicesCountOnly(benchmark::State& state) {
   Bus::Instance().Reset();
 }
 
-BENCHMARK(BM_CheckUSBDevicesWithSerialList)->Arg(0)->Arg(1)->Arg(8)->Arg(32)->Arg(127)
+BENCHMARK(BM_CheckUSBDevicesWithSerialList)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(8)
+    ->Arg(32)
+    ->Arg(127)
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_CheckUSBDevicesCountOnly)->Arg(0)->Arg(1)->Arg(8)->Arg(32)->Arg(127)
+BENCHMARK(BM_CheckUSBDevicesCountOnly)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(8)
+    ->Arg(32)
+    ->Arg(127)
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

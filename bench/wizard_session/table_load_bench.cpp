@@ -48,8 +48,8 @@ void BM_LoadTable0(benchmark::State& state) {
 
   for (auto _ : state) {
     uint8_t bytes = 0;
-    bool loaded = session.StartHosei(tables.Table(), tables.RecordCount()) &&
-                  session.SendHeaderBlock(&bytes);
+    bool loaded =
+        session.StartHosei(tables.Table(), tables.RecordCount()) && session.SendHeaderBlock(&bytes);
     if (loaded) {
       while (session.SendRecord(&bytes)) {
       }

@@ -30,8 +30,16 @@ using InputStream = fuzzsupport::FuzzInput;
 
 // Replies shaped like what the queries expect, with a fuzzed part, so the
 // parsers behind the error mapping are reached often.
-const char* const kShapes[] = {"+01310,ABS,OFF,AUTO,DB", "1310,1.234", "VANTOR,LX40,A12345678,100",
-                               "+123453", "-010509", "H000000", "N000009", "ON", "OFF", "12"};
+const char* const kShapes[] = {"+01310,ABS,OFF,AUTO,DB",
+                               "1310,1.234",
+                               "VANTOR,LX40,A12345678,100",
+                               "+123453",
+                               "-010509",
+                               "H000000",
+                               "N000009",
+                               "ON",
+                               "OFF",
+                               "12"};
 
 class FuzzMeter : public usbsim::PipeEndpoint {
  public:
@@ -49,10 +57,17 @@ class FuzzMeter : public usbsim::PipeEndpoint {
     if (input_.Empty()) return true;
     const uint8_t control = input_.Byte();
     switch (control % 8) {
-      case 0: failNextRead_ = true; break;
-      case 1: break;  // silence
-      case 2: blocks_.push_back("BATERY_OK\r"); break;
-      case 3: blocks_.push_back("OK\r"); break;
+      case 0:
+        failNextRead_ = true;
+        break;
+      case 1:
+        break;  // silence
+      case 2:
+        blocks_.push_back("BATERY_OK\r");
+        break;
+      case 3:
+        blocks_.push_back("OK\r");
+        break;
       case 4: {
         // A shape with a fuzzed tail or middle.
         std::string text = kShapes[input_.Byte() % (sizeof kShapes / sizeof kShapes[0])];
@@ -127,7 +142,8 @@ void DriveCommands(InputStream& input) {
   QUES_MeasData(reading.get());
   reading->unit = 9 + input.Byte() % 7;
   QUES_Rel(reading.get());
-  *reading = Reading{static_cast<float>(static_cast<int8_t>(input.Byte())) * 0.37f, 9 + input.Byte() % 6};
+  *reading =
+      Reading{static_cast<float>(static_cast<int8_t>(input.Byte())) * 0.37f, 9 + input.Byte() % 6};
   SET_Rel1(reading.get());
 
   auto waves = std::make_unique<WaveEntry[]>(MLINK_WAVE_LIST_SIZE);

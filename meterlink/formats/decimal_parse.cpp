@@ -72,7 +72,8 @@ std::optional<float> ParseDecimalReal(std::string_view text) {
   if (!any_digit) return std::nullopt;
 
   // |exponent10| < field length, so the table covers it.
-  const std::size_t scale_index = static_cast<std::size_t>(exponent10 < 0 ? -exponent10 : exponent10);
+  const std::size_t scale_index =
+      static_cast<std::size_t>(exponent10 < 0 ? -exponent10 : exponent10);
   double value = static_cast<double>(significand);
   value = exponent10 < 0 ? value / kPowersOfTen[scale_index] : value * kPowersOfTen[scale_index];
   if (!(value <= FLT_MAX)) return std::nullopt;  // cannot happen within the length limit

@@ -10,20 +10,20 @@
 namespace meterlink {
 
 // Relative mode.
-inline constexpr int32_t kModeRel0 = 0;         // "REL0"
-inline constexpr int32_t kModeRel1 = 1;         // "REL1"
-inline constexpr int32_t kModeAbs = 2;          // "ABS"
+inline constexpr int32_t kModeRel0 = 0;  // "REL0"
+inline constexpr int32_t kModeRel1 = 1;  // "REL1"
+inline constexpr int32_t kModeAbs = 2;   // "ABS"
 // Hold.
-inline constexpr int32_t kHoldOff = 3;          // "OFF"
-inline constexpr int32_t kHoldMax = 4;          // "MAX"
-inline constexpr int32_t kHoldMin = 5;          // "MIN"
-inline constexpr int32_t kHoldAve = 6;          // "AVE"
+inline constexpr int32_t kHoldOff = 3;  // "OFF"
+inline constexpr int32_t kHoldMax = 4;  // "MAX"
+inline constexpr int32_t kHoldMin = 5;  // "MIN"
+inline constexpr int32_t kHoldAve = 6;  // "AVE"
 // Range mode.
-inline constexpr int32_t kRangeManual = 7;      // "MANU"
-inline constexpr int32_t kRangeAuto = 8;        // "AUTO"
+inline constexpr int32_t kRangeManual = 7;  // "MANU"
+inline constexpr int32_t kRangeAuto = 8;    // "AUTO"
 // Unit.
-inline constexpr int32_t kUnitKeywordDb = 9;    // "DB"
-inline constexpr int32_t kUnitKeywordW = 10;    // "W"
+inline constexpr int32_t kUnitKeywordDb = 9;  // "DB"
+inline constexpr int32_t kUnitKeywordW = 10;  // "W"
 
 inline constexpr int32_t kModeKeywordCount = 11;
 

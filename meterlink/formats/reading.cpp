@@ -10,13 +10,13 @@ namespace meterlink {
 namespace {
 
 // Scale of a linear mantissa by exponent digit e: 10^-(e+1) milliwatts.
-constexpr std::array<double, kMaxLinearExponent + 1> kLinearScale = {
-    1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-9};
+constexpr std::array<double, kMaxLinearExponent + 1> kLinearScale = {1e-1, 1e-2, 1e-3, 1e-4, 1e-5,
+                                                                     1e-6, 1e-7, 1e-8, 1e-9};
 // Scale of a dB mantissa: hundredths.
 constexpr double kDbScale = 0.01;
 // 10^(e+1) for the encoder's exponent search, e = 0 to 8.
-constexpr std::array<double, kMaxLinearExponent + 1> kEncodeScale = {
-    1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+constexpr std::array<double, kMaxLinearExponent + 1> kEncodeScale = {1e1, 1e2, 1e3, 1e4, 1e5,
+                                                                     1e6, 1e7, 1e8, 1e9};
 
 // Mantissas at or above this do not fit the five-digit field.
 constexpr float kMantissaLimit = 20000.0f;
@@ -42,13 +42,23 @@ ReadingStatus ParseReading(std::string_view text, ParsedReading& out) {
   if (text.size() < kReadingLength) return ReadingStatus::kMalformed;
 
   switch (text[0]) {
-    case 'N': return ReadingStatus::kMarkN;
-    case 'H': out = {kSentinelHigh, -1, ReadingMark::kHigh}; return ReadingStatus::kOk;
-    case 'L': out = {kSentinelLow, -1, ReadingMark::kLow}; return ReadingStatus::kOk;
-    case 'O': out = {kSentinelOver, -1, ReadingMark::kOver}; return ReadingStatus::kOk;
-    case '+': case '-': break;
+    case 'N':
+      return ReadingStatus::kMarkN;
+    case 'H':
+      out = {kSentinelHigh, -1, ReadingMark::kHigh};
+      return ReadingStatus::kOk;
+    case 'L':
+      out = {kSentinelLow, -1, ReadingMark::kLow};
+      return ReadingStatus::kOk;
+    case 'O':
+      out = {kSentinelOver, -1, ReadingMark::kOver};
+      return ReadingStatus::kOk;
+    case '+':
+    case '-':
+      break;
     // A digit or anything else where the sign belongs: not a reading.
-    default: return ReadingStatus::kMalformed;
+    default:
+      return ReadingStatus::kMalformed;
   }
 
   // Only the digits 0 to 9 select a scale (and a unit); any other exponent

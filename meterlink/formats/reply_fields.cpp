@@ -30,8 +30,9 @@ ReplyFields SplitReplyFields(std::string_view reply) noexcept {
 ReplyFields SplitReplyFields(const char* reply, std::size_t buffer_size) noexcept {
   if (reply == nullptr) return ReplyFields{};
   const void* nul = std::memchr(reply, '\0', buffer_size);
-  const std::size_t length =
-      nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - reply) : buffer_size;
+  const std::size_t length = nul != nullptr
+                                 ? static_cast<std::size_t>(static_cast<const char*>(nul) - reply)
+                                 : buffer_size;
   return SplitReplyFields(std::string_view(reply, length));
 }
 

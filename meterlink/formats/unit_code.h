@@ -12,7 +12,7 @@ namespace meterlink {
 
 using UnitCode = int32_t;
 
-inline constexpr UnitCode kUnitDb = 9;          // logarithmic readings only
+inline constexpr UnitCode kUnitDb = 9;  // logarithmic readings only
 inline constexpr UnitCode kUnitWatt = 10;
 inline constexpr UnitCode kUnitMilliwatt = 11;
 inline constexpr UnitCode kUnitMicrowatt = 12;
@@ -36,11 +36,16 @@ constexpr bool IsLinearUnit(UnitCode unit) noexcept {
 // and unknown codes.
 constexpr std::optional<double> LinearUnitFactor(UnitCode unit) noexcept {
   switch (unit) {
-    case kUnitWatt: return 0.001;
-    case kUnitMilliwatt: return 1.0;
-    case kUnitMicrowatt: return 1000.0;
-    case kUnitNanowatt: return 1000000.0;
-    default: return std::nullopt;
+    case kUnitWatt:
+      return 0.001;
+    case kUnitMilliwatt:
+      return 1.0;
+    case kUnitMicrowatt:
+      return 1000.0;
+    case kUnitNanowatt:
+      return 1000000.0;
+    default:
+      return std::nullopt;
   }
 }
 

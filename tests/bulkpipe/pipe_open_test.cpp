@@ -99,9 +99,9 @@ TEST_F(PipeOpenTest, PipePathsAreTheInterfacePathAndTheDecimalPipeNumber) {
   ASSERT_FALSE(base.empty());
   // The files the driver serves are exactly "<path>\0" and "<path>\1", and
   // what OpenUSBBulkFile opens behaves as those.
-  const usbhost_handle by_name = usbhost_open((base + "\\0").c_str(),
-                                              USBHOST_GENERIC_READ | USBHOST_GENERIC_WRITE,
-                                              USBHOST_FILE_SHARE_READ | USBHOST_FILE_SHARE_WRITE);
+  const usbhost_handle by_name =
+      usbhost_open((base + "\\0").c_str(), USBHOST_GENERIC_READ | USBHOST_GENERIC_WRITE,
+                   USBHOST_FILE_SHARE_READ | USBHOST_FILE_SHARE_WRITE);
   ASSERT_NE(by_name, USBHOST_INVALID);
   opened.push_back(by_name);
   uint32_t done = 0;
@@ -174,8 +174,8 @@ TEST_F(PipeOpenTest, NoMeterAttachedFailsEveryPosition) {
 }
 
 TEST_F(PipeOpenTest, MeterUnpluggedAfterCountingCannotBeOpened) {
-  const DeviceId meter = PlugMeter(bus.AddController(0, 2), 1, u"D00000001",
-                                   std::make_shared<RecordingEndpoint>());
+  const DeviceId meter =
+      PlugMeter(bus.AddController(0, 2), 1, u"D00000001", std::make_shared<RecordingEndpoint>());
   ASSERT_EQ(CheckUSBDevices(nullptr), 1);
   bus.Unplug(meter);
   EXPECT_EQ(Open(0, 0), USBHOST_INVALID);
@@ -183,8 +183,8 @@ TEST_F(PipeOpenTest, MeterUnpluggedAfterCountingCannotBeOpened) {
 }
 
 TEST_F(PipeOpenTest, MeterUnpluggedBetweenItsTwoPipesLeavesTheFirstHandleFailing) {
-  const DeviceId meter = PlugMeter(bus.AddController(0, 2), 1, u"D00000002",
-                                   std::make_shared<RecordingEndpoint>());
+  const DeviceId meter =
+      PlugMeter(bus.AddController(0, 2), 1, u"D00000002", std::make_shared<RecordingEndpoint>());
   const usbhost_handle command = Open(0, 0);
   ASSERT_NE(command, USBHOST_INVALID);
   bus.Unplug(meter);
@@ -196,7 +196,7 @@ TEST_F(PipeOpenTest, MeterUnpluggedBetweenItsTwoPipesLeavesTheFirstHandleFailing
 TEST_F(PipeOpenTest, CallAfterAFailedOneWorksNormally) {
   auto endpoint = std::make_shared<RecordingEndpoint>();
   PlugMeter(bus.AddController(0, 2), 1, u"E00000001", endpoint);
-  EXPECT_EQ(Open(0, 4), USBHOST_INVALID);     // no interface there
+  EXPECT_EQ(Open(0, 4), USBHOST_INVALID);       // no interface there
   EXPECT_EQ(Open(123456, 0), USBHOST_INVALID);  // a long suffix left in the path buffer
   const usbhost_handle command = Open(0, 0);
   ASSERT_NE(command, USBHOST_INVALID);

@@ -164,7 +164,8 @@ const NameCase kNameCases[] = {
     {"RootNameReturnedBelowHeader", RootText(12, u"ROOT", 2), {}},
     {"RootNameEndsAtNul", RootText(14, std::u16string(u"ROOT\0X", 6)), kBothHubs},
     {"RootNameEmpty", RootText(6, std::u16string(1, u'\0')), {}},
-    {"RootNameNonAsciiBecomesQuestionMarks", RootText(16, u"R\u00D6\xD83D\xDE00T\u007F"),
+    {"RootNameNonAsciiBecomesQuestionMarks",
+     RootText(16, u"R\u00D6\xD83D\xDE00T\u007F"),
      {"\\\\.\\R???T\x7F"}},
     {"PortNameLengthTenMeansNoHub", PortSize(10), {"\\\\.\\ROOT"}},
     {"PortNameLengthBelowTen", PortSize(9), {"\\\\.\\ROOT"}},
@@ -224,8 +225,7 @@ struct StringCase {
 };
 void PrintTo(const StringCase& c, std::ostream* os) { *os << c.name; }
 
-class StringReplyTest : public ScriptedBusTest,
-                        public ::testing::WithParamInterface<StringCase> {};
+class StringReplyTest : public ScriptedBusTest, public ::testing::WithParamInterface<StringCase> {};
 
 TEST_P(StringReplyTest, OnlyAWholeConsistentDescriptorIsUsed) {
   Topology t;
@@ -297,7 +297,8 @@ TEST_F(ScriptedBusTest, HubsBeyondSevenExternalTiersAreNotWalked) {
   std::string expected_list;
   for (int tier = 0; tier <= 10; ++tier) {
     const std::u16string next = u"H" + std::u16string(1, static_cast<char16_t>(u'0' + tier + 1));
-    const std::u16string serial = u"M0000000" + std::u16string(1, static_cast<char16_t>(u'0' + tier));
+    const std::u16string serial =
+        u"M0000000" + std::u16string(1, static_cast<char16_t>(u'0' + tier));
     t.hubs["\\\\.\\H" + std::to_string(tier)] = HubModel{{MeterPort(serial), HubPort(next)}};
     if (tier <= 7) {
       expected_opens.push_back("\\\\.\\H" + std::to_string(tier));

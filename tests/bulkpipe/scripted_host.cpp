@@ -39,8 +39,8 @@ extern "C" int usbhost_read(usbhost_handle, void*, uint32_t, uint32_t* done) {
   return 0;
 }
 
-extern "C" int usbhost_ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t in_size,
-                             void* out, uint32_t out_size, uint32_t* returned) {
+extern "C" int usbhost_ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t in_size, void* out,
+                             uint32_t out_size, uint32_t* returned) {
   auto& host = TheHost();
   *returned = 0;
   const auto it = host.open_handles.find(h);
@@ -56,8 +56,8 @@ extern "C" int usbhost_ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t
   if (!reply.ok) return 0;
   const size_t copied = std::min<size_t>(reply.bytes.size(), out_size);
   if (copied != 0) std::memcpy(out, reply.bytes.data(), copied);
-  *returned = reply.returned < 0 ? static_cast<uint32_t>(copied)
-                                 : static_cast<uint32_t>(reply.returned);
+  *returned =
+      reply.returned < 0 ? static_cast<uint32_t>(copied) : static_cast<uint32_t>(reply.returned);
   return 1;
 }
 

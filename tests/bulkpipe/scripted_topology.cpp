@@ -22,8 +22,8 @@ uint16_t Le16(const std::vector<uint8_t>& bytes, size_t offset) {
 
 // Header, the UTF-16 name and its NUL; only the header and one unit when
 // the caller's buffer is too small for the whole record.
-IoctlReply NameRecord(std::vector<uint8_t> header, size_t length_offset,
-                      const std::u16string& name, uint32_t out_size) {
+IoctlReply NameRecord(std::vector<uint8_t> header, size_t length_offset, const std::u16string& name,
+                      uint32_t out_size) {
   const size_t actual = header.size() + 2 * (name.size() + 1);
   PutLe32(header, length_offset, static_cast<uint32_t>(actual));
   if (out_size < actual) {
@@ -149,7 +149,8 @@ void Install(Topology topology) {
     for (const auto& [number, name] : model->controllers) {
       if (call.path != "\\\\.\\HCD" + std::to_string(number)) continue;
       controller = true;
-      if (call.code == kRootHubName) reply = NameRecord(std::vector<uint8_t>(4, 0), 0, name, call.out_size);
+      if (call.code == kRootHubName)
+        reply = NameRecord(std::vector<uint8_t>(4, 0), 0, name, call.out_size);
     }
     if (!controller) {
       const auto hub = model->hubs.find(call.path);

@@ -20,18 +20,13 @@ namespace {
 // --- Meter files ------------------------------------------------------------
 
 // Slots 1 and 3 hold the two tables the wizard loads.
-constexpr char kOneMeterBothFilled[] =
-    "[meter]\nserial = A12345678\nslots = 0101000\n";
-constexpr char kOneMeterBatteryLow[] =
-    "[meter]\nserial = A12345678\nbattery = low\n";
+constexpr char kOneMeterBothFilled[] = "[meter]\nserial = A12345678\nslots = 0101000\n";
+constexpr char kOneMeterBatteryLow[] = "[meter]\nserial = A12345678\nbattery = low\n";
 constexpr char kNoMeters[] = "# no meters attached\n";
-constexpr char kOtherModel[] =
-    "[meter]\nserial = C34567890\nmodel = LX30\n";
+constexpr char kOtherModel[] = "[meter]\nserial = C34567890\nmodel = LX30\n";
 // Slow enough that a run can be watched and cancelled mid-table.
-constexpr char kOneSlowMeter[] =
-    "[meter]\nserial = A12345678\nlatency_us = 3000\n";
-constexpr char kBadMeterFile[] =
-    "[meter]\nserial = A12345678\nbattery = empty\n";
+constexpr char kOneSlowMeter[] = "[meter]\nserial = A12345678\nlatency_us = 3000\n";
+constexpr char kBadMeterFile[] = "[meter]\nserial = A12345678\nbattery = empty\n";
 
 // --- What the wizard shows ---------------------------------------------------
 
@@ -46,8 +41,8 @@ const std::wstring kApplicationError = L"Application error.";
 std::string Describe(const Buttons& buttons) {
   std::string text;
   for (const ButtonState& b : buttons) {
-    text += "[" + ToUtf8(b.text) + (b.enabled ? "" : " disabled") + (b.isDefault ? " default" : "") +
-            (b.focused ? " focused" : "") + "] ";
+    text += "[" + ToUtf8(b.text) + (b.enabled ? "" : " disabled") +
+            (b.isDefault ? " default" : "") + (b.focused ? " focused" : "") + "] ";
   }
   return text;
 }
@@ -320,8 +315,8 @@ TEST_F(WizardScenario, SystemCommandsAndDisabledButtonsAreIgnoredDuringRun) {
   const struct {
     const char* name;
     WPARAM command;
-  } commands[] = {{"close", SC_CLOSE}, {"move", SC_MOVE}, {"minimise", SC_MINIMIZE},
-                  {"about", kAboutCommand}};
+  } commands[] = {
+      {"close", SC_CLOSE}, {"move", SC_MOVE}, {"minimise", SC_MINIMIZE}, {"about", kAboutCommand}};
   for (const auto& c : commands) {
     SCOPED_TRACE(c.name);
     window().PostSysCommand(c.command);
@@ -521,9 +516,9 @@ TEST_F(WizardScenario, ProgressBarSitsInPlaceAndVisiblyMoves) {
   // The filled part grows past 60 % of the bar within the same table.
   const int firstHigh = p.high;
   EXPECT_NE(window().ClientPixel(p.rect.left + width * 6 / 10, y), filled);
-  EXPECT_TRUE(WaitUntil(
-      [&] { return window().ClientPixel(p.rect.left + width * 6 / 10, y) == filled; },
-      kRunTimeoutMs));
+  EXPECT_TRUE(
+      WaitUntil([&] { return window().ClientPixel(p.rect.left + width * 6 / 10, y) == filled; },
+                kRunTimeoutMs));
   EXPECT_EQ(window().Progress().high, firstHigh);
   ASSERT_TRUE(wizard_.RunToPage(Page::kComplete, nullptr, kRunTimeoutMs));
   EXPECT_FALSE(window().Progress().exists);

@@ -68,8 +68,8 @@ struct PageSignature {
 }  // namespace
 
 const Captions& EnglishCaptions() {
-  static const Captions captions{L"&Cancel", L"< &Back", L"&Next >", L"R&un", L"C&lose",
-                                 L"C&ontinue"};
+  static const Captions captions{L"&Cancel", L"< &Back", L"&Next >",
+                                 L"R&un",    L"C&lose",  L"C&ontinue"};
   return captions;
 }
 
@@ -81,12 +81,18 @@ const Captions& JapaneseCaptions() {
 
 const char* PageName(Page page) {
   switch (page) {
-    case Page::kStart: return "start";
-    case Page::kBusy: return "busy (connecting or cancelling)";
-    case Page::kRunning: return "running";
-    case Page::kComplete: return "complete";
-    case Page::kCancelled: return "cancelled";
-    case Page::kUnknown: break;
+    case Page::kStart:
+      return "start";
+    case Page::kBusy:
+      return "busy (connecting or cancelling)";
+    case Page::kRunning:
+      return "running";
+    case Page::kComplete:
+      return "complete";
+    case Page::kCancelled:
+      return "cancelled";
+    case Page::kUnknown:
+      break;
   }
   return "unknown";
 }

@@ -45,20 +45,20 @@ const char* PageName(Page page);
 struct OwnedDialog {
   HWND window = nullptr;
   std::wstring caption;
-  std::wstring text;        // message box: control 0xFFFF; About box: control 800
+  std::wstring text;  // message box: control 0xFFFF; About box: control 800
   bool ownedByWizard = false;
-  int buttonCount = 0;      // push buttons
+  int buttonCount = 0;  // push buttons
   bool hasOkButton = false;
-  bool hasIcon = false;     // a static icon control
+  bool hasIcon = false;  // a static icon control
 };
 
 struct ProgressState {
   bool exists = false;
   bool visible = false;
   std::wstring className;
-  RECT rect{};              // in the wizard's client coordinates
+  RECT rect{};  // in the wizard's client coordinates
   int low = 0, high = 0, position = 0;
-  bool answered = false;    // the position query was answered in time
+  bool answered = false;  // the position query was answered in time
 };
 
 class WizardWindow {

@@ -256,8 +256,8 @@ TEST_F(DeviceTableTest, NullPointersAreBadArguments) {
 // position 0, with a second meter "B22222222" behind it.
 struct IdnCase {
   const char* name;
-  std::string idn;          // the reply text before CR LF
-  std::string serial;       // what the walk shows for position 0; "" when passed over
+  std::string idn;     // the reply text before CR LF
+  std::string serial;  // what the walk shows for position 0; "" when passed over
 };
 
 const IdnCase kIdnCases[] = {

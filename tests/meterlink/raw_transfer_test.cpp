@@ -46,17 +46,14 @@ TEST_P(SendBytesTest, WritesCountBytesInOneWrite) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, SendBytesTest,
-                         ::testing::Values(BlockCase{6, MLINK_OK, 6}, BlockCase{2, MLINK_OK, 2},
-                                           BlockCase{1, MLINK_OK, 1},
-                                           BlockCase{127, MLINK_OK, 127},
-                                           // only the low byte counts
-                                           BlockCase{0x106, MLINK_OK, 6},
-                                           BlockCase{0, MLINK_RAW_FAILED, 0},
-                                           BlockCase{128, MLINK_RAW_FAILED, 0},
-                                           BlockCase{255, MLINK_RAW_FAILED, 0},
-                                           BlockCase{-1, MLINK_RAW_FAILED, 0},
-                                           BlockCase{0x100, MLINK_RAW_FAILED, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Counts, SendBytesTest,
+    ::testing::Values(BlockCase{6, MLINK_OK, 6}, BlockCase{2, MLINK_OK, 2},
+                      BlockCase{1, MLINK_OK, 1}, BlockCase{127, MLINK_OK, 127},
+                      // only the low byte counts
+                      BlockCase{0x106, MLINK_OK, 6}, BlockCase{0, MLINK_RAW_FAILED, 0},
+                      BlockCase{128, MLINK_RAW_FAILED, 0}, BlockCase{255, MLINK_RAW_FAILED, 0},
+                      BlockCase{-1, MLINK_RAW_FAILED, 0}, BlockCase{0x100, MLINK_RAW_FAILED, 0}));
 
 TEST_F(RawTransferTest, SendUsbBytesWithNullDataIsBadArgument) {
   auto meter = SelectedMeter();
@@ -160,12 +157,12 @@ TEST_F(RawTransferTest, HandshakeTranscript) {
   // "HOSEI", one echoed header byte, the 0x55 handshake, one record and the
   // trailer, each answered by the meter before the next goes out.
   auto meter = SelectedMeter();
-  meter->QueueAnswer({Bytes{'U'}});        // to "HOSEI"
-  meter->QueueAnswer({Bytes{0x10}});       // echo of the header byte
-  meter->QueueAnswer({Bytes{0x55}});       // to the handshake
-  meter->QueueAnswer({Bytes{0x55}});       // before the record
-  meter->QueueAnswer({Bytes{0x55}});       // to the record
-  meter->QueueAnswer({Bytes{0x55}});       // to the trailer
+  meter->QueueAnswer({Bytes{'U'}});   // to "HOSEI"
+  meter->QueueAnswer({Bytes{0x10}});  // echo of the header byte
+  meter->QueueAnswer({Bytes{0x55}});  // to the handshake
+  meter->QueueAnswer({Bytes{0x55}});  // before the record
+  meter->QueueAnswer({Bytes{0x55}});  // to the record
+  meter->QueueAnswer({Bytes{0x55}});  // to the trailer
   const uint8_t record[6] = {0x05, 0x14, 0x3F, 0x80, 0x00, 0x00};
   const uint8_t trailer[2] = {0xBE, 0xEF};
   uint8_t byte = 0;

@@ -13,7 +13,8 @@ namespace {
 
 using ::testing::ElementsAre;
 
-class EveryExportTest : public ScriptedCommandTest, public ::testing::WithParamInterface<QueryCall> {};
+class EveryExportTest : public ScriptedCommandTest,
+                        public ::testing::WithParamInterface<QueryCall> {};
 
 TEST_P(EveryExportTest, SendsBatteryCheckThenItsCommandAndSucceedsOnAGoodReply) {
   const QueryCall& c = GetParam();
@@ -21,7 +22,8 @@ TEST_P(EveryExportTest, SendsBatteryCheckThenItsCommandAndSucceedsOnAGoodReply) 
   meter_->QueueText("BATERY_OK\r");
   meter_->QueueText(std::string(c.replyForSuccess) + "\r");
   if (std::string(c.call.name) == "QUES_AllWave") {
-    for (int i = 1; i < MLINK_WAVE_LIST_SIZE; ++i) meter_->QueueText(std::string(c.replyForSuccess) + "\r");
+    for (int i = 1; i < MLINK_WAVE_LIST_SIZE; ++i)
+      meter_->QueueText(std::string(c.replyForSuccess) + "\r");
   }
   EXPECT_EQ(c.call.call(records), MLINK_OK);
   const std::vector<std::string> sent = Sent();
@@ -31,7 +33,9 @@ TEST_P(EveryExportTest, SendsBatteryCheckThenItsCommandAndSucceedsOnAGoodReply) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Exports, EveryExportTest, ::testing::ValuesIn(AllCallsWithGoodReplies()),
-                         [](const auto& param_info) { return std::string(param_info.param.call.name); });
+                         [](const auto& param_info) {
+                           return std::string(param_info.param.call.name);
+                         });
 
 // Set commands: the parameters as they go out.
 struct SetCase {
@@ -69,13 +73,34 @@ INSTANTIATE_TEST_SUITE_P(
         SetCase{"Rel1Watt", [] { return SetRel1(0.0015f, 10); }, "SET_REL1:+150003"},
         SetCase{"Rel1Nanowatt", [] { return SetRel1(250.0f, 13); }, "SET_REL1:+025006"},
         SetCase{"Rel1Zero", [] { return SetRel1(0.0f, 12); }, "SET_REL1:+000008"},
-        SetCase{"ModeUnitWatt", [] { return SetMode({1310, 2, 3, 8, 12}); }, "SET_MODE:+01310,ABS,OFF,AUTO,W"},
-        SetCase{"ModeUnitNanowatt", [] { return SetMode({1310, 2, 3, 8, 13}); }, "SET_MODE:+01310,ABS,OFF,AUTO,W"},
-        SetCase{"ModeOtherKeywords", [] { return SetMode({850, 0, 6, 7, 9}); }, "SET_MODE:+00850,REL0,AVE,MANU,DB"},
-        SetCase{"ModeRel1MaxMin", [] { return SetMode({-1, 1, 4, 7, 10}); }, "SET_MODE:-00001,REL1,MAX,MANU,W"},
-        SetCase{"ModeHoldMin", [] { return SetMode({19999, 2, 5, 8, 11}); }, "SET_MODE:+19999,ABS,MIN,AUTO,W"},
+        SetCase{"ModeUnitWatt",
+                [] {
+                  return SetMode({1310, 2, 3, 8, 12});
+                },
+                "SET_MODE:+01310,ABS,OFF,AUTO,W"},
+        SetCase{"ModeUnitNanowatt",
+                [] {
+                  return SetMode({1310, 2, 3, 8, 13});
+                },
+                "SET_MODE:+01310,ABS,OFF,AUTO,W"},
+        SetCase{"ModeOtherKeywords",
+                [] {
+                  return SetMode({850, 0, 6, 7, 9});
+                },
+                "SET_MODE:+00850,REL0,AVE,MANU,DB"},
+        SetCase{"ModeRel1MaxMin",
+                [] {
+                  return SetMode({-1, 1, 4, 7, 10});
+                },
+                "SET_MODE:-00001,REL1,MAX,MANU,W"},
+        SetCase{"ModeHoldMin",
+                [] {
+                  return SetMode({19999, 2, 5, 8, 11});
+                },
+                "SET_MODE:+19999,ABS,MIN,AUTO,W"},
         SetCase{"WaveExample", [] { return SetWave(1310, 1.234f); }, "SET_WAVELEN:+1310,+01.234"},
-        SetCase{"WaveNegativeValue", [] { return SetWave(850, -0.5f); }, "SET_WAVELEN:+0850,-00.500"},
+        SetCase{"WaveNegativeValue", [] { return SetWave(850, -0.5f); },
+                "SET_WAVELEN:+0850,-00.500"},
         SetCase{"WaveLargest", [] { return SetWave(9999, 19.999f); }, "SET_WAVELEN:+9999,+19.999"},
         SetCase{"AveExample", [] { return SetAve(10); }, "SET_AVE:+00010"},
         SetCase{"AveNegative", [] { return SetAve(-1050); }, "SET_AVE:-01050"},
@@ -105,7 +130,8 @@ TEST_F(ScriptedCommandTest, ResetAllDataExchangeIsBatteryThenCommandEachAsOneLin
   meter_->QueueText("BATERY_OK\r");
   meter_->QueueText("OK\r\n");
   EXPECT_EQ(ResetAllData(), MLINK_OK);
-  EXPECT_THAT(meter_->Writes(), ElementsAre(mltest::ToBytes("BTRY\n"), mltest::ToBytes("RESET_SETDATA\n")));
+  EXPECT_THAT(meter_->Writes(),
+              ElementsAre(mltest::ToBytes("BTRY\n"), mltest::ToBytes("RESET_SETDATA\n")));
 }
 
 }  // namespace

@@ -41,7 +41,9 @@ struct Records {
     r.aps = 1;
     return r;
   }
-  bool operator==(const Records& other) const { return std::memcmp(this, &other, sizeof *this) == 0; }
+  bool operator==(const Records& other) const {
+    return std::memcmp(this, &other, sizeof *this) == 0;
+  }
 };
 
 // One call of one export on the records.

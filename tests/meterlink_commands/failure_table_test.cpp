@@ -29,13 +29,47 @@ const Situation kSituations[] = {
     {"BatteryLow", [](auto& m) { m.QueueText("BATERY_LO\r"); }, MLINK_BATTERY_LOW, false},
     {"BatteryReplyOdd", [](auto& m) { m.QueueText("BATERY_O\r"); }, MLINK_NOT_RECOGNISED, false},
     {"BatteryNoCr", [](auto& m) { m.QueueText("BATERY_OK"); }, MLINK_NOT_RECOGNISED, false},
-    {"CmdErr", [](auto& m) { m.QueueText("BATERY_OK\r"); m.QueueText("CMD_ERR\r"); }, MLINK_NOT_RECOGNISED, true},
-    {"DataErr", [](auto& m) { m.QueueText("BATERY_OK\r"); m.QueueText("DATA_ERR\r"); }, MLINK_BAD_ARGUMENT, true},
-    {"NoSensor", [](auto& m) { m.QueueText("BATERY_OK\r"); m.QueueText("NO_SENSER\r"); }, MLINK_SENSOR_OR_MEMORY, true},
-    {"MemErr", [](auto& m) { m.QueueText("BATERY_OK\r"); m.QueueText("MEM_ERR\r"); }, MLINK_SENSOR_OR_MEMORY, true},
-    {"ModeErr", [](auto& m) { m.QueueText("BATERY_OK\r"); m.QueueText("MODE_ERR\r"); }, MLINK_MODE_OR_NO_DATA, true},
-    {"ReplyWithoutCr", [](auto& m) { m.QueueText("BATERY_OK\r"); m.QueueText("OK"); }, MLINK_NOT_RECOGNISED, true},
-    {"ReadFails", [](auto& m) { m.QueueText("BATERY_OK\r"); m.FailReadsFrom(m.ReadCount() + 3); },
+    {"CmdErr",
+     [](auto& m) {
+       m.QueueText("BATERY_OK\r");
+       m.QueueText("CMD_ERR\r");
+     },
+     MLINK_NOT_RECOGNISED, true},
+    {"DataErr",
+     [](auto& m) {
+       m.QueueText("BATERY_OK\r");
+       m.QueueText("DATA_ERR\r");
+     },
+     MLINK_BAD_ARGUMENT, true},
+    {"NoSensor",
+     [](auto& m) {
+       m.QueueText("BATERY_OK\r");
+       m.QueueText("NO_SENSER\r");
+     },
+     MLINK_SENSOR_OR_MEMORY, true},
+    {"MemErr",
+     [](auto& m) {
+       m.QueueText("BATERY_OK\r");
+       m.QueueText("MEM_ERR\r");
+     },
+     MLINK_SENSOR_OR_MEMORY, true},
+    {"ModeErr",
+     [](auto& m) {
+       m.QueueText("BATERY_OK\r");
+       m.QueueText("MODE_ERR\r");
+     },
+     MLINK_MODE_OR_NO_DATA, true},
+    {"ReplyWithoutCr",
+     [](auto& m) {
+       m.QueueText("BATERY_OK\r");
+       m.QueueText("OK");
+     },
+     MLINK_NOT_RECOGNISED, true},
+    {"ReadFails",
+     [](auto& m) {
+       m.QueueText("BATERY_OK\r");
+       m.FailReadsFrom(m.ReadCount() + 3);
+     },
      MLINK_TRANSPORT_FAILED, true},
 };
 
@@ -56,15 +90,18 @@ TEST_P(FailureTableTest, GivesItsCodeAndLeavesRecordsUnchanged) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Exports, FailureTableTest,
-                         ::testing::Combine(::testing::ValuesIn(AllExportCalls()), ::testing::ValuesIn(kSituations)),
+                         ::testing::Combine(::testing::ValuesIn(AllExportCalls()),
+                                            ::testing::ValuesIn(kSituations)),
                          [](const auto& param_info) {
-                           return std::string(std::get<0>(param_info.param).name) + "_" + std::get<1>(param_info.param).name;
+                           return std::string(std::get<0>(param_info.param).name) + "_" +
+                                  std::get<1>(param_info.param).name;
                          });
 
 // A reply that is none of the error keywords and not what the command
 // expects: -4, record unchanged. (QUES_Sensor takes any text.)
-class UnexpectedReplyTest : public ScriptedCommandTest,
-                            public ::testing::WithParamInterface<std::tuple<ExportCall, const char*>> {};
+class UnexpectedReplyTest
+    : public ScriptedCommandTest,
+      public ::testing::WithParamInterface<std::tuple<ExportCall, const char*>> {};
 
 TEST_P(UnexpectedReplyTest, IsNotRecognised) {
   const auto& [call, reply] = GetParam();
@@ -104,7 +141,8 @@ struct RefusalCase {
   std::function<int32_t()> call;
 };
 
-class RefusalTest : public ScriptedCommandTest, public ::testing::WithParamInterface<RefusalCase> {};
+class RefusalTest : public ScriptedCommandTest,
+                    public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(RefusalTest, GivesMinusOneAndSendsNothing) {
   EXPECT_EQ(GetParam().call(), MLINK_BAD_ARGUMENT);
@@ -133,29 +171,84 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"WaveNull", [] { return SQ_Wave(1, nullptr); }},
         RefusalCase{"ApsNull", [] { return SQ_Aps(0, nullptr); }},
         // Mode flags other than 0 and 1.
-        RefusalCase{"ModeFlag2", [] { return Mode(2, {1310, 2, 3, 8, 9}); }},
-        RefusalCase{"ModeFlagMinus1", [] { return Mode(-1, {1310, 2, 3, 8, 9}); }},
+        RefusalCase{"ModeFlag2",
+                    [] {
+                      return Mode(2, {1310, 2, 3, 8, 9});
+                    }},
+        RefusalCase{"ModeFlagMinus1",
+                    [] {
+                      return Mode(-1, {1310, 2, 3, 8, 9});
+                    }},
         RefusalCase{"AveFlag2", [] { return Number(SQ_Ave, 2, 10); }},
         RefusalCase{"RangeFlagMinus1", [] { return Number(SQ_Range, -1, 10); }},
         RefusalCase{"ApsFlag256", [] { return Number(SQ_Aps, 256, 1); }},
-        RefusalCase{"WaveFlag3", [] { WaveEntry e{1310, 1.0f}; return SQ_Wave(3, &e); }},
+        RefusalCase{"WaveFlag3",
+                    [] {
+                      WaveEntry e{1310, 1.0f};
+                      return SQ_Wave(3, &e);
+                    }},
         // SQ_Mode set: range mode, relative mode, hold, unit, wavelength.
-        RefusalCase{"ModeHold7", [] { return Mode(0, {1310, 2, 7, 8, 9}); }},
-        RefusalCase{"ModeHold2", [] { return Mode(0, {1310, 2, 2, 8, 9}); }},
-        RefusalCase{"ModeRange6", [] { return Mode(0, {1310, 2, 3, 6, 9}); }},
-        RefusalCase{"ModeRange9", [] { return Mode(0, {1310, 2, 3, 9, 9}); }},
-        RefusalCase{"ModeRelative3", [] { return Mode(0, {1310, 3, 3, 8, 9}); }},
-        RefusalCase{"ModeRelativeMinus1", [] { return Mode(0, {1310, -1, 3, 8, 9}); }},
-        RefusalCase{"ModeUnit8", [] { return Mode(0, {1310, 2, 3, 8, 8}); }},
-        RefusalCase{"ModeUnit14", [] { return Mode(0, {1310, 2, 3, 8, 14}); }},
-        RefusalCase{"ModeWavelength20000", [] { return Mode(0, {20000, 2, 3, 8, 9}); }},
-        RefusalCase{"ModeWavelengthMinus20000", [] { return Mode(0, {-20000, 2, 3, 8, 9}); }},
+        RefusalCase{"ModeHold7",
+                    [] {
+                      return Mode(0, {1310, 2, 7, 8, 9});
+                    }},
+        RefusalCase{"ModeHold2",
+                    [] {
+                      return Mode(0, {1310, 2, 2, 8, 9});
+                    }},
+        RefusalCase{"ModeRange6",
+                    [] {
+                      return Mode(0, {1310, 2, 3, 6, 9});
+                    }},
+        RefusalCase{"ModeRange9",
+                    [] {
+                      return Mode(0, {1310, 2, 3, 9, 9});
+                    }},
+        RefusalCase{"ModeRelative3",
+                    [] {
+                      return Mode(0, {1310, 3, 3, 8, 9});
+                    }},
+        RefusalCase{"ModeRelativeMinus1",
+                    [] {
+                      return Mode(0, {1310, -1, 3, 8, 9});
+                    }},
+        RefusalCase{"ModeUnit8",
+                    [] {
+                      return Mode(0, {1310, 2, 3, 8, 8});
+                    }},
+        RefusalCase{"ModeUnit14",
+                    [] {
+                      return Mode(0, {1310, 2, 3, 8, 14});
+                    }},
+        RefusalCase{"ModeWavelength20000",
+                    [] {
+                      return Mode(0, {20000, 2, 3, 8, 9});
+                    }},
+        RefusalCase{"ModeWavelengthMinus20000",
+                    [] {
+                      return Mode(0, {-20000, 2, 3, 8, 9});
+                    }},
         // SQ_Wave set: fields that cannot be written.
-        RefusalCase{"Wave10000", [] { return Wave({10000, 1.0f}); }},
-        RefusalCase{"Wave12345", [] { return Wave({12345, 1.0f}); }},
-        RefusalCase{"WaveValue20", [] { return Wave({1310, 20.0f}); }},
-        RefusalCase{"WaveValueMinus19_9996", [] { return Wave({1310, -19.9996f}); }},
-        RefusalCase{"WaveValueNaN", [] { return Wave({1310, std::nanf("")}); }},
+        RefusalCase{"Wave10000",
+                    [] {
+                      return Wave({10000, 1.0f});
+                    }},
+        RefusalCase{"Wave12345",
+                    [] {
+                      return Wave({12345, 1.0f});
+                    }},
+        RefusalCase{"WaveValue20",
+                    [] {
+                      return Wave({1310, 20.0f});
+                    }},
+        RefusalCase{"WaveValueMinus19_9996",
+                    [] {
+                      return Wave({1310, -19.9996f});
+                    }},
+        RefusalCase{"WaveValueNaN",
+                    [] {
+                      return Wave({1310, std::nanf("")});
+                    }},
         // SQ_Ave / SQ_Range set beyond five digits.
         RefusalCase{"Ave20000", [] { return Number(SQ_Ave, 0, 20000); }},
         RefusalCase{"RangeMinus20000", [] { return Number(SQ_Range, 0, -20000); }},
@@ -163,12 +256,30 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"Aps2", [] { return Number(SQ_Aps, 0, 2); }},
         RefusalCase{"ApsMinus1", [] { return Number(SQ_Aps, 0, -1); }},
         // SET_Rel1: unit outside 9 to 13, values the reading cannot hold.
-        RefusalCase{"Rel1Unit8", [] { return Rel1({1.0f, 8}); }},
-        RefusalCase{"Rel1Unit14", [] { return Rel1({1.0f, 14}); }},
-        RefusalCase{"Rel1TwoWatts", [] { return Rel1({2000.0f, 11}); }},
-        RefusalCase{"Rel1NegativeLinear", [] { return Rel1({-1.0f, 12}); }},
-        RefusalCase{"Rel1DbBeyond", [] { return Rel1({200.0f, 9}); }},
-        RefusalCase{"Rel1Infinite", [] { return Rel1({INFINITY, 9}); }}),
+        RefusalCase{"Rel1Unit8",
+                    [] {
+                      return Rel1({1.0f, 8});
+                    }},
+        RefusalCase{"Rel1Unit14",
+                    [] {
+                      return Rel1({1.0f, 14});
+                    }},
+        RefusalCase{"Rel1TwoWatts",
+                    [] {
+                      return Rel1({2000.0f, 11});
+                    }},
+        RefusalCase{"Rel1NegativeLinear",
+                    [] {
+                      return Rel1({-1.0f, 12});
+                    }},
+        RefusalCase{"Rel1DbBeyond",
+                    [] {
+                      return Rel1({200.0f, 9});
+                    }},
+        RefusalCase{"Rel1Infinite",
+                    [] {
+                      return Rel1({INFINITY, 9});
+                    }}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // Without a selected meter every export that reaches the meter gives -2.

@@ -21,7 +21,8 @@ using ReplyTest = ScriptedCommandTest;
 
 TEST_F(ReplyTest, AllWaveStopsAtDataErrWithEarlierEntriesFilledAndLaterUntouched) {
   meter_->QueueText("BATERY_OK\r");
-  for (int i = 0; i < 4; ++i) meter_->QueueText(std::to_string(1500 + i) + ",+01.25" + std::to_string(i) + "\r");
+  for (int i = 0; i < 4; ++i)
+    meter_->QueueText(std::to_string(1500 + i) + ",+01.25" + std::to_string(i) + "\r");
   meter_->QueueText("DATA_ERR\r");
   WaveEntry entries[10];
   for (WaveEntry& e : entries) e = {-1, -1.0f};
@@ -58,7 +59,8 @@ struct ModeQueryCase {
   ModeSettings expected;
 };
 
-class ModeQueryTest : public ScriptedCommandTest, public ::testing::WithParamInterface<ModeQueryCase> {};
+class ModeQueryTest : public ScriptedCommandTest,
+                      public ::testing::WithParamInterface<ModeQueryCase> {};
 
 TEST_P(ModeQueryTest, FieldsBecomeKeywordIndices) {
   Answer(GetParam().reply);
@@ -94,7 +96,8 @@ struct ModeSetReplyCase {
   int32_t result;
 };
 
-class ModeSetReplyTest : public ScriptedCommandTest, public ::testing::WithParamInterface<ModeSetReplyCase> {};
+class ModeSetReplyTest : public ScriptedCommandTest,
+                         public ::testing::WithParamInterface<ModeSetReplyCase> {};
 
 TEST_P(ModeSetReplyTest, ReplyDecides) {
   Answer(GetParam().reply);
@@ -127,7 +130,8 @@ struct WaveQueryCase {
   float value;
 };
 
-class WaveQueryTest : public ScriptedCommandTest, public ::testing::WithParamInterface<WaveQueryCase> {};
+class WaveQueryTest : public ScriptedCommandTest,
+                      public ::testing::WithParamInterface<WaveQueryCase> {};
 
 TEST_P(WaveQueryTest, FieldOneIntegerFieldTwoReal) {
   Answer(GetParam().reply);
@@ -137,14 +141,15 @@ TEST_P(WaveQueryTest, FieldOneIntegerFieldTwoReal) {
   EXPECT_FLOAT_EQ(e.value, GetParam().value);
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, WaveQueryTest,
-                         ::testing::Values(WaveQueryCase{"1310,1.234", MLINK_OK, 1310, 1.234f},
-                                           WaveQueryCase{"+1310,+01.234", MLINK_OK, 1310, 1.234f},
-                                           WaveQueryCase{"850,-0.5,extra", MLINK_OK, 850, -0.5f},
-                                           WaveQueryCase{"1310", MLINK_NOT_RECOGNISED, -3, -3.0f},
-                                           WaveQueryCase{"1310,abc", MLINK_NOT_RECOGNISED, -3, -3.0f},
-                                           WaveQueryCase{"13.10,1.0", MLINK_NOT_RECOGNISED, -3, -3.0f},
-                                           WaveQueryCase{"1310,1e3", MLINK_NOT_RECOGNISED, -3, -3.0f}));
+INSTANTIATE_TEST_SUITE_P(
+    Replies, WaveQueryTest,
+    ::testing::Values(WaveQueryCase{"1310,1.234", MLINK_OK, 1310, 1.234f},
+                      WaveQueryCase{"+1310,+01.234", MLINK_OK, 1310, 1.234f},
+                      WaveQueryCase{"850,-0.5,extra", MLINK_OK, 850, -0.5f},
+                      WaveQueryCase{"1310", MLINK_NOT_RECOGNISED, -3, -3.0f},
+                      WaveQueryCase{"1310,abc", MLINK_NOT_RECOGNISED, -3, -3.0f},
+                      WaveQueryCase{"13.10,1.0", MLINK_NOT_RECOGNISED, -3, -3.0f},
+                      WaveQueryCase{"1310,1e3", MLINK_NOT_RECOGNISED, -3, -3.0f}));
 
 struct NumberQueryCase {
   const char* reply;
@@ -152,7 +157,8 @@ struct NumberQueryCase {
   int32_t value;
 };
 
-class NumberQueryTest : public ScriptedCommandTest, public ::testing::WithParamInterface<NumberQueryCase> {};
+class NumberQueryTest : public ScriptedCommandTest,
+                        public ::testing::WithParamInterface<NumberQueryCase> {};
 
 TEST_P(NumberQueryTest, AveAndRangeReadFieldOneAsDecimalInteger) {
   for (auto* query : {SQ_Ave, SQ_Range}) {
@@ -163,15 +169,14 @@ TEST_P(NumberQueryTest, AveAndRangeReadFieldOneAsDecimalInteger) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, NumberQueryTest,
-                         ::testing::Values(NumberQueryCase{"12", MLINK_OK, 12},
-                                           NumberQueryCase{"+00010", MLINK_OK, 10},
-                                           NumberQueryCase{"-20", MLINK_OK, -20},
-                                           NumberQueryCase{"10,20", MLINK_OK, 10},
-                                           NumberQueryCase{"", MLINK_NOT_RECOGNISED, -77},
-                                           NumberQueryCase{"1.5", MLINK_NOT_RECOGNISED, -77},
-                                           NumberQueryCase{"ten", MLINK_NOT_RECOGNISED, -77},
-                                           NumberQueryCase{"2147483648", MLINK_NOT_RECOGNISED, -77}));
+INSTANTIATE_TEST_SUITE_P(
+    Replies, NumberQueryTest,
+    ::testing::Values(NumberQueryCase{"12", MLINK_OK, 12}, NumberQueryCase{"+00010", MLINK_OK, 10},
+                      NumberQueryCase{"-20", MLINK_OK, -20}, NumberQueryCase{"10,20", MLINK_OK, 10},
+                      NumberQueryCase{"", MLINK_NOT_RECOGNISED, -77},
+                      NumberQueryCase{"1.5", MLINK_NOT_RECOGNISED, -77},
+                      NumberQueryCase{"ten", MLINK_NOT_RECOGNISED, -77},
+                      NumberQueryCase{"2147483648", MLINK_NOT_RECOGNISED, -77}));
 
 struct ApsCase {
   const char* reply;
@@ -205,7 +210,8 @@ struct ReadingCase {
   int32_t unit;
 };
 
-class ReadingTest : public ScriptedCommandTest, public ::testing::WithParamInterface<ReadingCase> {};
+class ReadingTest : public ScriptedCommandTest,
+                    public ::testing::WithParamInterface<ReadingCase> {};
 
 TEST_P(ReadingTest, MeasDataAndRelConvertToTheRequestedUnit) {
   for (auto* query : {QUES_MeasData, QUES_Rel}) {
@@ -219,36 +225,36 @@ TEST_P(ReadingTest, MeasDataAndRelConvertToTheRequestedUnit) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ReadingTest,
-    ::testing::Values(
-        ReadingCase{"+123453", 14, MLINK_OK, 1.2345f, 11},
-        ReadingCase{"+123453", 12, MLINK_OK, 1234.5f, 12},
-        ReadingCase{"+123453", 10, MLINK_OK, 0.0012345f, 10},
-        ReadingCase{"+123453", 9, MLINK_BAD_ARGUMENT, -3.0f, 9},
-        ReadingCase{"+123450", 14, MLINK_OK, 1.2345f, 10},
-        ReadingCase{"+123457", 14, MLINK_OK, 123.45f, 13},
-        ReadingCase{"+123458", 14, MLINK_OK, 12.345f, 13},
-        ReadingCase{"+123456", 14, MLINK_OK, 1.2345f, 12},
-        ReadingCase{"-012349", 9, MLINK_OK, -12.34f, 9},
-        ReadingCase{"-012349", 14, MLINK_OK, -12.34f, 9},
-        ReadingCase{"-012349", 10, MLINK_BAD_ARGUMENT, -3.0f, 10},
-        ReadingCase{"-012349", 13, MLINK_BAD_ARGUMENT, -3.0f, 13},
-        ReadingCase{"+123453", 15, MLINK_BAD_ARGUMENT, -3.0f, 15},
-        ReadingCase{"+123453", 8, MLINK_BAD_ARGUMENT, -3.0f, 8},
-        ReadingCase{"+1234539999", 11, MLINK_OK, 1.2345f, 11},  // after index 6: ignored
-        // Marks: the sentinel, the requested unit left as it was.
-        ReadingCase{"H000000", 12, MLINK_OK, 1.0e10f, 12},
-        ReadingCase{"L000009", 9, MLINK_OK, -1.0e10f, 9},
-        ReadingCase{"O000000", 14, MLINK_OK, 1.0e11f, 14},
-        ReadingCase{"H000000", 99, MLINK_OK, 1.0e10f, 99},
-        ReadingCase{"N000009", 9, MLINK_MODE_OR_NO_DATA, -3.0f, 9},
-        // Not a reading: -4, record unchanged.
-        ReadingCase{"+12345", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
-        ReadingCase{"+12345x", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
-        ReadingCase{"+12345:", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
-        ReadingCase{"+1a3453", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
-        ReadingCase{"1234563", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
-        ReadingCase{"", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
-        ReadingCase{"H", 11, MLINK_NOT_RECOGNISED, -3.0f, 11}));
+    ::testing::Values(ReadingCase{"+123453", 14, MLINK_OK, 1.2345f, 11},
+                      ReadingCase{"+123453", 12, MLINK_OK, 1234.5f, 12},
+                      ReadingCase{"+123453", 10, MLINK_OK, 0.0012345f, 10},
+                      ReadingCase{"+123453", 9, MLINK_BAD_ARGUMENT, -3.0f, 9},
+                      ReadingCase{"+123450", 14, MLINK_OK, 1.2345f, 10},
+                      ReadingCase{"+123457", 14, MLINK_OK, 123.45f, 13},
+                      ReadingCase{"+123458", 14, MLINK_OK, 12.345f, 13},
+                      ReadingCase{"+123456", 14, MLINK_OK, 1.2345f, 12},
+                      ReadingCase{"-012349", 9, MLINK_OK, -12.34f, 9},
+                      ReadingCase{"-012349", 14, MLINK_OK, -12.34f, 9},
+                      ReadingCase{"-012349", 10, MLINK_BAD_ARGUMENT, -3.0f, 10},
+                      ReadingCase{"-012349", 13, MLINK_BAD_ARGUMENT, -3.0f, 13},
+                      ReadingCase{"+123453", 15, MLINK_BAD_ARGUMENT, -3.0f, 15},
+                      ReadingCase{"+123453", 8, MLINK_BAD_ARGUMENT, -3.0f, 8},
+                      ReadingCase{"+1234539999", 11, MLINK_OK, 1.2345f,
+                                  11},  // after index 6: ignored
+                      // Marks: the sentinel, the requested unit left as it was.
+                      ReadingCase{"H000000", 12, MLINK_OK, 1.0e10f, 12},
+                      ReadingCase{"L000009", 9, MLINK_OK, -1.0e10f, 9},
+                      ReadingCase{"O000000", 14, MLINK_OK, 1.0e11f, 14},
+                      ReadingCase{"H000000", 99, MLINK_OK, 1.0e10f, 99},
+                      ReadingCase{"N000009", 9, MLINK_MODE_OR_NO_DATA, -3.0f, 9},
+                      // Not a reading: -4, record unchanged.
+                      ReadingCase{"+12345", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
+                      ReadingCase{"+12345x", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
+                      ReadingCase{"+12345:", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
+                      ReadingCase{"+1a3453", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
+                      ReadingCase{"1234563", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
+                      ReadingCase{"", 11, MLINK_NOT_RECOGNISED, -3.0f, 11},
+                      ReadingCase{"H", 11, MLINK_NOT_RECOGNISED, -3.0f, 11}));
 
 // --- QUES_IDN ------------------------------------------------------------------
 
@@ -288,22 +294,24 @@ const std::string k29M(29, 'M');
 const std::string k29L(29, 'L');
 const std::string k14S(14, 'S');
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, IdnCutTest,
-    ::testing::Values(
-        IdnCutCase{std::string(33, 'M') + ",LX40," + std::string(16, 'S') + ",20345", k29M.c_str(), "LX40",
-                   k14S.c_str(), "2.03"},
-        IdnCutCase{"A:" + std::string(30, 'L') + ":B,100", "A", k29L.c_str(), "B", "1.00"},
-        IdnCutCase{"A,B,C,1x9,more", "A", "B", "C", "1.x9"}));
+INSTANTIATE_TEST_SUITE_P(Replies, IdnCutTest,
+                         ::testing::Values(IdnCutCase{std::string(33, 'M') + ",LX40," +
+                                                          std::string(16, 'S') + ",20345",
+                                                      k29M.c_str(), "LX40", k14S.c_str(), "2.03"},
+                                           IdnCutCase{"A:" + std::string(30, 'L') + ":B,100", "A",
+                                                      k29L.c_str(), "B", "1.00"},
+                                           IdnCutCase{"A,B,C,1x9,more", "A", "B", "C", "1.x9"}));
 
-class IdnRefusedTest : public ScriptedCommandTest, public ::testing::WithParamInterface<const char*> {};
+class IdnRefusedTest : public ScriptedCommandTest,
+                       public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(IdnRefusedTest, LeavesTheRecordUnchanged) {
   Answer(GetParam());
   IdnInfo info;
   std::memset(&info, 'x', sizeof info);
   EXPECT_EQ(QUES_IDN(&info), MLINK_NOT_RECOGNISED);
-  for (std::size_t i = 0; i < sizeof info; ++i) ASSERT_EQ(reinterpret_cast<const char*>(&info)[i], 'x');
+  for (std::size_t i = 0; i < sizeof info; ++i)
+    ASSERT_EQ(reinterpret_cast<const char*>(&info)[i], 'x');
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, IdnRefusedTest,

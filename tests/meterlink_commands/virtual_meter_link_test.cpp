@@ -142,10 +142,11 @@ TEST_F(VirtualMeterLinkTest, EveryCommandTextIsUnderstoodByTheMeter) {
   EXPECT_EQ(ResetAllData(), MLINK_OK);
   EXPECT_EQ(ResetAllWave(), MLINK_OK);
   EXPECT_THAT(CommandLines(),
-              ::testing::ElementsAre("BTRY\n", "SET_MODE:+01550,ABS,OFF,MANU,W\n", "BTRY\n", "SET_AVE:+00025\n",
-                                     "BTRY\n", "SET_RANGE:-00020\n", "BTRY\n", "SET_WAVELEN:+1490,+01.500\n",
-                                     "BTRY\n", "SET_APS:ON\n", "BTRY\n", "SET_REL1:-010509\n", "BTRY\n",
-                                     "SET_REL0\n", "BTRY\n", "RESET_SETDATA\n", "BTRY\n", "RESET_WVLEN\n"));
+              ::testing::ElementsAre("BTRY\n", "SET_MODE:+01550,ABS,OFF,MANU,W\n", "BTRY\n",
+                                     "SET_AVE:+00025\n", "BTRY\n", "SET_RANGE:-00020\n", "BTRY\n",
+                                     "SET_WAVELEN:+1490,+01.500\n", "BTRY\n", "SET_APS:ON\n",
+                                     "BTRY\n", "SET_REL1:-010509\n", "BTRY\n", "SET_REL0\n",
+                                     "BTRY\n", "RESET_SETDATA\n", "BTRY\n", "RESET_WVLEN\n"));
 }
 
 TEST_F(VirtualMeterLinkTest, SettingsRoundTrip) {
@@ -198,7 +199,8 @@ TEST_F(VirtualMeterLinkTest, SettingsRoundTrip) {
 TEST_F(VirtualMeterLinkTest, WavelengthListAndItsReset) {
   usbsim::MeterConfig config;
   for (std::size_t i = 0; i < config.wave_list.size(); ++i) {
-    config.wave_list[i] = {static_cast<int32_t>(1000 + 10 * i), static_cast<int32_t>(100 * i) - 250};
+    config.wave_list[i] = {static_cast<int32_t>(1000 + 10 * i),
+                           static_cast<int32_t>(100 * i) - 250};
   }
   Connect(config);
   WaveEntry entries[10] = {};
@@ -374,9 +376,11 @@ INSTANTIATE_TEST_SUITE_P(
                    c.input.power_mw = 1e-5;
                  },
                  MLINK_OK, -1.0e10f},
-        MarkCase{"LightOutsideTheSensorsRange", [](auto& c) { c.input.wavelength_nm = 2000; }, MLINK_OK, -1.0e10f},
+        MarkCase{"LightOutsideTheSensorsRange", [](auto& c) { c.input.wavelength_nm = 2000; },
+                 MLINK_OK, -1.0e10f},
         MarkCase{"Overload", [](auto& c) { c.input.power_mw = 50.0; }, MLINK_OK, 1.0e11f},
-        MarkCase{"NoSensor", [](auto& c) { c.sensor.present = false; }, MLINK_MODE_OR_NO_DATA, -3.0f}),
+        MarkCase{"NoSensor", [](auto& c) { c.sensor.present = false; }, MLINK_MODE_OR_NO_DATA,
+                 -3.0f}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(VirtualMeterLinkTest, RelativeReadingAgainstTheReference) {

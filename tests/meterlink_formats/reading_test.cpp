@@ -47,10 +47,8 @@ constexpr ReadingMark kNone = ReadingMark::kNone;
 INSTANTIATE_TEST_SUITE_P(
     Cases, ParseReadingTest,
     testing::Values(
-        ParseCase{"+123453", kOk, 1.2345f, 3, kNone},
-        ParseCase{"-012349", kOk, -12.34f, 9, kNone},
-        ParseCase{"+150003", kOk, 1.5f, 3, kNone},
-        ParseCase{"+000008", kOk, 0.0f, 8, kNone},
+        ParseCase{"+123453", kOk, 1.2345f, 3, kNone}, ParseCase{"-012349", kOk, -12.34f, 9, kNone},
+        ParseCase{"+150003", kOk, 1.5f, 3, kNone}, ParseCase{"+000008", kOk, 0.0f, 8, kNone},
         ParseCase{"+199990", kOk, 1999.9f, 0, kNone},
         ParseCase{"+999998", kOk, 99999e-9f, 8, kNone},
         ParseCase{"-199999", kOk, -199.99f, 9, kNone},
@@ -66,7 +64,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Not a reading.
         ParseCase{"", kBad, 0, 0, kNone}, ParseCase{"+12345", kBad, 0, 0, kNone},
         ParseCase{"H", kBad, 0, 0, kNone}, ParseCase{"N", kBad, 0, 0, kNone},
-        ParseCase{std::string_view("+12\0" "453", 7), kBad, 0, 0, kNone},
+        ParseCase{std::string_view("+12\0"
+                                   "453",
+                                   7),
+                  kBad, 0, 0, kNone},
         ParseCase{"+12345A", kBad, 0, 0, kNone}, ParseCase{"+12345:", kBad, 0, 0, kNone},
         ParseCase{"+12345 ", kBad, 0, 0, kNone}, ParseCase{"+12x453", kBad, 0, 0, kNone},
         ParseCase{"+ 12343", kBad, 0, 0, kNone}, ParseCase{"+-12343", kBad, 0, 0, kNone},
@@ -111,43 +112,42 @@ TEST_P(ConvertReadingTest, ConvertsToRequestedUnit) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ConvertReadingTest,
-    testing::Values(
-        // +12345 e3 = 1.2345 mW.
-        ConvertCase{"+123453", kUnitAutomatic, 1.2345f, kUnitMilliwatt},
-        ConvertCase{"+123453", kUnitMicrowatt, 1234.5f, kUnitMicrowatt},
-        ConvertCase{"+123453", kUnitMilliwatt, 1.2345f, kUnitMilliwatt},
-        ConvertCase{"+123453", kUnitWatt, 0.0012345f, kUnitWatt},
-        ConvertCase{"+123453", kUnitNanowatt, 1234500.0f, kUnitNanowatt},
-        ConvertCase{"+123453", kUnitDb, std::nullopt, 0},
-        ConvertCase{"+123453", 8, std::nullopt, 0},
-        ConvertCase{"+123453", 15, std::nullopt, 0},
-        ConvertCase{"+123453", -1, std::nullopt, 0},
-        // -01234 e9 = -12.34 dB.
-        ConvertCase{"-012349", kUnitDb, -12.34f, kUnitDb},
-        ConvertCase{"-012349", kUnitAutomatic, -12.34f, kUnitDb},
-        ConvertCase{"-012349", kUnitWatt, std::nullopt, 0},
-        ConvertCase{"-012349", kUnitMilliwatt, std::nullopt, 0},
-        ConvertCase{"-012349", kUnitMicrowatt, std::nullopt, 0},
-        ConvertCase{"-012349", kUnitNanowatt, std::nullopt, 0},
-        ConvertCase{"-012349", 0, std::nullopt, 0},
-        // Automatic unit for each exponent digit.
-        ConvertCase{"+123450", kUnitAutomatic, 1.2345f, kUnitWatt},
-        ConvertCase{"+123451", kUnitAutomatic, 123.45f, kUnitMilliwatt},
-        ConvertCase{"+123452", kUnitAutomatic, 12.345f, kUnitMilliwatt},
-        ConvertCase{"+123454", kUnitAutomatic, 123.45f, kUnitMicrowatt},
-        ConvertCase{"+123455", kUnitAutomatic, 12.345f, kUnitMicrowatt},
-        ConvertCase{"+123456", kUnitAutomatic, 1.2345f, kUnitMicrowatt},
-        ConvertCase{"+123457", kUnitAutomatic, 123.45f, kUnitNanowatt},
-        ConvertCase{"+123458", kUnitAutomatic, 12.345f, kUnitNanowatt},
-        // Sentinels come back unchanged with the requested unit untouched,
-        // whatever it is.
-        ConvertCase{"H000000", kUnitAutomatic, kSentinelHigh, kUnitAutomatic},
-        ConvertCase{"H000000", kUnitMicrowatt, kSentinelHigh, kUnitMicrowatt},
-        ConvertCase{"L000003", kUnitDb, kSentinelLow, kUnitDb},
-        ConvertCase{"O000009", kUnitWatt, kSentinelOver, kUnitWatt},
-        ConvertCase{"O000009", 99, kSentinelOver, 99}));
+INSTANTIATE_TEST_SUITE_P(Cases, ConvertReadingTest,
+                         testing::Values(
+                             // +12345 e3 = 1.2345 mW.
+                             ConvertCase{"+123453", kUnitAutomatic, 1.2345f, kUnitMilliwatt},
+                             ConvertCase{"+123453", kUnitMicrowatt, 1234.5f, kUnitMicrowatt},
+                             ConvertCase{"+123453", kUnitMilliwatt, 1.2345f, kUnitMilliwatt},
+                             ConvertCase{"+123453", kUnitWatt, 0.0012345f, kUnitWatt},
+                             ConvertCase{"+123453", kUnitNanowatt, 1234500.0f, kUnitNanowatt},
+                             ConvertCase{"+123453", kUnitDb, std::nullopt, 0},
+                             ConvertCase{"+123453", 8, std::nullopt, 0},
+                             ConvertCase{"+123453", 15, std::nullopt, 0},
+                             ConvertCase{"+123453", -1, std::nullopt, 0},
+                             // -01234 e9 = -12.34 dB.
+                             ConvertCase{"-012349", kUnitDb, -12.34f, kUnitDb},
+                             ConvertCase{"-012349", kUnitAutomatic, -12.34f, kUnitDb},
+                             ConvertCase{"-012349", kUnitWatt, std::nullopt, 0},
+                             ConvertCase{"-012349", kUnitMilliwatt, std::nullopt, 0},
+                             ConvertCase{"-012349", kUnitMicrowatt, std::nullopt, 0},
+                             ConvertCase{"-012349", kUnitNanowatt, std::nullopt, 0},
+                             ConvertCase{"-012349", 0, std::nullopt, 0},
+                             // Automatic unit for each exponent digit.
+                             ConvertCase{"+123450", kUnitAutomatic, 1.2345f, kUnitWatt},
+                             ConvertCase{"+123451", kUnitAutomatic, 123.45f, kUnitMilliwatt},
+                             ConvertCase{"+123452", kUnitAutomatic, 12.345f, kUnitMilliwatt},
+                             ConvertCase{"+123454", kUnitAutomatic, 123.45f, kUnitMicrowatt},
+                             ConvertCase{"+123455", kUnitAutomatic, 12.345f, kUnitMicrowatt},
+                             ConvertCase{"+123456", kUnitAutomatic, 1.2345f, kUnitMicrowatt},
+                             ConvertCase{"+123457", kUnitAutomatic, 123.45f, kUnitNanowatt},
+                             ConvertCase{"+123458", kUnitAutomatic, 12.345f, kUnitNanowatt},
+                             // Sentinels come back unchanged with the requested unit untouched,
+                             // whatever it is.
+                             ConvertCase{"H000000", kUnitAutomatic, kSentinelHigh, kUnitAutomatic},
+                             ConvertCase{"H000000", kUnitMicrowatt, kSentinelHigh, kUnitMicrowatt},
+                             ConvertCase{"L000003", kUnitDb, kSentinelLow, kUnitDb},
+                             ConvertCase{"O000009", kUnitWatt, kSentinelOver, kUnitWatt},
+                             ConvertCase{"O000009", 99, kSentinelOver, 99}));
 
 TEST(ConvertReadingTest, ExponentOutsideTheDigitsIsRefused) {
   EXPECT_FALSE(ConvertReading(ParsedReading{1.0f, 10, ReadingMark::kNone}, kUnitAutomatic));
@@ -180,41 +180,30 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 INSTANTIATE_TEST_SUITE_P(
     Cases, EncodeReadingTest,
     testing::Values(
-        EncodeCase{1.5f, kUnitMilliwatt, "+150003"},
-        EncodeCase{-10.5f, kUnitDb, "-010509"},
-        EncodeCase{0.0f, kUnitMilliwatt, "+000008"},
-        EncodeCase{0.0f, kUnitWatt, "+000008"},
-        EncodeCase{-0.0f, kUnitNanowatt, "+000008"},
-        EncodeCase{0.0015f, kUnitWatt, "+150003"},
+        EncodeCase{1.5f, kUnitMilliwatt, "+150003"}, EncodeCase{-10.5f, kUnitDb, "-010509"},
+        EncodeCase{0.0f, kUnitMilliwatt, "+000008"}, EncodeCase{0.0f, kUnitWatt, "+000008"},
+        EncodeCase{-0.0f, kUnitNanowatt, "+000008"}, EncodeCase{0.0015f, kUnitWatt, "+150003"},
         EncodeCase{1500.0f, kUnitMicrowatt, "+150003"},
         EncodeCase{1500000.0f, kUnitNanowatt, "+150003"},
         // The mantissa climbs above 1800 at the smallest exponent that allows it.
-        EncodeCase{1.8f, kUnitMilliwatt, "+018002"},
-        EncodeCase{1.79f, kUnitMilliwatt, "+179003"},
+        EncodeCase{1.8f, kUnitMilliwatt, "+018002"}, EncodeCase{1.79f, kUnitMilliwatt, "+179003"},
         EncodeCase{180.0f, kUnitMilliwatt, "+018000"},
         EncodeCase{181.0f, kUnitMilliwatt, "+018100"},
-        EncodeCase{1999.9f, kUnitMilliwatt, "+199990"},
-        EncodeCase{1.0f, kUnitNanowatt, "+010008"},
-        EncodeCase{0.6f, kUnitNanowatt, "+006008"},
-        EncodeCase{0.0006f, kUnitNanowatt, "+000018"},
+        EncodeCase{1999.9f, kUnitMilliwatt, "+199990"}, EncodeCase{1.0f, kUnitNanowatt, "+010008"},
+        EncodeCase{0.6f, kUnitNanowatt, "+006008"}, EncodeCase{0.0006f, kUnitNanowatt, "+000018"},
         EncodeCase{0.0004f, kUnitNanowatt, "+000008"},
         // 2000 mW and more have no five-digit mantissa.
         EncodeCase{2000.0f, kUnitMilliwatt, std::nullopt},
-        EncodeCase{2.0f, kUnitWatt, std::nullopt},
-        EncodeCase{1e30f, kUnitWatt, std::nullopt},
+        EncodeCase{2.0f, kUnitWatt, std::nullopt}, EncodeCase{1e30f, kUnitWatt, std::nullopt},
         EncodeCase{std::numeric_limits<float>::max(), kUnitWatt, std::nullopt},
         // A negative linear value is refused, even a tiny one.
         EncodeCase{-1.0f, kUnitMilliwatt, std::nullopt},
         EncodeCase{-1e-12f, kUnitMilliwatt, std::nullopt},
         // dB: hundredths truncated toward zero.
-        EncodeCase{0.0f, kUnitDb, "+000009"},
-        EncodeCase{12.349f, kUnitDb, "+012349"},
-        EncodeCase{-12.349f, kUnitDb, "-012349"},
-        EncodeCase{199.99f, kUnitDb, "+199999"},
-        EncodeCase{199.995f, kUnitDb, "+199999"},
-        EncodeCase{-199.995f, kUnitDb, "-199999"},
-        EncodeCase{200.0f, kUnitDb, std::nullopt},
-        EncodeCase{-200.0f, kUnitDb, std::nullopt},
+        EncodeCase{0.0f, kUnitDb, "+000009"}, EncodeCase{12.349f, kUnitDb, "+012349"},
+        EncodeCase{-12.349f, kUnitDb, "-012349"}, EncodeCase{199.99f, kUnitDb, "+199999"},
+        EncodeCase{199.995f, kUnitDb, "+199999"}, EncodeCase{-199.995f, kUnitDb, "-199999"},
+        EncodeCase{200.0f, kUnitDb, std::nullopt}, EncodeCase{-200.0f, kUnitDb, std::nullopt},
         // No digits for NaN or infinities.
         EncodeCase{kNaN, kUnitDb, std::nullopt}, EncodeCase{kNaN, kUnitMilliwatt, std::nullopt},
         EncodeCase{kInf, kUnitDb, std::nullopt}, EncodeCase{-kInf, kUnitWatt, std::nullopt},
@@ -272,8 +261,7 @@ TEST(ReadingRoundTripTest, EncodeThenParseGivesTheValueBackInEveryUnit) {
       ASSERT_TRUE(automatic.has_value());
       EXPECT_EQ(automatic->unit, *AutomaticUnitForExponent(parsed.exponent));
       if (unit != kUnitDb) {
-        const double auto_in_unit =
-            automatic->value / *LinearUnitFactor(automatic->unit) * factor;
+        const double auto_in_unit = automatic->value / *LinearUnitFactor(automatic->unit) * factor;
         EXPECT_NEAR(auto_in_unit, back->value, std::fabs(back->value) * 1e-6 + 1e-30);
       }
       ++checked;

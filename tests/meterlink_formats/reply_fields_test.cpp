@@ -35,23 +35,17 @@ TEST_P(SplitReplyFieldsTest, SplitsAtColonsAndCommas) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SplitReplyFieldsTest,
-    testing::Values(
-        SplitCase{"+01310,ABS,OFF,AUTO,DB", {"+01310", "ABS", "OFF", "AUTO", "DB"}},
-        SplitCase{"VANTOR:LX40:A12345678:100", {"VANTOR", "LX40", "A12345678", "100"}},
-        SplitCase{"1310,+01.234", {"1310", "+01.234"}},
-        SplitCase{"OK", {"OK"}},
-        SplitCase{"", {}},
-        SplitCase{":", {}},
-        SplitCase{",:,::,", {}},
-        // Runs of separators count as one, leading and trailing ones vanish.
-        SplitCase{"::a,,b:,:c,", {"a", "b", "c"}},
-        SplitCase{",1310", {"1310"}},
-        // Everything but ":" and "," belongs to a field.
-        SplitCase{" a ; b ", {" a ; b "}},
-        SplitCase{"a\tb:c d", {"a\tb", "c d"}},
-        // The text ends at its first NUL.
-        SplitCase{std::string_view("a:b\0:c:d", 8), {"a", "b"}},
-        SplitCase{std::string_view("\0a:b", 4), {}}));
+    testing::Values(SplitCase{"+01310,ABS,OFF,AUTO,DB", {"+01310", "ABS", "OFF", "AUTO", "DB"}},
+                    SplitCase{"VANTOR:LX40:A12345678:100", {"VANTOR", "LX40", "A12345678", "100"}},
+                    SplitCase{"1310,+01.234", {"1310", "+01.234"}}, SplitCase{"OK", {"OK"}},
+                    SplitCase{"", {}}, SplitCase{":", {}}, SplitCase{",:,::,", {}},
+                    // Runs of separators count as one, leading and trailing ones vanish.
+                    SplitCase{"::a,,b:,:c,", {"a", "b", "c"}}, SplitCase{",1310", {"1310"}},
+                    // Everything but ":" and "," belongs to a field.
+                    SplitCase{" a ; b ", {" a ; b "}}, SplitCase{"a\tb:c d", {"a\tb", "c d"}},
+                    // The text ends at its first NUL.
+                    SplitCase{std::string_view("a:b\0:c:d", 8), {"a", "b"}},
+                    SplitCase{std::string_view("\0a:b", 4), {}}));
 
 TEST(SplitReplyFieldsTest, FieldsAreViewsIntoTheReply) {
   const std::string reply = "x:yy";

@@ -64,24 +64,24 @@ TEST_P(FormatThreeDecimalTest, RoundsToThousandthsOrFails) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FormatThreeDecimalTest,
-    testing::Values(
-        ThreeDecimalCase{1.234f, "+01.234"}, ThreeDecimalCase{0.0f, "+00.000"},
-        ThreeDecimalCase{-0.0f, "+00.000"}, ThreeDecimalCase{12.5f, "+12.500"},
-        // Rounding to the nearest thousandth, both ways.
-        ThreeDecimalCase{1.2344f, "+01.234"}, ThreeDecimalCase{1.2346f, "+01.235"},
-        ThreeDecimalCase{0.0005f, "+00.001"}, ThreeDecimalCase{0.0004f, "+00.000"},
-        // Negative values round symmetrically (not up by a thousandth).
-        ThreeDecimalCase{-1.234f, "-01.234"}, ThreeDecimalCase{-1.2346f, "-01.235"},
-        ThreeDecimalCase{-0.0004f, "+00.000"}, ThreeDecimalCase{-0.0006f, "-00.001"},
-        ThreeDecimalCase{-12.5f, "-12.500"},
-        // The edges of what the field carries.
-        ThreeDecimalCase{19.999f, "+19.999"}, ThreeDecimalCase{-19.999f, "-19.999"},
-        ThreeDecimalCase{19.9994f, "+19.999"}, ThreeDecimalCase{19.9996f, std::nullopt},
-        ThreeDecimalCase{-19.9996f, std::nullopt}, ThreeDecimalCase{20.0f, std::nullopt},
-        ThreeDecimalCase{-25.0f, std::nullopt}, ThreeDecimalCase{1e30f, std::nullopt},
-        ThreeDecimalCase{std::numeric_limits<float>::quiet_NaN(), std::nullopt},
-        ThreeDecimalCase{std::numeric_limits<float>::infinity(), std::nullopt},
-        ThreeDecimalCase{-std::numeric_limits<float>::infinity(), std::nullopt}));
+    testing::Values(ThreeDecimalCase{1.234f, "+01.234"}, ThreeDecimalCase{0.0f, "+00.000"},
+                    ThreeDecimalCase{-0.0f, "+00.000"}, ThreeDecimalCase{12.5f, "+12.500"},
+                    // Rounding to the nearest thousandth, both ways.
+                    ThreeDecimalCase{1.2344f, "+01.234"}, ThreeDecimalCase{1.2346f, "+01.235"},
+                    ThreeDecimalCase{0.0005f, "+00.001"}, ThreeDecimalCase{0.0004f, "+00.000"},
+                    // Negative values round symmetrically (not up by a thousandth).
+                    ThreeDecimalCase{-1.234f, "-01.234"}, ThreeDecimalCase{-1.2346f, "-01.235"},
+                    ThreeDecimalCase{-0.0004f, "+00.000"}, ThreeDecimalCase{-0.0006f, "-00.001"},
+                    ThreeDecimalCase{-12.5f, "-12.500"},
+                    // The edges of what the field carries.
+                    ThreeDecimalCase{19.999f, "+19.999"}, ThreeDecimalCase{-19.999f, "-19.999"},
+                    ThreeDecimalCase{19.9994f, "+19.999"}, ThreeDecimalCase{19.9996f, std::nullopt},
+                    ThreeDecimalCase{-19.9996f, std::nullopt},
+                    ThreeDecimalCase{20.0f, std::nullopt}, ThreeDecimalCase{-25.0f, std::nullopt},
+                    ThreeDecimalCase{1e30f, std::nullopt},
+                    ThreeDecimalCase{std::numeric_limits<float>::quiet_NaN(), std::nullopt},
+                    ThreeDecimalCase{std::numeric_limits<float>::infinity(), std::nullopt},
+                    ThreeDecimalCase{-std::numeric_limits<float>::infinity(), std::nullopt}));
 
 }  // namespace
 }  // namespace meterlink

@@ -97,7 +97,8 @@ void RecordingWindow::SetProgressPosition(int32_t position) {
   std::lock_guard<std::mutex> lock(m_lock);
   if (!m_progress.exists) return;
   // The bar keeps its position inside its range, as the control does.
-  m_progress.position = std::clamp(position, m_progress.low, std::max(m_progress.low, m_progress.high));
+  m_progress.position =
+      std::clamp(position, m_progress.low, std::max(m_progress.low, m_progress.high));
   m_progress.positions.push_back(m_progress.position);
 }
 
@@ -235,9 +236,7 @@ std::vector<std::string> RecordingWindow::LinesIn(const Rect& area) const {
 
 std::vector<std::string> RecordingWindow::BodyLines() const { return LinesIn(Layout().bodyArea); }
 
-std::vector<std::string> RecordingWindow::TitleLines() const {
-  return LinesIn(Layout().titleBand);
-}
+std::vector<std::string> RecordingWindow::TitleLines() const { return LinesIn(Layout().titleBand); }
 
 std::optional<TextRun> RecordingWindow::RunAt(int32_t left, int32_t top) const {
   std::lock_guard<std::mutex> lock(m_lock);

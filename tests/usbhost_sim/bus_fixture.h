@@ -86,9 +86,8 @@ inline IoctlResult Ioctl(usbhost_handle h, uint32_t code, std::vector<uint8_t> i
   IoctlResult r;
   r.out.assign(out_size, kSentinel);
   r.returned = 0xDEADBEEF;
-  r.ok = usbhost_ioctl(h, code, in.empty() ? nullptr : in.data(),
-                       static_cast<uint32_t>(in.size()), r.out.empty() ? nullptr : r.out.data(),
-                       out_size, &r.returned) == 1;
+  r.ok = usbhost_ioctl(h, code, in.empty() ? nullptr : in.data(), static_cast<uint32_t>(in.size()),
+                       r.out.empty() ? nullptr : r.out.data(), out_size, &r.returned) == 1;
   return r;
 }
 

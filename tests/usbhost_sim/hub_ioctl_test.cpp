@@ -93,10 +93,10 @@ TEST_F(HubIoctlTest, NodeInformationReportsThePortCount) {
     const IoctlResult r = Ioctl(h, kNodeInformation, std::vector<uint8_t>(76, 0), 76);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.returned, 76u);
-    EXPECT_EQ(U32(r.out, 0), 0u);   // UsbHub
-    EXPECT_EQ(r.out[5], 0x29);      // hub descriptor type
-    EXPECT_EQ(r.out[6], c.ports);   // bNumberOfPorts
-    EXPECT_GE(r.out[4], 9);         // bDescriptorLength
+    EXPECT_EQ(U32(r.out, 0), 0u);  // UsbHub
+    EXPECT_EQ(r.out[5], 0x29);     // hub descriptor type
+    EXPECT_EQ(r.out[6], c.ports);  // bNumberOfPorts
+    EXPECT_GE(r.out[4], 9);        // bDescriptorLength
     EXPECT_EQ(r.out[75], c.external ? 1 : 0);
     EXPECT_EQ(usbhost_close(h), 1);
   }
@@ -116,26 +116,26 @@ TEST_F(HubIoctlTest, ConnectionInformationOfEachKindOfPort) {
   const IoctlResult meter = Ioctl(h, kConnectionInformation, ConnectionRequest(1, 365), 365);
   ASSERT_TRUE(meter.ok);
   EXPECT_EQ(U32(meter.out, 0), 1u);
-  EXPECT_EQ(meter.out[4], 18);          // bLength
-  EXPECT_EQ(meter.out[5], 1);           // device descriptor
+  EXPECT_EQ(meter.out[4], 18);  // bLength
+  EXPECT_EQ(meter.out[5], 1);   // device descriptor
   EXPECT_EQ(U16(meter.out, 4 + 8), 0x5A2D);
   EXPECT_EQ(U16(meter.out, 4 + 10), 0x3000);
-  EXPECT_EQ(meter.out[4 + 16], 3);      // iSerialNumber
-  EXPECT_EQ(meter.out[22], 1);          // configured
-  EXPECT_EQ(meter.out[24], 0);          // not a hub
-  EXPECT_NE(U16(meter.out, 25), 0);     // has an address
-  EXPECT_EQ(U32(meter.out, 27), 2u);    // two bulk pipes
-  EXPECT_EQ(U32(meter.out, 31), 1u);    // DeviceConnected
+  EXPECT_EQ(meter.out[4 + 16], 3);    // iSerialNumber
+  EXPECT_EQ(meter.out[22], 1);        // configured
+  EXPECT_EQ(meter.out[24], 0);        // not a hub
+  EXPECT_NE(U16(meter.out, 25), 0);   // has an address
+  EXPECT_EQ(U32(meter.out, 27), 2u);  // two bulk pipes
+  EXPECT_EQ(U32(meter.out, 31), 1u);  // DeviceConnected
   EXPECT_EQ(meter.returned, 35u + 2 * 11);
-  EXPECT_EQ(meter.out[35 + 1], 5);      // endpoint descriptors follow
-  EXPECT_EQ(meter.out[35 + 3], 2);      // bulk
+  EXPECT_EQ(meter.out[35 + 1], 5);  // endpoint descriptors follow
+  EXPECT_EQ(meter.out[35 + 3], 2);  // bulk
   EXPECT_EQ(meter.out[35 + 11 + 3], 2);
   EXPECT_EQ(meter.out[meter.returned], kSentinel);
 
   const IoctlResult hub = Ioctl(h, kConnectionInformation, ConnectionRequest(3, 365), 365);
   ASSERT_TRUE(hub.ok);
-  EXPECT_EQ(hub.out[24], 1);            // DeviceIsHub
-  EXPECT_EQ(hub.out[4 + 4], 9);         // bDeviceClass: hub
+  EXPECT_EQ(hub.out[24], 1);     // DeviceIsHub
+  EXPECT_EQ(hub.out[4 + 4], 9);  // bDeviceClass: hub
   EXPECT_EQ(U32(hub.out, 31), 1u);
   EXPECT_EQ(usbhost_close(h), 1);
 }
@@ -145,9 +145,9 @@ TEST_F(HubIoctlTest, ConnectionInformationWorksInOneSharedBuffer) {
   const usbhost_handle h = RootHandle();
   std::vector<uint8_t> buffer = ConnectionRequest(1, 365);
   uint32_t returned = 0;
-  ASSERT_EQ(usbhost_ioctl(h, kConnectionInformation, buffer.data(), 365, buffer.data(), 365,
-                          &returned),
-            1);
+  ASSERT_EQ(
+      usbhost_ioctl(h, kConnectionInformation, buffer.data(), 365, buffer.data(), 365, &returned),
+      1);
   EXPECT_EQ(U32(buffer, 0), 1u);
   EXPECT_EQ(U16(buffer, 4 + 8), 0x5A2D);
   EXPECT_EQ(U32(buffer, 31), 1u);
@@ -199,18 +199,18 @@ TEST_F(HubIoctlTest, ConfigurationDescriptorInTwoReads) {
   const uint16_t total = U16(first.out, 12 + 2);
   ASSERT_GE(total, 9 + 9 + 7 + 7);
 
-  const IoctlResult full = Ioctl(h, kDescriptor, DescriptorRequest(1, 0x0200, 0, total, total),
-                                 12u + total);
+  const IoctlResult full =
+      Ioctl(h, kDescriptor, DescriptorRequest(1, 0x0200, 0, total, total), 12u + total);
   ASSERT_TRUE(full.ok);
   EXPECT_EQ(full.returned, 12u + total);
   EXPECT_EQ(U16(full.out, 12 + 2), total);
-  EXPECT_EQ(full.out[12 + 4], 1);          // bNumInterfaces
-  EXPECT_EQ(full.out[12 + 9 + 1], 4);      // interface descriptor
-  EXPECT_EQ(full.out[12 + 9 + 4], 2);      // bNumEndpoints
+  EXPECT_EQ(full.out[12 + 4], 1);      // bNumInterfaces
+  EXPECT_EQ(full.out[12 + 9 + 1], 4);  // interface descriptor
+  EXPECT_EQ(full.out[12 + 9 + 4], 2);  // bNumEndpoints
   const size_t ep0 = 12 + 18, ep1 = ep0 + 7;
   EXPECT_EQ(full.out[ep0 + 1], 5);
   EXPECT_EQ(full.out[ep1 + 1], 5);
-  EXPECT_EQ(full.out[ep0 + 3], 2);         // bulk
+  EXPECT_EQ(full.out[ep0 + 3], 2);  // bulk
   EXPECT_EQ(full.out[ep1 + 3], 2);
   EXPECT_NE(full.out[ep0 + 2] & 0x80, full.out[ep1 + 2] & 0x80);  // one OUT, one IN
 
@@ -262,8 +262,9 @@ IoctlResult ConfigRead(usbhost_handle h, uint16_t length) {
   return Ioctl(h, kDescriptor, DescriptorRequest(1, 0x0200, 0, length, length), 12u + length);
 }
 IoctlResult StringRead(usbhost_handle h, uint8_t index) {
-  return Ioctl(h, kDescriptor, DescriptorRequest(1, static_cast<uint16_t>(0x0300 | index),
-                                   static_cast<uint16_t>(index ? 0x0409 : 0), 255, 255),
+  return Ioctl(h, kDescriptor,
+               DescriptorRequest(1, static_cast<uint16_t>(0x0300 | index),
+                                 static_cast<uint16_t>(index ? 0x0409 : 0), 255, 255),
                267);
 }
 constexpr uint16_t kRealTotal = 32;

@@ -15,8 +15,7 @@ class InterfaceTest : public BusTest {
 
   static bool Write(usbhost_handle h, const std::string& text) {
     uint32_t done = 0;
-    const bool ok =
-        usbhost_write(h, text.data(), static_cast<uint32_t>(text.size()), &done) == 1;
+    const bool ok = usbhost_write(h, text.data(), static_cast<uint32_t>(text.size()), &done) == 1;
     if (ok) {
       EXPECT_EQ(done, text.size());
     }
@@ -50,13 +49,15 @@ TEST_F(InterfaceTest, PathMustFitWithItsTerminator) {
   const uint8_t* guid = usbsim::Bus::kMeterInterfaceGuid.data();
   EXPECT_EQ(usbhost_interface_path(guid, 0, buffer.data(), static_cast<uint32_t>(path.size())), 0);
   EXPECT_EQ(buffer[0], 'x');
-  ASSERT_EQ(usbhost_interface_path(guid, 0, buffer.data(), static_cast<uint32_t>(buffer.size())), 1);
+  ASSERT_EQ(usbhost_interface_path(guid, 0, buffer.data(), static_cast<uint32_t>(buffer.size())),
+            1);
   EXPECT_EQ(std::string(buffer.data()), path);
   EXPECT_EQ(usbhost_interface_path(guid, 0, nullptr, 256), 0);
   EXPECT_EQ(usbhost_interface_path(nullptr, 0, buffer.data(), 256), 0);
 
   uint8_t other[16];
-  std::copy(usbsim::Bus::kMeterInterfaceGuid.begin(), usbsim::Bus::kMeterInterfaceGuid.end(), other);
+  std::copy(usbsim::Bus::kMeterInterfaceGuid.begin(), usbsim::Bus::kMeterInterfaceGuid.end(),
+            other);
   other[15] ^= 1;
   EXPECT_EQ(usbhost_interface_path(other, 0, buffer.data(), 256), 0);
 }

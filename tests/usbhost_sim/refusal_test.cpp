@@ -31,8 +31,8 @@ class RefusalTest : public BusTest {
   usbsim::DeviceId meter_ = 0;
   std::string path_;
   usbhost_handle hcd_ = USBHOST_INVALID, root_handle_ = USBHOST_INVALID,
-                 hub_handle_ = USBHOST_INVALID, iface_ = USBHOST_INVALID,
-                 pipe0_ = USBHOST_INVALID, pipe1_ = USBHOST_INVALID;
+                 hub_handle_ = USBHOST_INVALID, iface_ = USBHOST_INVALID, pipe0_ = USBHOST_INVALID,
+                 pipe1_ = USBHOST_INVALID;
 };
 
 struct Refusal {
@@ -50,8 +50,10 @@ bool Opens(usbhost_handle h) {
 TEST_F(RefusalTest, IoctlsADriverRefuses) {
   const auto root = root_handle_;
   const std::vector<Refusal> cases{
-      {"unknown handle", [] { return Ioctl(0x12345, kNodeInformation, std::vector<uint8_t>(76), 76).ok; }},
-      {"invalid handle", [] { return Ioctl(USBHOST_INVALID, kNodeInformation, std::vector<uint8_t>(76), 76).ok; }},
+      {"unknown handle",
+       [] { return Ioctl(0x12345, kNodeInformation, std::vector<uint8_t>(76), 76).ok; }},
+      {"invalid handle",
+       [] { return Ioctl(USBHOST_INVALID, kNodeInformation, std::vector<uint8_t>(76), 76).ok; }},
       {"connection info on a controller",
        [&] { return Ioctl(hcd_, kConnectionInformation, ConnectionRequest(1, 365), 365).ok; }},
       {"descriptor on a controller",
@@ -61,11 +63,16 @@ TEST_F(RefusalTest, IoctlsADriverRefuses) {
       {"ioctl on the interface", [&] { return Ioctl(iface_, kRootHubName, {}, 6).ok; }},
       {"ioctl on a pipe",
        [&] { return Ioctl(pipe0_, kConnectionInformation, ConnectionRequest(1, 365), 365).ok; }},
-      {"unknown code on a hub", [&] { return Ioctl(root, 0x220400, std::vector<uint8_t>(76), 76).ok; }},
-      {"node info in 75", [&] { return Ioctl(root, kNodeInformation, std::vector<uint8_t>(75), 76).ok; }},
-      {"node info out 75", [&] { return Ioctl(root, kNodeInformation, std::vector<uint8_t>(76), 75).ok; }},
-      {"node info in 77", [&] { return Ioctl(root, kNodeInformation, std::vector<uint8_t>(77), 76).ok; }},
-      {"node info out 77", [&] { return Ioctl(root, kNodeInformation, std::vector<uint8_t>(76), 77).ok; }},
+      {"unknown code on a hub",
+       [&] { return Ioctl(root, 0x220400, std::vector<uint8_t>(76), 76).ok; }},
+      {"node info in 75",
+       [&] { return Ioctl(root, kNodeInformation, std::vector<uint8_t>(75), 76).ok; }},
+      {"node info out 75",
+       [&] { return Ioctl(root, kNodeInformation, std::vector<uint8_t>(76), 75).ok; }},
+      {"node info in 77",
+       [&] { return Ioctl(root, kNodeInformation, std::vector<uint8_t>(77), 76).ok; }},
+      {"node info out 77",
+       [&] { return Ioctl(root, kNodeInformation, std::vector<uint8_t>(76), 77).ok; }},
       {"connection info in 34",
        [&] { return Ioctl(root, kConnectionInformation, ConnectionRequest(1, 34), 365).ok; }},
       {"connection info out 34",
@@ -75,7 +82,9 @@ TEST_F(RefusalTest, IoctlsADriverRefuses) {
       {"connection info port 5 of 4",
        [&] { return Ioctl(root, kConnectionInformation, ConnectionRequest(5, 365), 365).ok; }},
       {"connection info port 3 of 2",
-       [&] { return Ioctl(hub_handle_, kConnectionInformation, ConnectionRequest(3, 365), 365).ok; }},
+       [&] {
+         return Ioctl(hub_handle_, kConnectionInformation, ConnectionRequest(3, 365), 365).ok;
+       }},
       {"connection name out 9",
        [&] { return Ioctl(root, kConnectionName, ConnectionRequest(3, 10), 9).ok; }},
       {"connection name in 9",
@@ -86,7 +95,8 @@ TEST_F(RefusalTest, IoctlsADriverRefuses) {
        [&] { return Ioctl(root, kConnectionName, ConnectionRequest(5, 10), 10).ok; }},
       {"descriptor out 11",
        [&] { return Ioctl(root, kDescriptor, DescriptorRequest(1, 0x0200, 0, 9, 9), 11).ok; }},
-      {"descriptor in 11", [&] {
+      {"descriptor in 11",
+       [&] {
          auto in = DescriptorRequest(1, 0x0200, 0, 9, 0);
          in.resize(11);
          return Ioctl(root, kDescriptor, in, 21).ok;
@@ -102,17 +112,22 @@ TEST_F(RefusalTest, IoctlsADriverRefuses) {
       {"second configuration",
        [&] { return Ioctl(root, kDescriptor, DescriptorRequest(1, 0x0201, 0, 9, 9), 21).ok; }},
       {"string of a device without that index",
-       [&] { return Ioctl(root, kDescriptor, DescriptorRequest(1, 0x0301, 0x0409, 255, 255), 267).ok; }},
-      {"no returned count", [&] {
+       [&] {
+         return Ioctl(root, kDescriptor, DescriptorRequest(1, 0x0301, 0x0409, 255, 255), 267).ok;
+       }},
+      {"no returned count",
+       [&] {
          std::vector<uint8_t> b(76);
          return usbhost_ioctl(root, kNodeInformation, b.data(), 76, b.data(), 76, nullptr) == 1;
        }},
-      {"in size without a buffer", [&] {
+      {"in size without a buffer",
+       [&] {
          std::vector<uint8_t> b(76);
          uint32_t n = 0;
          return usbhost_ioctl(root, kNodeInformation, nullptr, 76, b.data(), 76, &n) == 1;
        }},
-      {"out size without a buffer", [&] {
+      {"out size without a buffer",
+       [&] {
          std::vector<uint8_t> b(76);
          uint32_t n = 0;
          return usbhost_ioctl(root, kNodeInformation, b.data(), 76, nullptr, 76, &n) == 1;
@@ -125,12 +140,12 @@ TEST_F(RefusalTest, OpensThatNameNothing) {
   const std::string hub_name = bus().HubName(hub_);
   const std::vector<std::string> paths{
       "",
-      "\\\\.\\HCD1",          // no such controller
+      "\\\\.\\HCD1",  // no such controller
       "\\\\.\\HCD10",
-      "\\\\.\\hcd0",          // names compare exactly
+      "\\\\.\\hcd0",  // names compare exactly
       "\\\\.\\HCD0 ",
       "HCD0",
-      hub_name,               // without "\\.\"
+      hub_name,  // without "\\.\"
       "\\\\.\\" + hub_name + "x",
       path_ + "\\2",
       path_ + "\\00",
@@ -156,15 +171,18 @@ TEST_F(RefusalTest, ReadsAndWritesADriverRefuses) {
       {"write on an unknown handle", [&] { return usbhost_write(0x12345, &byte, 1, &done) == 1; }},
       {"write without done", [&] { return usbhost_write(pipe0_, &byte, 1, nullptr) == 1; }},
       {"read without done", [&] { return usbhost_read(pipe1_, &byte, 1, nullptr) == 1; }},
-      {"write of bytes without a buffer", [&] { return usbhost_write(pipe0_, nullptr, 1, &done) == 1; }},
+      {"write of bytes without a buffer",
+       [&] { return usbhost_write(pipe0_, nullptr, 1, &done) == 1; }},
       {"read into no buffer", [&] { return usbhost_read(pipe1_, nullptr, 1, &done) == 1; }},
-      {"write on a pipe opened for reading only", [&] {
+      {"write on a pipe opened for reading only",
+       [&] {
          const usbhost_handle h = OpenFile(path_ + "\\0", USBHOST_GENERIC_READ);
          const bool ok = usbhost_write(h, &byte, 1, &done) == 1;
          usbhost_close(h);
          return ok;
        }},
-      {"read on a pipe opened for writing only", [&] {
+      {"read on a pipe opened for writing only",
+       [&] {
          const usbhost_handle h = OpenFile(path_ + "\\1", USBHOST_GENERIC_WRITE);
          const bool ok = usbhost_read(h, &byte, 1, &done) == 1;
          usbhost_close(h);

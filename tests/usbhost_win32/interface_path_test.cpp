@@ -19,19 +19,19 @@ constexpr uint8_t kHidInterfaceGuid[16] = {0xB2, 0x55, 0x1E, 0x4D, 0x6F, 0xF1, 0
                                            0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30};
 
 TEST(InterfacePath, NoMeterInterfaceAtAnyPosition) {
-    for (int32_t position : {0, 1, 2, 3, 9, 255, INT32_MAX, -1}) {
-        char path[256];
-        std::memset(path, 'x', sizeof path);
-        EXPECT_EQ(usbhost_interface_path(kMeterInterfaceGuid, position, path, sizeof path), 0)
-            << "position " << position;
-    }
+  for (int32_t position : {0, 1, 2, 3, 9, 255, INT32_MAX, -1}) {
+    char path[256];
+    std::memset(path, 'x', sizeof path);
+    EXPECT_EQ(usbhost_interface_path(kMeterInterfaceGuid, position, path, sizeof path), 0)
+        << "position " << position;
+  }
 }
 
 TEST(InterfacePath, NullArgumentsFail) {
-    char path[256];
-    EXPECT_EQ(usbhost_interface_path(nullptr, 0, path, sizeof path), 0);
-    EXPECT_EQ(usbhost_interface_path(kHidInterfaceGuid, 0, nullptr, sizeof path), 0);
-    EXPECT_EQ(usbhost_interface_path(kHidInterfaceGuid, 0, path, 0), 0);
+  char path[256];
+  EXPECT_EQ(usbhost_interface_path(nullptr, 0, path, sizeof path), 0);
+  EXPECT_EQ(usbhost_interface_path(kHidInterfaceGuid, 0, nullptr, sizeof path), 0);
+  EXPECT_EQ(usbhost_interface_path(kHidInterfaceGuid, 0, path, 0), 0);
 }
 
 // The first position after the last present interface fails; every one
@@ -39,36 +39,35 @@ TEST(InterfacePath, NullArgumentsFail) {
 // buffer holds it and its terminator, and is refused one byte shorter
 // without a byte written past the buffer.
 TEST(InterfacePath, PresentInterfacesCopiedWholeOrNotAtAll) {
-    int32_t present = 0;
-    for (; present < 64; ++present) {
-        char path[512];
-        if (usbhost_interface_path(kHidInterfaceGuid, present, path, sizeof path) == 0) {
-            break;
-        }
-        const std::string text(path);
-        ASSERT_LT(text.size(), sizeof path);
-        EXPECT_EQ(text.rfind("\\\\?\\", 0), 0u) << text;
-
-        // Guard bytes around an exact-size window of a larger buffer.
-        const uint32_t exact = static_cast<uint32_t>(text.size() + 1);
-        std::string window(exact + 2, '#');
-        ASSERT_EQ(usbhost_interface_path(kHidInterfaceGuid, present, &window[1], exact), 1);
-        EXPECT_EQ(window.substr(1, text.size()), text);
-        EXPECT_EQ(window[exact], '\0');
-        EXPECT_EQ(window[0], '#');
-        EXPECT_EQ(window[exact + 1], '#');
-
-        std::string short_window(exact + 1, '#');
-        EXPECT_EQ(usbhost_interface_path(kHidInterfaceGuid, present, &short_window[0], exact - 1),
-                  0);
-        EXPECT_EQ(short_window[exact - 1], '#');
-        EXPECT_EQ(short_window[exact], '#');
-    }
-    if (present == 0) {
-        GTEST_SKIP() << "this Wine prefix presents no HID interface";
-    }
+  int32_t present = 0;
+  for (; present < 64; ++present) {
     char path[512];
-    EXPECT_EQ(usbhost_interface_path(kHidInterfaceGuid, present, path, sizeof path), 0);
+    if (usbhost_interface_path(kHidInterfaceGuid, present, path, sizeof path) == 0) {
+      break;
+    }
+    const std::string text(path);
+    ASSERT_LT(text.size(), sizeof path);
+    EXPECT_EQ(text.rfind("\\\\?\\", 0), 0u) << text;
+
+    // Guard bytes around an exact-size window of a larger buffer.
+    const uint32_t exact = static_cast<uint32_t>(text.size() + 1);
+    std::string window(exact + 2, '#');
+    ASSERT_EQ(usbhost_interface_path(kHidInterfaceGuid, present, &window[1], exact), 1);
+    EXPECT_EQ(window.substr(1, text.size()), text);
+    EXPECT_EQ(window[exact], '\0');
+    EXPECT_EQ(window[0], '#');
+    EXPECT_EQ(window[exact + 1], '#');
+
+    std::string short_window(exact + 1, '#');
+    EXPECT_EQ(usbhost_interface_path(kHidInterfaceGuid, present, &short_window[0], exact - 1), 0);
+    EXPECT_EQ(short_window[exact - 1], '#');
+    EXPECT_EQ(short_window[exact], '#');
+  }
+  if (present == 0) {
+    GTEST_SKIP() << "this Wine prefix presents no HID interface";
+  }
+  char path[512];
+  EXPECT_EQ(usbhost_interface_path(kHidInterfaceGuid, present, path, sizeof path), 0);
 }
 
 }  // namespace

@@ -12,17 +12,16 @@ constexpr uint32_t kReadWrite = USBHOST_GENERIC_READ | USBHOST_GENERIC_WRITE;
 constexpr uint32_t kShareBoth = USBHOST_FILE_SHARE_READ | USBHOST_FILE_SHARE_WRITE;
 
 struct MissingDevice {
-    const char *path;
-    uint32_t access;
-    uint32_t share;
+  const char* path;
+  uint32_t access;
+  uint32_t share;
 };
 
 class OpenMissingDevice : public ::testing::TestWithParam<MissingDevice> {};
 
 TEST_P(OpenMissingDevice, FailsWithInvalidHandle) {
-    const MissingDevice &device = GetParam();
-    EXPECT_EQ(usbhost_open(device.path, device.access, device.share), USBHOST_INVALID)
-        << device.path;
+  const MissingDevice& device = GetParam();
+  EXPECT_EQ(usbhost_open(device.path, device.access, device.share), USBHOST_INVALID) << device.path;
 }
 
 // The names discovery and pipe access open on a PC with no USB meter stack:
@@ -45,37 +44,36 @@ INSTANTIATE_TEST_SUITE_P(
         MissingDevice{"C:\\lx40\\no\\such\\file", kReadWrite, kShareBoth}));
 
 TEST(Open, NullPathFails) {
-    EXPECT_EQ(usbhost_open(nullptr, kReadWrite, kShareBoth), USBHOST_INVALID);
+  EXPECT_EQ(usbhost_open(nullptr, kReadWrite, kShareBoth), USBHOST_INVALID);
 }
 
 TEST(Open, ExistingPipeOpensAndClosesOnce) {
-    PipeServer pipe;
-    ASSERT_TRUE(pipe.ok());
-    usbhost_handle h = pipe.open_client();
-    ASSERT_NE(h, USBHOST_INVALID);
-    EXPECT_EQ(usbhost_close(h), 1);
-    EXPECT_EQ(usbhost_close(h), 0);
+  PipeServer pipe;
+  ASSERT_TRUE(pipe.ok());
+  usbhost_handle h = pipe.open_client();
+  ASSERT_NE(h, USBHOST_INVALID);
+  EXPECT_EQ(usbhost_close(h), 1);
+  EXPECT_EQ(usbhost_close(h), 0);
 }
 
 TEST(ClosedHandle, EveryCallFails) {
-    PipeServer pipe;
-    ASSERT_TRUE(pipe.ok());
-    usbhost_handle h = pipe.open_client();
-    ASSERT_NE(h, USBHOST_INVALID);
-    ASSERT_EQ(usbhost_close(h), 1);
+  PipeServer pipe;
+  ASSERT_TRUE(pipe.ok());
+  usbhost_handle h = pipe.open_client();
+  ASSERT_NE(h, USBHOST_INVALID);
+  ASSERT_EQ(usbhost_close(h), 1);
 
-    uint8_t byte = 0x55;
-    uint32_t done = 99;
-    EXPECT_EQ(usbhost_write(h, &byte, 1, &done), 0);
-    EXPECT_EQ(done, 0u);
-    done = 99;
-    EXPECT_EQ(usbhost_read(h, &byte, 1, &done), 0);
-    EXPECT_EQ(done, 0u);
-    uint8_t record[76] = {};
-    uint32_t returned = 99;
-    EXPECT_EQ(usbhost_ioctl(h, 0x220408, record, sizeof record, record, sizeof record, &returned),
-              0);
-    EXPECT_EQ(returned, 0u);
+  uint8_t byte = 0x55;
+  uint32_t done = 99;
+  EXPECT_EQ(usbhost_write(h, &byte, 1, &done), 0);
+  EXPECT_EQ(done, 0u);
+  done = 99;
+  EXPECT_EQ(usbhost_read(h, &byte, 1, &done), 0);
+  EXPECT_EQ(done, 0u);
+  uint8_t record[76] = {};
+  uint32_t returned = 99;
+  EXPECT_EQ(usbhost_ioctl(h, 0x220408, record, sizeof record, record, sizeof record, &returned), 0);
+  EXPECT_EQ(returned, 0u);
 }
 
 // USBHOST_INVALID is also the current-process pseudo-handle, and 0 is no
@@ -83,22 +81,21 @@ TEST(ClosedHandle, EveryCallFails) {
 class NotAHandle : public ::testing::TestWithParam<usbhost_handle> {};
 
 TEST_P(NotAHandle, EveryCallFails) {
-    const usbhost_handle h = GetParam();
-    uint8_t byte = 0;
-    uint32_t done = 99;
-    EXPECT_EQ(usbhost_close(h), 0);
-    EXPECT_EQ(usbhost_write(h, &byte, 1, &done), 0);
-    EXPECT_EQ(done, 0u);
-    done = 99;
-    EXPECT_EQ(usbhost_read(h, &byte, 1, &done), 0);
-    EXPECT_EQ(done, 0u);
-    done = 99;
-    EXPECT_EQ(usbhost_ioctl(h, 0x220408, nullptr, 0, &byte, 1, &done), 0);
-    EXPECT_EQ(done, 0u);
+  const usbhost_handle h = GetParam();
+  uint8_t byte = 0;
+  uint32_t done = 99;
+  EXPECT_EQ(usbhost_close(h), 0);
+  EXPECT_EQ(usbhost_write(h, &byte, 1, &done), 0);
+  EXPECT_EQ(done, 0u);
+  done = 99;
+  EXPECT_EQ(usbhost_read(h, &byte, 1, &done), 0);
+  EXPECT_EQ(done, 0u);
+  done = 99;
+  EXPECT_EQ(usbhost_ioctl(h, 0x220408, nullptr, 0, &byte, 1, &done), 0);
+  EXPECT_EQ(done, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(InvalidAndPseudoHandles, NotAHandle,
-                         ::testing::Values(USBHOST_INVALID, usbhost_handle{0},
-                                           usbhost_handle{-2}));
+                         ::testing::Values(USBHOST_INVALID, usbhost_handle{0}, usbhost_handle{-2}));
 
 }  // namespace

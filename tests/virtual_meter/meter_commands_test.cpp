@@ -36,29 +36,34 @@ TEST_P(CommandReplyTest, RepliesWithTextAndCr) {
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, CommandReplyTest,
-    testing::Values(
-        CommandCase{"Qpid", nullptr, "QPID", "LX40"},
-        CommandCase{"QpidOtherModel", [](MeterConfig& c) { c.model = "LX41"; }, "QPID", "LX41"},
-        CommandCase{"Idn", nullptr, "IDN", "Vantor,LX40,C34567890,100"},
-        CommandCase{"IdnConfigured",
-                    [](MeterConfig& c) {
-                      c.maker = "Acme";
-                      c.version = "203";
-                    },
-                    "IDN", "Acme,LX40,C34567890,203"},
-        CommandCase{"BatteryOk", nullptr, "BTRY", "BATERY_OK"},
-        CommandCase{"BatteryLow", [](MeterConfig& c) { c.battery_low = true; }, "BTRY", "BATERY_LO"},
-        CommandCase{"TestAllEmpty", nullptr, "TEST", "TEST:0000000"},
-        CommandCase{"TestSomeFilled",
-                    [](MeterConfig& c) { c.slots_filled = {true, false, false, true, false, false, true}; },
-                    "TEST", "TEST:1001001"},
-        CommandCase{"ResetUsbAnswersModel", nullptr, "RESET_USBLX40", "LX40"},
-        CommandCase{"Unknown", nullptr, "GET_TEMP", "CMD_ERR"},
-        CommandCase{"LowerCase", nullptr, "qpid", "CMD_ERR"},
-        CommandCase{"Empty", nullptr, "", "CMD_ERR"},
-        CommandCase{"UnexpectedParameter", nullptr, "QPID:1", "CMD_ERR"},
-        CommandCase{"TrailingCr", nullptr, "QPID\r", "CMD_ERR"}),
-    [](const testing::TestParamInfo<CommandCase>& case_info) { return std::string(case_info.param.name); });
+    testing::Values(CommandCase{"Qpid", nullptr, "QPID", "LX40"},
+                    CommandCase{"QpidOtherModel", [](MeterConfig& c) { c.model = "LX41"; }, "QPID",
+                                "LX41"},
+                    CommandCase{"Idn", nullptr, "IDN", "Vantor,LX40,C34567890,100"},
+                    CommandCase{"IdnConfigured",
+                                [](MeterConfig& c) {
+                                  c.maker = "Acme";
+                                  c.version = "203";
+                                },
+                                "IDN", "Acme,LX40,C34567890,203"},
+                    CommandCase{"BatteryOk", nullptr, "BTRY", "BATERY_OK"},
+                    CommandCase{"BatteryLow", [](MeterConfig& c) { c.battery_low = true; }, "BTRY",
+                                "BATERY_LO"},
+                    CommandCase{"TestAllEmpty", nullptr, "TEST", "TEST:0000000"},
+                    CommandCase{"TestSomeFilled",
+                                [](MeterConfig& c) {
+                                  c.slots_filled = {true, false, false, true, false, false, true};
+                                },
+                                "TEST", "TEST:1001001"},
+                    CommandCase{"ResetUsbAnswersModel", nullptr, "RESET_USBLX40", "LX40"},
+                    CommandCase{"Unknown", nullptr, "GET_TEMP", "CMD_ERR"},
+                    CommandCase{"LowerCase", nullptr, "qpid", "CMD_ERR"},
+                    CommandCase{"Empty", nullptr, "", "CMD_ERR"},
+                    CommandCase{"UnexpectedParameter", nullptr, "QPID:1", "CMD_ERR"},
+                    CommandCase{"TrailingCr", nullptr, "QPID\r", "CMD_ERR"}),
+    [](const testing::TestParamInfo<CommandCase>& case_info) {
+      return std::string(case_info.param.name);
+    });
 
 TEST(MeterFraming, ReplyIsSplitByTheHostsReadSizeAndEndsWithAZeroRead) {
   VirtualMeter meter(MeterConfig{});

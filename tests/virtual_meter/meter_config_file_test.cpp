@@ -112,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadLineCase{"[meter]\nserial = A1\nbattery = empty\n", "line 3: battery"},
         BadLineCase{"[meter]\nserial = A1\nlatency_us = -1\n", "line 3: latency_us"},
         BadLineCase{"[meter]\nserial = A1\nlatency_us = 12ms\n", "line 3: latency_us"},
-        BadLineCase{"[meter]\nserial = A1\nlatency_us = 99999999999999999999\n", "line 3: latency_us"},
+        BadLineCase{"[meter]\nserial = A1\nlatency_us = 99999999999999999999\n",
+                    "line 3: latency_us"},
         BadLineCase{"[meter]\nserial = A1\nbehind_hub = maybe\n", "line 3: behind_hub"},
         BadLineCase{"[meter]\nserial = A1\nwrong_echo_at = 16\n", "line 3: wrong_echo_at"},
         BadLineCase{"[meter]\nserial = A1\nnak_header = sometimes\n", "line 3: nak_header"},
@@ -125,21 +126,27 @@ INSTANTIATE_TEST_SUITE_P(
         BadLineCase{"[meter]\nserial = A1\nsplit_reply = IDN:0\n", "line 3: split_reply"},
         BadLineCase{"[meter]\nserial = A1\nsplit_reply = IDN:65\n", "line 3: split_reply"},
         BadLineCase{"[meter]\nserial = A\x01\x02\n", "line 2: serial"},
-        BadLineCase{"# c\n[meter]\nmodel = LX40\n\n[meter]\nserial = A1\n", "line 2: [meter] without serial"},
+        BadLineCase{"# c\n[meter]\nmodel = LX40\n\n[meter]\nserial = A1\n",
+                    "line 2: [meter] without serial"},
         BadLineCase{"[meter]\nserial = A1\n[meter]\n", "line 3: [meter] without serial"}),
-    [](const testing::TestParamInfo<BadLineCase>& case_info) { return "Case" + std::to_string(case_info.index); });
+    [](const testing::TestParamInfo<BadLineCase>& case_info) {
+      return "Case" + std::to_string(case_info.index);
+    });
 
 TEST(MeterConfigFile, TooManyMetersIsAnError) {
   std::string text;
-  for (size_t i = 0; i <= usbsim::kMaxConfiguredMeters; ++i) text += "[meter]\nserial = S" + std::to_string(i) + "\n";
+  for (size_t i = 0; i <= usbsim::kMaxConfiguredMeters; ++i)
+    text += "[meter]\nserial = S" + std::to_string(i) + "\n";
   std::vector<MeterPlacement> meters;
   const std::string error = ParseMeterConfigText(text, &meters);
-  EXPECT_EQ(error, "line " + std::to_string(2 * usbsim::kMaxConfiguredMeters + 1) + ": more than 32 meters");
+  EXPECT_EQ(error, "line " + std::to_string(2 * usbsim::kMaxConfiguredMeters + 1) +
+                       ": more than 32 meters");
 }
 
 TEST(MeterConfigFile, QuotedGarbageInMessagesIsPrintableAndShort) {
   std::vector<MeterPlacement> meters;
-  const std::string error = ParseMeterConfigText("[meter]\n" + std::string(500, '\x07') + "=1\n", &meters);
+  const std::string error =
+      ParseMeterConfigText("[meter]\n" + std::string(500, '\x07') + "=1\n", &meters);
   EXPECT_EQ(error.rfind("line 2: unknown key '", 0), 0u);
   EXPECT_LT(error.size(), 80u);
   for (const char c : error) EXPECT_TRUE(c >= 0x20 && c <= 0x7E);
@@ -149,9 +156,11 @@ TEST(MeterConfigFile, GarbageNeverCrashes) {
   // Random bytes, and random mixes of the file's own tokens; every outcome
   // must be either a parse or a line-numbered error.
   std::mt19937 random(12345);
-  const std::vector<std::string> tokens = {"[meter]", "\n", "=", " ", "serial", "slots", "0", "1",
-                                           "split_reply", ":", "IDN", "error_reply", "#", "\r",
-                                           "nak_header", "99999999999", "-", "[", "]", std::string(1, '\0')};
+  const std::vector<std::string> tokens = {
+      "[meter]",     "\n",          "=", " ",           "serial",
+      "slots",       "0",           "1", "split_reply", ":",
+      "IDN",         "error_reply", "#", "\r",          "nak_header",
+      "99999999999", "-",           "[", "]",           std::string(1, '\0')};
   for (int round = 0; round < 2000; ++round) {
     std::string text;
     const int length = static_cast<int>(random() % 200);

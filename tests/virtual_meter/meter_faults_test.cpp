@@ -95,7 +95,8 @@ TEST(MeterFaults, ErrorReplyReplacesTheAnswerOfThatCommandOnly) {
 }
 
 TEST(MeterFaults, ErrorReplyToHoseiStartsNoLoad) {
-  VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) { f.error_replies["HOSEI"] = "MEM_ERR"; });
+  VirtualMeter meter =
+      MeterWith([](usbsim::MeterFaults& f) { f.error_replies["HOSEI"] = "MEM_ERR"; });
   EXPECT_EQ(Ask(meter, "HOSEI"), "MEM_ERR\r");
   EXPECT_FALSE(meter.LoadInProgress());
 }

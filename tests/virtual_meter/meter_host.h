@@ -26,8 +26,8 @@ inline bool Command(usbsim::VirtualMeter& meter, const std::string& text) {
 }
 
 struct Reply {
-  bool ok = true;           // every read succeeded
-  Bytes bytes;              // all blocks, in order
+  bool ok = true;              // every read succeeded
+  Bytes bytes;                 // all blocks, in order
   std::vector<size_t> blocks;  // size of each non-empty block
 };
 
@@ -96,7 +96,8 @@ inline Bytes MakeTable(uint16_t slot, uint16_t records) {
   PutU16(table, 2, records);
   PutU16(table, 4, slot);
   PutU16(table, 6, 8012);
-  for (int i = 0; i < 4; ++i) PutU16(table, 8 + 2 * static_cast<size_t>(i), static_cast<uint16_t>(400 + i));
+  for (int i = 0; i < 4; ++i)
+    PutU16(table, 8 + 2 * static_cast<size_t>(i), static_cast<uint16_t>(400 + i));
   for (size_t r = 0; r < records; ++r) {
     const size_t at = 16 + 6 * r;
     PutU16(table, at, static_cast<uint16_t>(400 + r));
@@ -110,15 +111,13 @@ inline Bytes MakeTable(uint16_t slot, uint16_t records) {
   return table;
 }
 
-
-
 // What the meter answered during one load, step by step as the host sees it.
 struct LoadAnswers {
-  Bytes hosei;               // answer to "HOSEI"
-  Bytes echoes;              // first byte of each header echo, in order
-  Bytes header_ack;          // answer to the first 0x55
+  Bytes hosei;                     // answer to "HOSEI"
+  Bytes echoes;                    // first byte of each header echo, in order
+  Bytes header_ack;                // answer to the first 0x55
   std::vector<Bytes> record_acks;  // answer to the second 0x55 and to each record
-  Bytes trailer_ack;         // answer to the trailer
+  Bytes trailer_ack;               // answer to the trailer
 };
 
 // The conversation of one table load, exactly as the host holds it: HOSEI,
@@ -136,8 +135,9 @@ inline LoadAnswers LoadTable(usbsim::VirtualMeter& meter, const Bytes& table) {
   answers.record_acks.push_back(Exchange(meter, Bytes{0x55}));
   const size_t body_end = table.size() - 2;
   for (size_t at = 16; at + 6 <= body_end; at += 6) {
-    answers.record_acks.push_back(Exchange(meter, Bytes(table.begin() + static_cast<long>(at),
-                                                        table.begin() + static_cast<long>(at + 6))));
+    answers.record_acks.push_back(Exchange(
+        meter,
+        Bytes(table.begin() + static_cast<long>(at), table.begin() + static_cast<long>(at + 6))));
   }
   answers.trailer_ack = Exchange(meter, Bytes(table.end() - 2, table.end()));
   return answers;

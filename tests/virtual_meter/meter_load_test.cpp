@@ -99,7 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
                        meter_test::PutU16(spoiled, 4, 0x0103);
                        meter_test::Reseal(spoiled);
                      }}),
-    [](const testing::TestParamInfo<BadTableCase>& case_info) { return std::string(case_info.param.name); });
+    [](const testing::TestParamInfo<BadTableCase>& case_info) {
+      return std::string(case_info.param.name);
+    });
 
 TEST(MeterLoad, TableWithoutRecordsIsRefusedAtItsTrailer) {
   VirtualMeter meter(MeterConfig{});
@@ -153,7 +155,8 @@ TEST_P(ChunkedLoadTest, TableArrivesAsAByteStream) {
   const size_t chunk = GetParam();
   for (size_t at = 0; at < stream.size(); at += chunk) {
     const size_t end = std::min(stream.size(), at + chunk);
-    const Bytes part(stream.begin() + static_cast<long>(at), stream.begin() + static_cast<long>(end));
+    const Bytes part(stream.begin() + static_cast<long>(at),
+                     stream.begin() + static_cast<long>(end));
     const Bytes answer = Exchange(meter, part);
     answers.insert(answers.end(), answer.begin(), answer.end());
   }

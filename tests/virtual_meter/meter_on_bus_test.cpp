@@ -100,7 +100,8 @@ TEST(MeterOnBus, ConfigFileBuildsItsMetersBehindTheRightHubs) {
   std::remove(path.c_str());
   ASSERT_EQ(meters.size(), 3u);
 
-  const char* expected_first_answers[][2] = {{"QPID", "LX40\r"}, {"BTRY", "BATERY_LO\r"}, {"QPID", "LX99\r"}};
+  const char* expected_first_answers[][2] = {
+      {"QPID", "LX40\r"}, {"BTRY", "BATERY_LO\r"}, {"QPID", "LX99\r"}};
   for (size_t i = 0; i < meters.size(); ++i) {
     PipePair pipes(usbsim::Bus::Instance().InterfacePath(meters[i].device));
     ASSERT_TRUE(pipes.open()) << i;

@@ -68,31 +68,78 @@ const std::vector<ExchangeCase> kExchangeCases = {
        c.settings.hold = usbsim::HoldMode::kAve;
        c.settings.range_mode = usbsim::RangeMode::kManual;
      },
-     {}, "GET_MODE", "+00850,REL1,AVE,MANU,DB"},
-    {"NegativeListValue", [](MeterConfig& c) { c.wave_list[3] = {1300, -250}; }, {}, "GET_WAVELEN:3", "1300,-0.250"},
+     {},
+     "GET_MODE",
+     "+00850,REL1,AVE,MANU,DB"},
+    {"NegativeListValue",
+     [](MeterConfig& c) {
+       c.wave_list[3] = {1300, -250};
+     },
+     {},
+     "GET_WAVELEN:3",
+     "1300,-0.250"},
     // Settings accepted, then read back.
     {"SetMode", nullptr, {"SET_MODE:+01550,ABS,MAX,MANU,W"}, "GET_MODE", "+01550,ABS,MAX,MANU,W"},
-    {"SetModeTakesListValue", [](MeterConfig& c) { c.wave_list[7] = {1550, 1234}; },
-     {"SET_MODE:+01550,ABS,OFF,AUTO,DB"}, "GET_WAVELEN", "1550,1.234"},
+    {"SetModeTakesListValue",
+     [](MeterConfig& c) {
+       c.wave_list[7] = {1550, 1234};
+     },
+     {"SET_MODE:+01550,ABS,OFF,AUTO,DB"},
+     "GET_WAVELEN",
+     "1550,1.234"},
     {"SetWavelength", nullptr, {"SET_WAVELEN:+1490,+01.234"}, "GET_WAVELEN", "1490,1.234"},
-    {"SetWavelengthNegativeValue", nullptr, {"SET_WAVELEN:+1490,-00.500"}, "GET_WAVELEN", "1490,-0.500"},
-    {"SetWavelengthUpdatesList", nullptr, {"SET_WAVELEN:+1490,+12.000"}, "GET_WAVELEN:6", "1490,12.000"},
-    {"SetWavelengthShowsInMode", nullptr, {"SET_WAVELEN:+0850,+01.000"}, "GET_MODE", "+00850,ABS,OFF,AUTO,DB"},
+    {"SetWavelengthNegativeValue",
+     nullptr,
+     {"SET_WAVELEN:+1490,-00.500"},
+     "GET_WAVELEN",
+     "1490,-0.500"},
+    {"SetWavelengthUpdatesList",
+     nullptr,
+     {"SET_WAVELEN:+1490,+12.000"},
+     "GET_WAVELEN:6",
+     "1490,12.000"},
+    {"SetWavelengthShowsInMode",
+     nullptr,
+     {"SET_WAVELEN:+0850,+01.000"},
+     "GET_MODE",
+     "+00850,ABS,OFF,AUTO,DB"},
     {"SetAve", nullptr, {"SET_AVE:+00250"}, "GET_AVE", "250"},
-    {"SetRange", nullptr, {"SET_MODE:+01310,ABS,OFF,MANU,DB", "SET_RANGE:-00030"}, "GET_RANGE", "-30"},
+    {"SetRange",
+     nullptr,
+     {"SET_MODE:+01310,ABS,OFF,MANU,DB", "SET_RANGE:-00030"},
+     "GET_RANGE",
+     "-30"},
     {"SetApsOn", nullptr, {"SET_APS:ON"}, "GET_APS", "ON"},
     {"SetApsOff", nullptr, {"SET_APS:ON", "SET_APS:OFF"}, "GET_APS", "OFF"},
     {"SetRel1", nullptr, {"SET_REL1:-010509"}, "GET_REL", "-010509"},
     {"SetRel1Linear", nullptr, {"SET_REL1:+150003"}, "GET_REL", "+150003"},
     {"SetRel0TakesTheReading", nullptr, {"SET_REL0"}, "GET_REL", "-010009"},
-    {"SetRel0InWatts", nullptr, {"SET_MODE:+01310,ABS,OFF,AUTO,W", "SET_REL0"}, "GET_REL", "+100004"},
+    {"SetRel0InWatts",
+     nullptr,
+     {"SET_MODE:+01310,ABS,OFF,AUTO,W", "SET_REL0"},
+     "GET_REL",
+     "+100004"},
     // Resets.
-    {"ResetSettings", nullptr, {"SET_MODE:+00850,REL0,MIN,MANU,DB", "SET_AVE:+00005", "SET_APS:ON", "RESET_SETDATA"},
-     "GET_MODE", "+01310,ABS,OFF,AUTO,DB"},
+    {"ResetSettings",
+     nullptr,
+     {"SET_MODE:+00850,REL0,MIN,MANU,DB", "SET_AVE:+00005", "SET_APS:ON", "RESET_SETDATA"},
+     "GET_MODE",
+     "+01310,ABS,OFF,AUTO,DB"},
     {"ResetSettingsAve", nullptr, {"SET_AVE:+00005", "RESET_SETDATA"}, "GET_AVE", "10"},
-    {"ResetSettingsKeepsList", nullptr, {"SET_WAVELEN:+0850,+02.000", "RESET_SETDATA"}, "GET_WAVELEN:0", "850,2.000"},
-    {"ResetWavelengths", nullptr, {"SET_WAVELEN:+0850,+02.000", "RESET_WVLEN"}, "GET_WAVELEN:0", "850,1.000"},
-    {"ResetWavelengthsResyncsCurrent", nullptr, {"SET_WAVELEN:+1310,+02.000", "RESET_WVLEN"}, "GET_WAVELEN",
+    {"ResetSettingsKeepsList",
+     nullptr,
+     {"SET_WAVELEN:+0850,+02.000", "RESET_SETDATA"},
+     "GET_WAVELEN:0",
+     "850,2.000"},
+    {"ResetWavelengths",
+     nullptr,
+     {"SET_WAVELEN:+0850,+02.000", "RESET_WVLEN"},
+     "GET_WAVELEN:0",
+     "850,1.000"},
+    {"ResetWavelengthsResyncsCurrent",
+     nullptr,
+     {"SET_WAVELEN:+1310,+02.000", "RESET_WVLEN"},
+     "GET_WAVELEN",
      "1310,1.000"},
     // Malformed or out-of-range parameters.
     {"ModeFourParams", nullptr, {}, "SET_MODE:+01310,ABS,OFF,AUTO", "DATA_ERR"},
@@ -124,16 +171,35 @@ const std::vector<ExchangeCase> kExchangeCases = {
     {"ModeWavelengthBelow", nullptr, {}, "SET_MODE:+00299,ABS,OFF,AUTO,DB", "WAVE_ERR"},
     {"WavelengthAbove", nullptr, {}, "SET_WAVELEN:+2000,+01.000", "WAVE_ERR"},
     {"WavelengthNegative", nullptr, {}, "SET_WAVELEN:-1310,+01.000", "WAVE_ERR"},
-    {"ModeWavelengthEdgesAccepted", nullptr, {"SET_MODE:+00300,ABS,OFF,AUTO,DB"}, "SET_MODE:+01700,ABS,OFF,AUTO,DB",
+    {"ModeWavelengthEdgesAccepted",
+     nullptr,
+     {"SET_MODE:+00300,ABS,OFF,AUTO,DB"},
+     "SET_MODE:+01700,ABS,OFF,AUTO,DB",
      "OK"},
     // Not allowed in the current mode.
     {"RangeWhileAuto", nullptr, {}, "SET_RANGE:-00020", "MODE_ERR"},
     {"RelativeInWatts", nullptr, {}, "SET_MODE:+01310,REL1,OFF,AUTO,W", "MODE_ERR"},
-    {"Rel0OfMarkedReading", [](MeterConfig& c) { c.input.power_mw = 50.0; }, {}, "SET_REL0", "MODE_ERR"},
+    {"Rel0OfMarkedReading",
+     [](MeterConfig& c) { c.input.power_mw = 50.0; },
+     {},
+     "SET_REL0",
+     "MODE_ERR"},
     // No sensor.
-    {"SensorMissing", [](MeterConfig& c) { c.sensor.present = false; }, {}, "GET_SENSER", "NO_SENSER"},
-    {"Rel0WithoutSensor", [](MeterConfig& c) { c.sensor.present = false; }, {}, "SET_REL0", "NO_SENSER"},
-    {"ReadingWithoutSensor", [](MeterConfig& c) { c.sensor.present = false; }, {}, "GET_MESRDATA", "N000009"},
+    {"SensorMissing",
+     [](MeterConfig& c) { c.sensor.present = false; },
+     {},
+     "GET_SENSER",
+     "NO_SENSER"},
+    {"Rel0WithoutSensor",
+     [](MeterConfig& c) { c.sensor.present = false; },
+     {},
+     "SET_REL0",
+     "NO_SENSER"},
+    {"ReadingWithoutSensor",
+     [](MeterConfig& c) { c.sensor.present = false; },
+     {},
+     "GET_MESRDATA",
+     "N000009"},
     // Queries do not take parameters.
     {"ModeWithParam", nullptr, {}, "GET_MODE:1", "CMD_ERR"},
     {"ReadingWithParam", nullptr, {}, "GET_MESRDATA:", "CMD_ERR"},
@@ -248,7 +314,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "L000009"},
         MarkCase{"UnderSensorFloor", [](MeterConfig& c) { c.input.power_mw = 5e-8; }, "L000009"},
         MarkCase{"NoLight", [](MeterConfig& c) { c.input.power_mw = 0.0; }, "L000009"},
-        MarkCase{"LightOutsideSensorRange", [](MeterConfig& c) { c.input.wavelength_nm = 1800; }, "L000009"},
+        MarkCase{"LightOutsideSensorRange", [](MeterConfig& c) { c.input.wavelength_nm = 1800; },
+                 "L000009"},
         MarkCase{"NoSensorInWatts",
                  [](MeterConfig& c) {
                    c.sensor.present = false;
@@ -317,7 +384,8 @@ meter_test::Bytes TableWith(uint16_t slot, const std::vector<std::pair<uint16_t,
     meter_test::PutU16(table, at, records[r].first);
     uint32_t bits = 0;
     std::memcpy(&bits, &records[r].second, sizeof bits);
-    for (int i = 0; i < 4; ++i) table[at + 2 + static_cast<std::size_t>(i)] = static_cast<uint8_t>(bits >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+      table[at + 2 + static_cast<std::size_t>(i)] = static_cast<uint8_t>(bits >> (24 - 8 * i));
   }
   meter_test::Reseal(table);
   return table;
@@ -329,7 +397,8 @@ TEST(MeterCorrection, LoadedTableMultipliesTheInputAtTheMetersWavelength) {
   config.settings.unit = usbsim::PowerUnit::kWatt;
   VirtualMeter meter(config);
   EXPECT_EQ(Reply(meter, "GET_MESRDATA"), "+100003");
-  const meter_test::LoadAnswers answers = meter_test::LoadTable(meter, TableWith(4, {{1300, 2.0f}, {1320, 1.0f}}));
+  const meter_test::LoadAnswers answers =
+      meter_test::LoadTable(meter, TableWith(4, {{1300, 2.0f}, {1320, 1.0f}}));
   ASSERT_EQ(answers.trailer_ack, meter_test::Bytes{0x55});
   EXPECT_EQ(Reply(meter, "GET_MESRDATA"), "+150003");  // halfway between 2.0 and 1.0
   ASSERT_EQ(Reply(meter, "SET_WAVELEN:+1300,+01.000"), "OK");

@@ -109,8 +109,7 @@ TEST_F(SetupRunTest, OneMeterWithBothSlotsEmptyGetsBothTables) {
 
   // The body as the run left it: the meter header and the setting line of
   // the last table, finished with "OK".
-  EXPECT_EQ(Repaints()[0].body,
-            With(MeterHeader(1, "A12345678"), " Setting the 8011 ...OK"));
+  EXPECT_EQ(Repaints()[0].body, With(MeterHeader(1, "A12345678"), " Setting the 8011 ...OK"));
   // Then the complete page.
   EXPECT_EQ(window.TitleLines(), std::vector<std::string>{"Data setup is complete."});
 
@@ -341,7 +340,8 @@ TEST_F(SetupRunTest, MeterUnpluggedMidTableEndsWithSignalError) {
   const TableFacts table0 = BuiltIn(0);
   const auto writes = rig::HostWrites(meter.Transcript());
   ASSERT_FALSE(writes.empty());
-  EXPECT_EQ(writes.back(), Bytes(table0.bytes.begin() + 16 + 48 * 6, table0.bytes.begin() + 16 + 49 * 6));
+  EXPECT_EQ(writes.back(),
+            Bytes(table0.bytes.begin() + 16 + 48 * 6, table0.bytes.begin() + 16 + 49 * 6));
 }
 
 TEST_F(SetupRunTest, RefusedTrailerEndsTheRunWithoutReset) {
@@ -397,8 +397,7 @@ TEST_F(SetupRunTest, JapaneseTextsFollowTheSameSteps) {
   Run();
   ExpectEndedIn(STATE_COMPLETE);
   EXPECT_EQ(Repaints()[0].body,
-            (std::vector<std::string>{"<残り 1台>", "シリアルNo:A12345678",
-                                      "  8010設定中...OK"}));
+            (std::vector<std::string>{"<残り 1台>", "シリアルNo:A12345678", "  8010設定中...OK"}));
 }
 
 }  // namespace

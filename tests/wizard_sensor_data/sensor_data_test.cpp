@@ -128,7 +128,8 @@ TEST_F(SensorDataTest, TypeCodeTextIsPlainDecimal) {
   const struct {
     uint16_t code;
     const char* text;
-  } cases[] = {{0, "0"}, {7, "7"}, {8010, "8010"}, {10000, "10000"}, {40960, "40960"}, {65535, "65535"}};
+  } cases[] = {{0, "0"},         {7, "7"},         {8010, "8010"},
+               {10000, "10000"}, {40960, "40960"}, {65535, "65535"}};
   for (const auto& c : cases) {
     resources.files[132] = MakeTable(1, c.code, 1);
     ASSERT_TRUE(data.LoadAll());

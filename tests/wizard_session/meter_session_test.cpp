@@ -62,9 +62,7 @@ Bytes Span(const uint8_t* data, size_t size) { return Bytes(data, data + size); 
 
 class MeterSessionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(builtIn.LoadAll());
-  }
+  void SetUp() override { ASSERT_TRUE(builtIn.LoadAll()); }
 
   // One meter, opened and made current, its transcript cleared.
   std::shared_ptr<VirtualMeter> CurrentMeter(MeterConfig config = {}) {
@@ -300,23 +298,25 @@ TEST_F(MeterSessionTest, OneTableIsExactlyTheTwelveSteps) {
   using Entry = VirtualMeter::TranscriptEntry;
   std::vector<Entry> expected;
   auto host = [&](Bytes bytes) { expected.push_back({Direction::kHostToMeter, std::move(bytes)}); };
-  auto answer = [&](Bytes bytes) { expected.push_back({Direction::kMeterToHost, std::move(bytes)}); };
-  host(ToBytes("HOSEI\n"));                              // 1
-  answer({kAck});                                        // 2
+  auto answer = [&](Bytes bytes) {
+    expected.push_back({Direction::kMeterToHost, std::move(bytes)});
+  };
+  host(ToBytes("HOSEI\n"));  // 1
+  answer({kAck});            // 2
   for (size_t i = 0; i < 16; ++i) {
-    host({table[i]});                                    // 3
-    answer({table[i]});                                  // 4
+    host({table[i]});    // 3
+    answer({table[i]});  // 4
   }
-  host({kAck});                                          // 5
-  answer({kAck});                                        // 6
-  host({kAck});                                          // 7
+  host({kAck});    // 5
+  answer({kAck});  // 6
+  host({kAck});    // 7
   for (size_t r = 0; r < records; ++r) {
-    answer({kAck});                                      // 8 (and 10 after the last)
+    answer({kAck});  // 8 (and 10 after the last)
     host(Bytes(table.begin() + 16 + 6 * r, table.begin() + 16 + 6 * (r + 1)));  // 9
   }
-  answer({kAck});                                        // 10
-  host(Bytes(table.end() - 2, table.end()));             // 11
-  answer({kAck});                                        // 12
+  answer({kAck});                             // 10
+  host(Bytes(table.end() - 2, table.end()));  // 11
+  answer({kAck});                             // 12
   EXPECT_EQ(meter->Transcript(), expected);
 }
 
@@ -361,8 +361,7 @@ TEST_F(MeterSessionTest, NakAfterTheHeaderFailsTheHeader) {
   EXPECT_EQ(writes.back(), Bytes{kAck});
 }
 
-class RecordCountTest : public MeterSessionTest,
-                        public ::testing::WithParamInterface<uint16_t> {};
+class RecordCountTest : public MeterSessionTest, public ::testing::WithParamInterface<uint16_t> {};
 
 TEST_P(RecordCountTest, NRecordsAreNCallsOfSendRecord) {
   const uint16_t records = GetParam();
@@ -513,9 +512,9 @@ TEST(MeterSessionMessages, MessageIdPerResult) {
   const struct {
     int32_t result;
     unsigned id;
-  } cases[] = {{1, 0},    {0, 0},    {-1, 602}, {-2, 602},     {-3, 601},     {-4, 602},
-               {-5, 603}, {-6, 0},   {-7, 602}, {-8, 0},       {-10, 0},      {2, 0},
-               {-9, 0},   {INT_MIN, 0}, {INT_MAX, 0}};
+  } cases[] = {{1, 0},    {0, 0},    {-1, 602}, {-2, 602},    {-3, 601},
+               {-4, 602}, {-5, 603}, {-6, 0},   {-7, 602},    {-8, 0},
+               {-10, 0},  {2, 0},    {-9, 0},   {INT_MIN, 0}, {INT_MAX, 0}};
   for (const auto& c : cases) {
     CMeterSession session;
     session.m_result = c.result;

@@ -203,8 +203,8 @@ TEST_F(HandlersTest, SystemCommandDecisionPerState) {
     g_wizardState.store(c.state);
     EXPECT_EQ(wizard.DecideSysCommand(c.id), c.action) << int{c.state} << " " << c.id;
   }
-  for (uint8_t state : {uint8_t{STATE_CONNECTING}, uint8_t{STATE_RUNNING},
-                        uint8_t{STATE_CANCELLING}}) {
+  for (uint8_t state :
+       {uint8_t{STATE_CONNECTING}, uint8_t{STATE_RUNNING}, uint8_t{STATE_CANCELLING}}) {
     g_wizardState.store(state);
     for (uint32_t id : {kScClose, kScMove, kScMinimize, CWizardCore::IDM_ABOUTBOX}) {
       EXPECT_EQ(wizard.DecideSysCommand(id), SysCommandAction::Ignore) << int{state} << " " << id;
@@ -225,8 +225,8 @@ TEST_F(HandlersTest, CloseFromTheSystemMenu) {
 
 TEST_F(HandlersTest, SystemCommandsAreIgnoredDuringARun) {
   PressRunWithIdleRun();
-  for (uint8_t state : {uint8_t{STATE_CONNECTING}, uint8_t{STATE_RUNNING},
-                        uint8_t{STATE_CANCELLING}}) {
+  for (uint8_t state :
+       {uint8_t{STATE_CONNECTING}, uint8_t{STATE_RUNNING}, uint8_t{STATE_CANCELLING}}) {
     g_wizardState.store(state);
     for (uint32_t id : {kScClose, kScMove, CWizardCore::IDM_ABOUTBOX}) {
       EXPECT_TRUE(wizard.OnSysCommand(id));  // handled: swallowed

@@ -119,8 +119,12 @@ TEST_F(PageTextTest, NewLineDrawsNothingUntilTheNextWrite) {
 }
 
 TEST_F(PageTextTest, NewWriterStartsAtItsOriginOverEarlierText) {
-  CStatusText(wizard).WriteText("old 1", true).NewLine(1).WriteText("old 2").NewLine(1).WriteText(
-      "old 3");
+  CStatusText(wizard)
+      .WriteText("old 1", true)
+      .NewLine(1)
+      .WriteText("old 2")
+      .NewLine(1)
+      .WriteText("old 3");
   CStatusText later(wizard);
   EXPECT_EQ(later.Cursor(), Layout().bodyArea);
   later.WriteText("new 1");

@@ -54,8 +54,8 @@ TEST_F(PagesTest, ButtonsOfEveryPageInBothLanguages) {
   for (UiLanguage language : {UiLanguage::English, UiLanguage::Japanese}) {
     window.SetLanguage(language);
     for (const ButtonPage& page : kButtonPages) {
-      SCOPED_TRACE(testing::Message() << "state " << int{page.state} << " language "
-                                      << int(language));
+      SCOPED_TRACE(testing::Message()
+                   << "state " << int{page.state} << " language " << int(language));
       MessUpButtons();
       ShowState(page.state);
       for (int i = 0; i < 3; ++i) {
@@ -106,7 +106,8 @@ TEST_F(PagesTest, EnglishStartPage) {
 TEST_F(PagesTest, JapaneseStartPage) {
   window.SetLanguage(UiLanguage::Japanese);
   ShowState(STATE_WELCOME);
-  EXPECT_THAT(window.TitleLines(), ElementsAre("LX40 光パワーメータ", " センサデータ設定ウィザード"));
+  EXPECT_THAT(window.TitleLines(),
+              ElementsAre("LX40 光パワーメータ", " センサデータ設定ウィザード"));
   EXPECT_THAT(window.BodyLines(),
               ElementsAre("LX40 光パワーメータのセンサデータ設定を開始します。",
                           "LX40 光パワーメータとパソコンをUSBケーブルで接続し、[実行]をクリック"
@@ -225,9 +226,9 @@ TEST_F(PagesTest, AdvanceStateSteps) {
 
 TEST_F(PagesTest, StepBackStateSteps) {
   const StateStep steps[] = {
-      {STATE_WELCOME, STATE_CANCELLED, true},    {STATE_CONNECTING, STATE_CONNECTING, true},
-      {STATE_RUNNING, STATE_RUNNING, true},      {STATE_COMPLETE, STATE_WELCOME, true},
-      {STATE_CANCELLED, STATE_WELCOME, true},    {STATE_CANCELLING, STATE_CANCELLING, true},
+      {STATE_WELCOME, STATE_CANCELLED, true}, {STATE_CONNECTING, STATE_CONNECTING, true},
+      {STATE_RUNNING, STATE_RUNNING, true},   {STATE_COMPLETE, STATE_WELCOME, true},
+      {STATE_CANCELLED, STATE_WELCOME, true}, {STATE_CANCELLING, STATE_CANCELLING, true},
   };
   for (const StateStep& step : steps) {
     g_wizardState.store(step.from);

@@ -28,10 +28,22 @@ struct Colour {
 // The 16 standard colours of a 4-bit display, in their usual order. The
 // 256-colour image uses them as its first 16 entries too.
 constexpr std::array<Colour, 16> kStandardColours = {{
-    {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
-    {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
-    {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
-    {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+    {0, 0, 0},
+    {128, 0, 0},
+    {0, 128, 0},
+    {128, 128, 0},
+    {0, 0, 128},
+    {128, 0, 128},
+    {0, 128, 128},
+    {192, 192, 192},
+    {128, 128, 128},
+    {255, 0, 0},
+    {0, 255, 0},
+    {255, 255, 0},
+    {0, 0, 255},
+    {255, 0, 255},
+    {0, 255, 255},
+    {255, 255, 255},
 }};
 
 // Picture elements, each drawn with one standard colour in the 16-colour
@@ -59,19 +71,19 @@ struct PartColours {
 };
 
 constexpr std::array<PartColours, kPartCount> kPartColours = {{
-    {0, {0, 0, 0}},          // kClear
-    {0, {16, 16, 24}},       // kOutline
-    {8, {72, 80, 96}},       // kBody
-    {7, {136, 144, 160}},    // kBodyLight
-    {0, {40, 44, 56}},       // kBodyDark
-    {11, {232, 200, 64}},    // kConnector
-    {3, {160, 128, 32}},     // kConnectorDark
-    {10, {168, 224, 136}},   // kDisplay
-    {2, {72, 120, 56}},      // kDisplayDark
-    {0, {24, 40, 24}},       // kSegment
-    {15, {232, 232, 236}},   // kKey
-    {7, {176, 176, 184}},    // kKeyDark
-    {9, {240, 48, 40}},      // kBeam
+    {0, {0, 0, 0}},         // kClear
+    {0, {16, 16, 24}},      // kOutline
+    {8, {72, 80, 96}},      // kBody
+    {7, {136, 144, 160}},   // kBodyLight
+    {0, {40, 44, 56}},      // kBodyDark
+    {11, {232, 200, 64}},   // kConnector
+    {3, {160, 128, 32}},    // kConnectorDark
+    {10, {168, 224, 136}},  // kDisplay
+    {2, {72, 120, 56}},     // kDisplayDark
+    {0, {24, 40, 24}},      // kSegment
+    {15, {232, 232, 236}},  // kKey
+    {7, {176, 176, 184}},   // kKeyDark
+    {9, {240, 48, 40}},     // kBeam
 }};
 
 using Picture = std::array<std::array<uint8_t, kSize>, kSize>;  // [y][x], top row first
@@ -206,14 +218,14 @@ std::vector<uint8_t> MakeIconFile(const Picture& picture) {
   PutU16(out, static_cast<uint32_t>(images.size()));
   uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
   for (size_t i = 0; i < images.size(); ++i) {
-    out.push_back(kSize);                                             // width
-    out.push_back(kSize);                                             // height
-    out.push_back(depths[i] == 4 ? 16 : 0);                           // colour count (0: 256)
-    out.push_back(0);                                                 // reserved
-    PutU16(out, 1);                                                   // planes
-    PutU16(out, static_cast<uint32_t>(depths[i]));                    // bits per pixel
-    PutU32(out, static_cast<uint32_t>(images[i].size()));             // bytes
-    PutU32(out, offset);                                              // where
+    out.push_back(kSize);                                  // width
+    out.push_back(kSize);                                  // height
+    out.push_back(depths[i] == 4 ? 16 : 0);                // colour count (0: 256)
+    out.push_back(0);                                      // reserved
+    PutU16(out, 1);                                        // planes
+    PutU16(out, static_cast<uint32_t>(depths[i]));         // bits per pixel
+    PutU32(out, static_cast<uint32_t>(images[i].size()));  // bytes
+    PutU32(out, offset);                                   // where
     offset += static_cast<uint32_t>(images[i].size());
   }
   for (const auto& image : images) out.insert(out.end(), image.begin(), image.end());

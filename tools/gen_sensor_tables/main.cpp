@@ -58,7 +58,8 @@ class MonotoneCubic {
     m_slopes.assign(n, 0.0);
     for (size_t k = 1; k + 1 < n; ++k) {
       if (secant[k - 1] * secant[k] > 0.0) {
-        m_slopes[k] = (width[k] * secant[k - 1] + width[k - 1] * secant[k]) / (width[k - 1] + width[k]);
+        m_slopes[k] =
+            (width[k] * secant[k - 1] + width[k - 1] * secant[k]) / (width[k - 1] + width[k]);
       }
     }
     m_slopes[0] = EndSlope(width[0], width[1], secant[0], secant[1]);

@@ -16,7 +16,8 @@ uint16_t U16At(const std::vector<uint8_t>& bytes, size_t at) {
 }
 
 float F32At(const std::vector<uint8_t>& bytes, size_t at) {
-  const uint32_t bits = (static_cast<uint32_t>(bytes[at]) << 24) | (static_cast<uint32_t>(bytes[at + 1]) << 16) |
+  const uint32_t bits = (static_cast<uint32_t>(bytes[at]) << 24) |
+                        (static_cast<uint32_t>(bytes[at + 1]) << 16) |
                         (static_cast<uint32_t>(bytes[at + 2]) << 8) | bytes[at + 3];
   float value = 0.0f;
   static_assert(sizeof value == sizeof bits);
@@ -39,7 +40,8 @@ Record RecordAt(const std::vector<uint8_t>& table, size_t index) {
 std::optional<double> TableCoefficient(const std::vector<uint8_t>& table, int32_t wavelength_nm) {
   if (table.size() < kHeaderSize + kTrailerSize) return std::nullopt;
   const size_t records = U16At(table, 2);
-  if (records == 0 || table.size() < kHeaderSize + records * kRecordSize + kTrailerSize) return std::nullopt;
+  if (records == 0 || table.size() < kHeaderSize + records * kRecordSize + kTrailerSize)
+    return std::nullopt;
 
   std::optional<double> found;
   for (size_t i = 0; i < records && !found; ++i) {

@@ -50,10 +50,10 @@ struct MeterFaults {
 
 struct MeterConfig {
   std::string serial = "A12345678";
-  std::string model = "LX40";     // the answer to "QPID" and field 2 of "IDN"
-  std::string maker = "Vantor";   // field 1 of "IDN"
-  std::string version = "100";    // field 4 of "IDN": three digits, 100 = 1.00
-  bool battery_low = false;       // "BTRY" answers "BATERY_LO"
+  std::string model = "LX40";                        // the answer to "QPID" and field 2 of "IDN"
+  std::string maker = "Vantor";                      // field 1 of "IDN"
+  std::string version = "100";                       // field 4 of "IDN": three digits, 100 = 1.00
+  bool battery_low = false;                          // "BTRY" answers "BATERY_LO"
   std::array<bool, kMeterSlotCount> slots_filled{};  // slot i holds data at power-on
   // Time the meter takes before the first block of each answer.
   std::chrono::microseconds latency{0};

@@ -91,8 +91,8 @@ std::string SectionParser::TakeText(std::string_view key, std::string_view value
   return {};
 }
 
-std::string SectionParser::TakeNumber(std::string_view key, std::string_view value,
-                                      long long low, long long high, long long& out) {
+std::string SectionParser::TakeNumber(std::string_view key, std::string_view value, long long low,
+                                      long long high, long long& out) {
   const std::optional<long long> number = ParseInteger(value, low, high);
   if (!number) {
     return std::string(key) + " must be a whole number from " + std::to_string(low) + " to " +
@@ -264,8 +264,8 @@ std::string ParseMeterConfigText(std::string_view text, std::vector<MeterPlaceme
 }
 
 std::vector<AttachedMeter> BuildConfiguredTopology(const std::vector<MeterPlacement>& meters) {
-  const auto behind = static_cast<int>(
-      std::count_if(meters.begin(), meters.end(), [](const MeterPlacement& m) { return m.behind_hub; }));
+  const auto behind = static_cast<int>(std::count_if(
+      meters.begin(), meters.end(), [](const MeterPlacement& m) { return m.behind_hub; }));
   const int direct = static_cast<int>(meters.size()) - behind;
   const int hub_port = behind > 0 ? direct + 1 : 0;
 

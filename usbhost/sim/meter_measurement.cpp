@@ -18,8 +18,8 @@ double MilliwattsToDb(double milliwatts) { return 10.0 * std::log10(milliwatts);
 
 }  // namespace
 
-Measurement Measure(const SensorConfig& sensor, const OpticalInput& input, const MeterSettings& settings,
-                    double coefficient) {
+Measurement Measure(const SensorConfig& sensor, const OpticalInput& input,
+                    const MeterSettings& settings, double coefficient) {
   if (!sensor.present) return {ReadingMark::kNoSensor, 0.0};
   if (input.wavelength_nm < sensor.min_nm || input.wavelength_nm > sensor.max_nm) {
     return {ReadingMark::kLow, 0.0};
@@ -31,7 +31,8 @@ Measurement Measure(const SensorConfig& sensor, const OpticalInput& input, const
   const bool manual = settings.range_mode == RangeMode::kManual;
   const double top = DbmToMilliwatts(manual ? settings.range_dbm : kHighestRangeDbm);
   const double floor =
-      manual ? std::max(sensor.floor_mw, DbmToMilliwatts(settings.range_dbm - kManualRangeSpanDb)) : sensor.floor_mw;
+      manual ? std::max(sensor.floor_mw, DbmToMilliwatts(settings.range_dbm - kManualRangeSpanDb))
+             : sensor.floor_mw;
   if (shown > top) return {ReadingMark::kHigh, 0.0};
   if (shown <= 0.0 || shown < floor) return {ReadingMark::kLow, 0.0};
   return {ReadingMark::kNone, shown};

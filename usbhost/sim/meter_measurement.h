@@ -23,16 +23,16 @@
 namespace usbsim {
 
 struct SensorConfig {
-  bool present = true;                         // false: "NO_SENSER", readings marked N
+  bool present = true;                             // false: "NO_SENSER", readings marked N
   std::string description = "LS-8010 300-1700NM";  // the answer to "GET_SENSER"
-  int32_t min_nm = 300;                        // wavelengths the sensor accepts
+  int32_t min_nm = 300;                            // wavelengths the sensor accepts
   int32_t max_nm = 1700;
-  double overload_mw = 20.0;                   // above it: mark O
-  double floor_mw = 1e-7;                      // below it: mark L (-70 dBm)
+  double overload_mw = 20.0;  // above it: mark O
+  double floor_mw = 1e-7;     // below it: mark L (-70 dBm)
 };
 
 struct OpticalInput {
-  double power_mw = 0.1;       // -10 dBm
+  double power_mw = 0.1;  // -10 dBm
   int32_t wavelength_nm = 1310;
 };
 
@@ -44,8 +44,8 @@ struct Measurement {
 };
 
 // One measurement of the input as the meter would display it.
-Measurement Measure(const SensorConfig& sensor, const OpticalInput& input, const MeterSettings& settings,
-                    double coefficient);
+Measurement Measure(const SensorConfig& sensor, const OpticalInput& input,
+                    const MeterSettings& settings, double coefficient);
 
 // The hold function over the readings taken since it was (re)started: the
 // maximum, the minimum or the mean of the last `averaging` readings.

@@ -54,7 +54,8 @@ std::string PlainThousandths(int32_t thousandths) {
   const int64_t magnitude = std::llabs(static_cast<int64_t>(thousandths));
   std::string fraction = std::to_string(magnitude % 1000);
   fraction.insert(0, 3 - fraction.size(), '0');
-  return std::string(thousandths < 0 ? "-" : "") + std::to_string(magnitude / 1000) + "." + fraction;
+  return std::string(thousandths < 0 ? "-" : "") + std::to_string(magnitude / 1000) + "." +
+         fraction;
 }
 
 std::optional<int> ParseSingleDigit(std::string_view text) {

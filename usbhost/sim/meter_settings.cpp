@@ -7,7 +7,8 @@ namespace usbsim {
 namespace {
 
 template <typename Enum, size_t N>
-std::optional<Enum> FindKeyword(const std::array<std::string_view, N>& keywords, std::string_view text) {
+std::optional<Enum> FindKeyword(const std::array<std::string_view, N>& keywords,
+                                std::string_view text) {
   for (size_t i = 0; i < N; ++i) {
     if (keywords[i] == text) return static_cast<Enum>(i);
   }
@@ -22,14 +23,28 @@ constexpr std::array<std::string_view, 2> kUnitKeywords = {"DB", "W"};
 }  // namespace
 
 WaveList DefaultWaveList() {
-  return WaveList{{{850, 1000}, {980, 1000}, {1060, 1000}, {1300, 1000}, {1310, 1000},
-                   {1480, 1000}, {1490, 1000}, {1550, 1000}, {1610, 1000}, {1625, 1000}}};
+  return WaveList{{{850, 1000},
+                   {980, 1000},
+                   {1060, 1000},
+                   {1300, 1000},
+                   {1310, 1000},
+                   {1480, 1000},
+                   {1490, 1000},
+                   {1550, 1000},
+                   {1610, 1000},
+                   {1625, 1000}}};
 }
 
-std::string_view RelativeModeKeyword(RelativeMode mode) { return kRelativeKeywords[static_cast<size_t>(mode)]; }
+std::string_view RelativeModeKeyword(RelativeMode mode) {
+  return kRelativeKeywords[static_cast<size_t>(mode)];
+}
 std::string_view HoldModeKeyword(HoldMode mode) { return kHoldKeywords[static_cast<size_t>(mode)]; }
-std::string_view RangeModeKeyword(RangeMode mode) { return kRangeKeywords[static_cast<size_t>(mode)]; }
-std::string_view PowerUnitKeyword(PowerUnit unit) { return kUnitKeywords[static_cast<size_t>(unit)]; }
+std::string_view RangeModeKeyword(RangeMode mode) {
+  return kRangeKeywords[static_cast<size_t>(mode)];
+}
+std::string_view PowerUnitKeyword(PowerUnit unit) {
+  return kUnitKeywords[static_cast<size_t>(unit)];
+}
 
 std::optional<RelativeMode> ParseRelativeMode(std::string_view text) {
   return FindKeyword<RelativeMode>(kRelativeKeywords, text);

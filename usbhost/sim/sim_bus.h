@@ -27,23 +27,23 @@ namespace usbsim {
 // Deliberate misbehaviour of one device's descriptor replies, so host code
 // can be tested against lying hardware.
 struct DescriptorFaults {
-  bool connection_info_fails = false;      // IOCTL_USB_GET_NODE_CONNECTION_INFORMATION fails
-  int config_total_length = -1;            // >= 0: wTotalLength reported by the 9-byte read
-  bool config_second_read_short = false;   // the full read returns fewer bytes than asked
+  bool connection_info_fails = false;         // IOCTL_USB_GET_NODE_CONNECTION_INFORMATION fails
+  int config_total_length = -1;               // >= 0: wTotalLength reported by the 9-byte read
+  bool config_second_read_short = false;      // the full read returns fewer bytes than asked
   bool config_second_length_differs = false;  // the full read reports another wTotalLength
-  bool language_list_fails = false;        // string descriptor 0 cannot be read
-  bool serial_string_fails = false;        // the serial-number string cannot be read
-  bool string_odd_length = false;          // string replies carry an odd bLength
-  bool string_wrong_type = false;          // string replies carry bDescriptorType != 3
-  bool string_length_disagrees = false;    // bLength disagrees with the bytes returned
+  bool language_list_fails = false;           // string descriptor 0 cannot be read
+  bool serial_string_fails = false;           // the serial-number string cannot be read
+  bool string_odd_length = false;             // string replies carry an odd bLength
+  bool string_wrong_type = false;             // string replies carry bDescriptorType != 3
+  bool string_length_disagrees = false;       // bLength disagrees with the bytes returned
 };
 
 struct DeviceSpec {
   uint16_t vendor_id = 0x5A2D;
   uint16_t product_id = 0x3000;
-  uint8_t serial_index = 3;                // iSerialNumber; 0: the device has none
-  std::u16string serial;                   // text of the serial-number string descriptor
-  std::vector<uint16_t> languages{0x0409}; // the language list (string descriptor 0)
+  uint8_t serial_index = 3;                 // iSerialNumber; 0: the device has none
+  std::u16string serial;                    // text of the serial-number string descriptor
+  std::vector<uint16_t> languages{0x0409};  // the language list (string descriptor 0)
   // Non-null: the device registers an interface of the meter's interface
   // class, whose pipes \0 and \1 are served by this endpoint.
   std::shared_ptr<PipeEndpoint> pipes;
@@ -59,9 +59,9 @@ struct BusState;
 class Bus {
  public:
   // The meter's device interface class, in the Windows GUID byte layout.
-  static constexpr std::array<uint8_t, 16> kMeterInterfaceGuid{
-      0xD4, 0x21, 0x3E, 0x6B, 0x7C, 0x0A, 0x58, 0x4F,
-      0xB9, 0x13, 0x2E, 0x7D, 0x5C, 0x48, 0xA0, 0xF1};
+  static constexpr std::array<uint8_t, 16> kMeterInterfaceGuid{0xD4, 0x21, 0x3E, 0x6B, 0x7C, 0x0A,
+                                                               0x58, 0x4F, 0xB9, 0x13, 0x2E, 0x7D,
+                                                               0x5C, 0x48, 0xA0, 0xF1};
 
   static Bus& Instance();
 
@@ -89,7 +89,7 @@ class Bus {
   // Faults of the topology itself.
   void SetControllerOpenFails(int number, bool fails);
   void SetRootHubNameFails(int number, bool fails);
-  void SetHubNameFails(NodeId hub, bool fails);   // the name query on its parent port
+  void SetHubNameFails(NodeId hub, bool fails);  // the name query on its parent port
   void SetNodeInfoFails(NodeId hub, bool fails);
 
   // Handles opened through usbhost_open and not yet closed (leak checks).

@@ -33,7 +33,7 @@ struct Controller {
 struct Hub {
   NodeId parent = 0;  // 0 for a root hub
   int parent_port = 0;
-  std::string name;   // as the hub driver reports it, without "\\.\"
+  std::string name;  // as the hub driver reports it, without "\\.\"
   std::vector<Port> ports;
   DeviceSpec identity;  // what an external hub answers on its parent's port
   uint16_t address = 0;

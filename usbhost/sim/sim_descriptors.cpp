@@ -26,15 +26,19 @@ std::vector<uint8_t> Endpoint(uint8_t address, uint8_t attributes, uint16_t max_
 
 std::vector<uint8_t> ConfigurationDescriptor(const PortDevice& device) {
   const auto endpoints = Endpoints(device);
-  std::vector<uint8_t> d{kConfigHeaderSize, kTypeConfiguration, 0, 0,
+  std::vector<uint8_t> d{kConfigHeaderSize,
+                         kTypeConfiguration,
+                         0,
+                         0,
                          1,     // bNumInterfaces
                          1,     // bConfigurationValue
                          0,     // iConfiguration
                          0x80,  // bus powered
                          50};   // 100 mA
-  const std::vector<uint8_t> interface{9, kTypeInterface, 0, 0,
-                                       static_cast<uint8_t>(endpoints.size()),
-                                       device.is_hub ? kClassHub : kClassVendor, 0, 0, 0};
+  const std::vector<uint8_t> interface {
+    9, kTypeInterface, 0, 0,
+        static_cast<uint8_t>(endpoints.size()), device.is_hub ? kClassHub : kClassVendor, 0, 0, 0
+  };
   d.insert(d.end(), interface.begin(), interface.end());
   for (const auto& e : endpoints) d.insert(d.end(), e.begin(), e.end());
   PutU16(&d[2], static_cast<uint16_t>(d.size()));
@@ -82,8 +86,7 @@ bool AnswerString(const PortDevice& device, uint8_t index, uint16_t language,
   } else {
     if (device.is_hub || index != spec.serial_index) return false;
     if (f.serial_string_fails) return false;
-    if (std::find(spec.languages.begin(), spec.languages.end(), language) ==
-        spec.languages.end()) {
+    if (std::find(spec.languages.begin(), spec.languages.end(), language) == spec.languages.end()) {
       return false;
     }
     *d = StringDescriptor(std::vector<uint16_t>(spec.serial.begin(), spec.serial.end()));
@@ -109,20 +112,20 @@ std::vector<uint8_t> DeviceDescriptor(const PortDevice& device) {
   std::vector<uint8_t> d(kDeviceDescriptorSize, 0);
   d[0] = kDeviceDescriptorSize;
   d[1] = kTypeDevice;
-  PutU16(&d[2], 0x0200);                      // bcdUSB
-  d[4] = device.is_hub ? kClassHub : 0;       // bDeviceClass
-  d[6] = device.is_hub ? 1 : 0;               // bDeviceProtocol: single TT
-  d[7] = 64;                                  // bMaxPacketSize0
+  PutU16(&d[2], 0x0200);                 // bcdUSB
+  d[4] = device.is_hub ? kClassHub : 0;  // bDeviceClass
+  d[6] = device.is_hub ? 1 : 0;          // bDeviceProtocol: single TT
+  d[7] = 64;                             // bMaxPacketSize0
   PutU16(&d[8], spec.vendor_id);
   PutU16(&d[10], spec.product_id);
-  PutU16(&d[12], 0x0100);                     // bcdDevice
+  PutU16(&d[12], 0x0100);  // bcdDevice
   d[16] = spec.serial_index;
-  d[17] = 1;                                  // bNumConfigurations
+  d[17] = 1;  // bNumConfigurations
   return d;
 }
 
 std::vector<std::vector<uint8_t>> Endpoints(const PortDevice& device) {
-  if (device.is_hub) return {Endpoint(0x81, 0x03, 1, 12)};       // status change
+  if (device.is_hub) return {Endpoint(0x81, 0x03, 1, 12)};            // status change
   return {Endpoint(0x01, 0x02, 64, 0), Endpoint(0x82, 0x02, 64, 0)};  // pipes 0 and 1
 }
 

@@ -138,14 +138,13 @@ bool ConnectionName(const BusState& bus, const Hub& hub, const std::vector<uint8
   }
   std::vector<uint8_t> header(kConnectionNameHeader, 0);
   PutU32(&header[kConnectionIndexOffset], port);
-  return Deliver(NameRecord(std::move(header), kActualLengthOffset, name,
-                            kConnectionNameMinSize, out_size),
-                 out, out_size, returned);
+  return Deliver(
+      NameRecord(std::move(header), kActualLengthOffset, name, kConnectionNameMinSize, out_size),
+      out, out_size, returned);
 }
 
-bool DescriptorFromConnection(const BusState& bus, const Hub& hub,
-                              const std::vector<uint8_t>& in, uint8_t* out, uint32_t out_size,
-                              uint32_t* returned) {
+bool DescriptorFromConnection(const BusState& bus, const Hub& hub, const std::vector<uint8_t>& in,
+                              uint8_t* out, uint32_t out_size, uint32_t* returned) {
   if (in.size() < kDescriptorRequestHeader || out_size < kDescriptorRequestHeader) return false;
   const uint32_t port = GetU32(&in[kConnectionIndexOffset]);
   PortView view;
@@ -172,8 +171,8 @@ bool ControllerIoctl(const BusState& bus, int controller, uint32_t code,
   if (c.root_name_fails) return false;
   const Hub& root = bus.hubs.at(c.root_hub);
   std::vector<uint8_t> header(kRootHubNameHeader, 0);
-  return Deliver(NameRecord(std::move(header), 0, root.name, kRootHubNameMinSize, out_size),
-                 out, out_size, returned);
+  return Deliver(NameRecord(std::move(header), 0, root.name, kRootHubNameMinSize, out_size), out,
+                 out_size, returned);
 }
 
 bool HubIoctl(const BusState& bus, NodeId hub_id, uint32_t code, const std::vector<uint8_t>& in,

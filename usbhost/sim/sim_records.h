@@ -57,9 +57,7 @@ inline constexpr uint32_t kSetupValueOffset = 6;
 inline constexpr uint32_t kSetupIndexOffset = 8;
 inline constexpr uint32_t kSetupLengthOffset = 10;
 
-inline uint16_t GetU16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
+inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t GetU32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);

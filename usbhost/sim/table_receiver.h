@@ -15,9 +15,9 @@
 namespace usbsim {
 
 struct LoadFaults {
-  int wrong_echo_at = -1;   // header byte (0..15) echoed wrongly
-  bool nak_header = false;  // NAK the handshake after the header
-  bool nak_trailer = false; // NAK the trailer of a good table
+  int wrong_echo_at = -1;    // header byte (0..15) echoed wrongly
+  bool nak_header = false;   // NAK the handshake after the header
+  bool nak_trailer = false;  // NAK the trailer of a good table
 };
 
 // A table the meter accepted: the whole table, header to trailer.

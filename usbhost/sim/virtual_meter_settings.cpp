@@ -77,7 +77,8 @@ std::string VirtualMeter::OnSetMode(const CommandLine& line) {
   const std::optional<RangeMode> range = ParseRangeMode(params[3]);
   const std::optional<PowerUnit> unit = ParsePowerUnit(params[4]);
   if (!wavelength || !relative || !hold || !range || !unit) return TextReply(kDataError);
-  if (*wavelength < config_.sensor.min_nm || *wavelength > config_.sensor.max_nm) return TextReply(kWaveError);
+  if (*wavelength < config_.sensor.min_nm || *wavelength > config_.sensor.max_nm)
+    return TextReply(kWaveError);
   if (*relative != RelativeMode::kAbs && *unit == PowerUnit::kWatt) return TextReply(kModeError);
 
   if (*wavelength != settings_.wavelength_nm) {
@@ -99,7 +100,8 @@ std::string VirtualMeter::OnSetMode(const CommandLine& line) {
 
 std::string VirtualMeter::OnGetWavelength(const CommandLine& line) {
   if (!line.has_params) {
-    return TextReply(std::to_string(settings_.wavelength_nm) + "," + PlainThousandths(settings_.wavelength_value));
+    return TextReply(std::to_string(settings_.wavelength_nm) + "," +
+                     PlainThousandths(settings_.wavelength_value));
   }
   const std::optional<int> index = ParseSingleDigit(line.params);
   if (!index) return TextReply(kDataError);
@@ -114,7 +116,8 @@ std::string VirtualMeter::OnSetWavelength(const CommandLine& line) {
   const std::optional<int32_t> wavelength = ParseSignedDigits(params[0], kWavelengthDigits);
   const std::optional<int32_t> value = ParseThousandthsField(params[1]);
   if (!wavelength || !value) return TextReply(kDataError);
-  if (*wavelength < config_.sensor.min_nm || *wavelength > config_.sensor.max_nm) return TextReply(kWaveError);
+  if (*wavelength < config_.sensor.min_nm || *wavelength > config_.sensor.max_nm)
+    return TextReply(kWaveError);
   settings_.wavelength_nm = *wavelength;
   settings_.wavelength_value = *value;
   WaveListEntry* entry = FindWaveEntry(wave_list_, *wavelength);
@@ -163,7 +166,8 @@ std::string VirtualMeter::OnGetRange(const CommandLine& line) {
 
 std::string VirtualMeter::OnSetRange(const CommandLine& line) {
   const std::optional<std::string_view> param = SingleParam(line);
-  const std::optional<int32_t> range = param ? ParseSignedDigits(*param, kNumberDigits) : std::nullopt;
+  const std::optional<int32_t> range =
+      param ? ParseSignedDigits(*param, kNumberDigits) : std::nullopt;
   if (!range || !IsManualRange(*range)) return TextReply(kDataError);
   if (settings_.range_mode != RangeMode::kManual) return TextReply(kModeError);
   settings_.range_dbm = *range;
@@ -177,7 +181,8 @@ std::string VirtualMeter::OnGetAve(const CommandLine& line) {
 
 std::string VirtualMeter::OnSetAve(const CommandLine& line) {
   const std::optional<std::string_view> param = SingleParam(line);
-  const std::optional<int32_t> count = param ? ParseSignedDigits(*param, kNumberDigits) : std::nullopt;
+  const std::optional<int32_t> count =
+      param ? ParseSignedDigits(*param, kNumberDigits) : std::nullopt;
   if (!count || *count < kMinAveraging || *count > kMaxAveraging) return TextReply(kDataError);
   settings_.averaging = *count;
   hold_.Restart();
@@ -213,7 +218,8 @@ std::string VirtualMeter::OnGetMeasurement(const CommandLine& line) {
   if (line.has_params) return TextReply(kCommandError);
   Measurement measurement = MeasureNow();
   if (measurement.mark == ReadingMark::kNone) {
-    measurement.milliwatts = hold_.Take(settings_.hold, settings_.averaging, measurement.milliwatts);
+    measurement.milliwatts =
+        hold_.Take(settings_.hold, settings_.averaging, measurement.milliwatts);
   }
   return TextReply(ReadingText(measurement, settings_));
 }

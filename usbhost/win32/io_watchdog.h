@@ -16,30 +16,29 @@
 namespace usbhost_win32 {
 
 class IoWatchdog {
-public:
-    // Arms the watchdog for the calling thread. When that fails (no handle
-    // or timer could be had) armed() is false and nothing was started.
-    explicit IoWatchdog(DWORD limit_ms) noexcept;
-    ~IoWatchdog();
+ public:
+  // Arms the watchdog for the calling thread. When that fails (no handle
+  // or timer could be had) armed() is false and nothing was started.
+  explicit IoWatchdog(DWORD limit_ms) noexcept;
+  ~IoWatchdog();
 
-    IoWatchdog(const IoWatchdog &) = delete;
-    IoWatchdog &operator=(const IoWatchdog &) = delete;
+  IoWatchdog(const IoWatchdog&) = delete;
+  IoWatchdog& operator=(const IoWatchdog&) = delete;
 
-    bool armed() const noexcept { return timer_ != nullptr; }
+  bool armed() const noexcept { return timer_ != nullptr; }
 
-    // Disarms and waits until no callback runs. True when the watchdog
-    // cancelled I/O of the calling thread. Safe to call more than once.
-    bool stop() noexcept;
+  // Disarms and waits until no callback runs. True when the watchdog
+  // cancelled I/O of the calling thread. Safe to call more than once.
+  bool stop() noexcept;
 
-private:
-    static void CALLBACK on_expired(PTP_CALLBACK_INSTANCE instance, PVOID context,
-                                    PTP_TIMER timer);
-    void release() noexcept;
+ private:
+  static void CALLBACK on_expired(PTP_CALLBACK_INSTANCE instance, PVOID context, PTP_TIMER timer);
+  void release() noexcept;
 
-    HANDLE thread_ = nullptr;  // a real handle of the calling thread
-    PTP_TIMER timer_ = nullptr;
-    std::atomic<bool> finished_{false};
-    std::atomic<bool> cancelled_{false};
+  HANDLE thread_ = nullptr;  // a real handle of the calling thread
+  PTP_TIMER timer_ = nullptr;
+  std::atomic<bool> finished_{false};
+  std::atomic<bool> cancelled_{false};
 };
 
 }  // namespace usbhost_win32

@@ -23,8 +23,7 @@ struct Rect {
   constexpr int32_t Height() const { return bottom - top; }
   constexpr bool IsEmpty() const { return right <= left || bottom <= top; }
   constexpr bool Contains(const Rect& inner) const {
-    return inner.left >= left && inner.top >= top && inner.right <= right &&
-           inner.bottom <= bottom;
+    return inner.left >= left && inner.top >= top && inner.right <= right && inner.bottom <= bottom;
   }
   friend constexpr bool operator==(const Rect&, const Rect&) = default;
 };

@@ -38,12 +38,12 @@ WizardLayout ComputeLayout(int32_t width, int32_t height) {
                    l.titleBand.right - kTextMargin, l.titleBand.bottom - kTextMargin};
 
   const int32_t bodyTop = l.topSeparator.from.y + kTextMargin;
-  l.bodyArea = {l.topSeparator.from.x + kTextMargin, bodyTop,
-                l.bottomSeparator.to.x - kTextMargin, bodyTop + kBodyHeight};
+  l.bodyArea = {l.topSeparator.from.x + kTextMargin, bodyTop, l.bottomSeparator.to.x - kTextMargin,
+                bodyTop + kBodyHeight};
 
   const int32_t progressTop = l.bodyArea.bottom + kProgressInset;
-  l.progressBar = {l.bodyArea.left + kProgressInset, progressTop,
-                   l.bodyArea.right - kProgressInset, progressTop + kProgressHeight};
+  l.progressBar = {l.bodyArea.left + kProgressInset, progressTop, l.bodyArea.right - kProgressInset,
+                   progressTop + kProgressHeight};
   return l;
 }
 
@@ -52,9 +52,7 @@ const WizardLayout& Layout() {
   return layout;
 }
 
-int32_t LineStep(TextFont font) {
-  return font == TextFont::Title ? kTitleLineStep : kBodyLineStep;
-}
+int32_t LineStep(TextFont font) { return font == TextFont::Title ? kTitleLineStep : kBodyLineStep; }
 
 WizardColours ReadWizardColours(WindowPort& port) {
   WizardColours colours{};

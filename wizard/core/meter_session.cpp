@@ -112,7 +112,7 @@ bool CMeterSession::SendHeaderBlock(uint8_t* count) {
     return false;
   }
   m_step = TransferStep::None;  // until the header is through
-  ReadAck();  // the answer to "HOSEI", not judged
+  ReadAck();                    // the answer to "HOSEI", not judged
   for (int i = 0; i < kHeaderBytes; ++i) {
     uint8_t value = *m_cursor++;
     if (!SendEchoedByte(value)) {
@@ -184,10 +184,18 @@ bool CMeterSession::ReadAck() {
 
 unsigned CMeterSession::GetMessageId() const {
   switch (m_result) {
-    case 1: return 0;
-    case -1: case -2: case -4: case -7: return 602;
-    case -3: return 601;
-    case -5: return 603;
-    default: return 0;
+    case 1:
+      return 0;
+    case -1:
+    case -2:
+    case -4:
+    case -7:
+      return 602;
+    case -3:
+      return 601;
+    case -5:
+      return 603;
+    default:
+      return 0;
   }
 }

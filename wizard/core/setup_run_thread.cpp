@@ -30,15 +30,16 @@ bool CSetupRunThread::BeginThread(Procedure procedure) {
   }
   try {
     m_threads.reserve(m_threads.size() + 1);  // so keeping the thread cannot throw
-    std::thread thread([live = m_live, returned, procedure = std::move(procedure), &wizard = m_wizard] {
-      procedure(wizard);
-      // The thread's last touch of anything shared: after this the owner
-      // may destroy the wizard and its window.
-      std::lock_guard<std::mutex> lock(live->lock);
-      --live->threads;
-      returned->store(true);
-      live->ended.notify_all();
-    });
+    std::thread thread(
+        [live = m_live, returned, procedure = std::move(procedure), &wizard = m_wizard] {
+          procedure(wizard);
+          // The thread's last touch of anything shared: after this the owner
+          // may destroy the wizard and its window.
+          std::lock_guard<std::mutex> lock(live->lock);
+          --live->threads;
+          returned->store(true);
+          live->ended.notify_all();
+        });
     m_threads.push_back(RunThread{std::move(thread), std::move(returned)});
   } catch (const std::exception&) {  // no thread, or no room to keep it
     std::lock_guard<std::mutex> lock(m_live->lock);

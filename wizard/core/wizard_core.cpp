@@ -30,9 +30,7 @@ bool StepState(Step step) {
 }  // namespace
 
 CWizardCore::CWizardCore(WindowPort& port, ResourceSource& tables)
-    : m_sensorData(tables),
-      m_port(port),
-      m_colours{{Rgb{}, kWhite}, kWhite, Rgb{}} {}
+    : m_sensorData(tables), m_port(port), m_colours{{Rgb{}, kWhite}, kWhite, Rgb{}} {}
 
 CWizardCore::~CWizardCore() {
   if (g_pWizardDlg == this) g_pWizardDlg = nullptr;

@@ -37,10 +37,10 @@ extern CWizardCore* g_pWizardDlg;
 
 // What a system command does in the current state.
 enum class SysCommandAction : uint8_t {
-  Ignore,         // a run is active: no close, move, minimise or About
-  ShowAbout,      // IDM_ABOUTBOX
-  PressClose,     // Close on the complete or cancelled page: as button 603
-  PressCancel,    // Close on the start page: as button 601
+  Ignore,       // a run is active: no close, move, minimise or About
+  ShowAbout,    // IDM_ABOUTBOX
+  PressClose,   // Close on the complete or cancelled page: as button 603
+  PressCancel,  // Close on the start page: as button 601
   PlatformDefault,
 };
 

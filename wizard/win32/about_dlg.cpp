@@ -18,8 +18,8 @@ BOOL CAboutDlg::OnInitDialog() {
   // A static control breaks its lines at a lone line feed too, so no
   // carriage returns are needed.
   std::wstring text;
-  for (uint32_t id : {ids::kProductName, ids::kVersionText, ids::kMakerNotice1,
-                      ids::kMakerNotice2}) {
+  for (uint32_t id :
+       {ids::kProductName, ids::kVersionText, ids::kMakerNotice1, ids::kMakerNotice2}) {
     text += LoadWideString(id);
     text += L"\n\n";
   }

@@ -12,8 +12,7 @@ std::wstring ExecutableBaseName(HINSTANCE instance) {
   // Long paths: grow the buffer until the whole path fits (the limit of a
   // Windows path is 32767 characters).
   for (;;) {
-    const DWORD length =
-        GetModuleFileNameW(instance, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD length = GetModuleFileNameW(instance, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return {};
     if (length < path.size()) {
       path.resize(length);

@@ -34,8 +34,7 @@ bool CModalDialog::OnMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lPara
   return false;
 }
 
-INT_PTR CALLBACK CModalDialog::DialogProc(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+INT_PTR CALLBACK CModalDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     auto* dialog = reinterpret_cast<CModalDialog*>(lParam);
     SetWindowLongPtrW(window, DWLP_USER, lParam);

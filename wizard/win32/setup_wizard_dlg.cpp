@@ -175,8 +175,7 @@ void CSetupWizardDlg::OnPaint() {
     const int iconHeight = GetSystemMetrics(SM_CYICON);
     RECT client{};
     GetClientRect(m_hWnd, &client);
-    DrawIcon(dc, (client.right - iconWidth + 1) / 2, (client.bottom - iconHeight + 1) / 2,
-             m_hIcon);
+    DrawIcon(dc, (client.right - iconWidth + 1) / 2, (client.bottom - iconHeight + 1) / 2, m_hIcon);
     EndPaint(m_hWnd, &paint);
     return;
   }

@@ -56,9 +56,7 @@ void Win32WindowPort::DetachWindow() {
   m_progress = nullptr;  // a child window: destroyed with the wizard
 }
 
-bool Win32WindowPort::OnWindowThread() const {
-  return GetCurrentThreadId() == m_windowThreadId;
-}
+bool Win32WindowPort::OnWindowThread() const { return GetCurrentThreadId() == m_windowThreadId; }
 
 void Win32WindowPort::Marshal(const std::function<void()>& work) {
   if (OnWindowThread()) {
