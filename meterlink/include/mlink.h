@@ -1,0 +1,433 @@
+/*
+ * mlink.h: Meterlink's public C interface for LX40 optical power meters.
+ *
+ * This header is self-sufficient: it needs nothing but a C99 or C++ compiler
+ * and <stddef.h>/<stdint.h>. It declares
+ *   - the result codes, unit codes, mode keywords and reading marks shared by
+ *     every Meterlink function,
+ *   - the records the meter commands fill (IdnInfo, Reading, WaveEntry,
+ *     ModeSettings), and
+ *   - the handle API (prefix mlink_): each meter is an opaque mlink_meter,
+ *     opened by its serial number and used on its own, so a program can drive
+ *     many meters at once, one thread per meter.
+ * The older ordinal interface (meterlink.h: OpenAllDevice, SelectOneDevice,
+ * USBComd_SendRecv, QUES_IDN, ...) includes this header; both may be used in
+ * one program.
+ *
+ * Linking. Windows: Meterlink.dll exports every mlink_ function by its
+ * undecorated name and by a fixed ordinal (40 and up; see the list at the end
+ * of this header); link with the import library or load the DLL and look the
+ * names up. 32-bit programs use the 32-bit Meterlink.dll of the x86 folder.
+ * Linux: libmeterlink.so, by name.
+ *
+ * Calling convention. Every function is cdecl (MLINK_CALL), the C default, on
+ * 32-bit and 64-bit Windows alike. A 32-bit caller whose compiler or tool
+ * assumes another convention (stdcall is common in some environments) must
+ * declare these functions as cdecl, or its stack is corrupted on return.
+ *
+ * Results. Every function that can fail returns an int32_t result code
+ * (mlink_result): MLINK_OK (1) on success, MLINK_DONE (2) at the end of a
+ * table load, otherwise a code of zero or below. mlink_strerror gives a
+ * constant English text for any code.
+ *
+ * Buffers. Every buffer is the caller's and is used only during the call; its
+ * size in bytes is passed with it, and no function writes more than that many
+ * bytes. A text that does not fit is an error (MLINK_ERR_BUFFER_TOO_SMALL),
+ * never a silently shortened success. Null pointers are refused with
+ * MLINK_BAD_ARGUMENT before anything is sent to a meter.
+ *
+ * Threads. Functions that take no mlink_meter (enumerate, open, close,
+ * strerror, table check, version) may be called from any thread at any time.
+ * Different meters may be used from different threads at the same time. One
+ * meter must be used by one thread at a time: calls on the same mlink_meter
+ * from two threads at once are not allowed (the library does not serialise
+ * them). mlink_close must not race with another call on the same meter.
+ *
+ * Sharing. A meter is used by one user at a time. A meter open through this
+ * API, or through the ordinal interface's device table, in this process is
+ * refused by mlink_open with MLINK_ERR_ALREADY_OPEN; a meter in use by
+ * another process (another program using Meterlink) is passed over as if it
+ * were not attached. No function ever sends a byte to a meter that is open
+ * elsewhere.
+ */
+#ifndef MLINK_H
+#define MLINK_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+/* ---- Linkage ------------------------------------------------------------- */
+
+#ifndef MLINK_API
+#if defined(_WIN32)
+#define MLINK_API
+#else
+#define MLINK_API __attribute__((visibility("default")))
+#endif
+#endif
+
+#ifndef MLINK_CALL
+#if defined(_WIN32) && (defined(__i386__) || defined(_M_IX86))
+#define MLINK_CALL __cdecl
+#else
+#define MLINK_CALL
+#endif
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Version ------------------------------------------------------------- */
+
+/* The version of this header's interface. mlink_version() returns the
+ * version of the library actually loaded, as MLINK_MAKE_VERSION gives it. */
+#define MLINK_VERSION_MAJOR 1
+#define MLINK_VERSION_MINOR 0
+#define MLINK_VERSION_PATCH 0
+#define MLINK_MAKE_VERSION(major, minor, patch) \
+  ((uint32_t)(((uint32_t)(major) << 16) | ((uint32_t)(minor) << 8) | (uint32_t)(patch)))
+#define MLINK_VERSION \
+  MLINK_MAKE_VERSION(MLINK_VERSION_MAJOR, MLINK_VERSION_MINOR, MLINK_VERSION_PATCH)
+
+/* ---- Result codes -------------------------------------------------------- */
+
+/* The values are part of the binary interface and never change. Codes 1 to
+ * -10 are the ordinal interface's own; the handle API adds -20 and below. */
+enum mlink_result {
+  MLINK_OK = 1,                /* success */
+  MLINK_DONE = 2,              /* mlink_load_step: the meter acknowledged the whole table */
+  MLINK_RAW_FAILED = 0,        /* a raw transfer failed (ordinal interface) */
+  MLINK_BAD_ARGUMENT = -1,     /* null pointer, bad flag or value; the meter's "DATA_ERR" */
+  MLINK_TRANSPORT_FAILED = -2, /* write or read failed, meter unplugged, command too long */
+  MLINK_NOT_RECOGNISED = -4,   /* no CR in the reply, the meter's "CMD_ERR", unexpected reply */
+  MLINK_BATTERY_LOW = -5,      /* the meter answered "BATERY_LO" to "BTRY" */
+  MLINK_NOT_A_METER = -6,      /* "QPID" not answered with "LX40"; no meter found */
+  MLINK_SENSOR_OR_MEMORY = -7, /* the meter's "NO_SENSER" or "MEM_ERR" */
+  MLINK_MODE_OR_NO_DATA = -10, /* the meter's "MODE_ERR" or "WAVE_ERR"; a reading without data */
+
+  MLINK_ERR_INVALID_HANDLE = -20,   /* null, closed or unknown mlink_meter */
+  MLINK_ERR_NO_SUCH_METER = -21,    /* no attached, free LX40 has this serial number */
+  MLINK_ERR_ALREADY_OPEN = -22,     /* the meter is already open in this process */
+  MLINK_ERR_BUFFER_TOO_SMALL = -23, /* the reply or answer does not fit the caller's buffer */
+  MLINK_ERR_TABLE_SIZE = -24,       /* table: size field differs from the bytes given */
+  MLINK_ERR_TABLE_RECORDS = -25,    /* table: record count does not match its size */
+  MLINK_ERR_TABLE_CRC = -26,        /* table: CRC-16 of its bytes does not match its trailer */
+  MLINK_ERR_TABLE_SLOT = -27,       /* table: slot outside 0 to MLINK_SLOT_COUNT - 1 */
+  MLINK_ERR_LOAD_STATE = -28,       /* no table load in progress, or one is and the call
+                                       needs the meter free */
+  MLINK_ERR_HANDSHAKE = -29,        /* table load: wrong echo or no acknowledgement */
+  MLINK_ERR_NO_ANSWER = -30,        /* table load: the meter stopped answering */
+  MLINK_ERR_LOAD_ABANDONED = -31,   /* a load was stopped mid-table: the meter still expects
+                                       table bytes; unplug it and plug it in again */
+  MLINK_ERR_NO_MEMORY = -32         /* the library could not allocate memory */
+};
+
+/* A constant English text for `code` (never null; an unknown code gives a
+ * text saying so). */
+MLINK_API const char* MLINK_CALL mlink_strerror(int32_t code);
+
+/* The loaded library's version, MLINK_MAKE_VERSION(major, minor, patch). */
+MLINK_API uint32_t MLINK_CALL mlink_version(void);
+
+/* ---- Units, mode keywords and reading marks ------------------------------ */
+
+/* Reading.unit. On a query MLINK_UNIT_AUTO asks for the unit that suits the
+ * reading; the unit used is stored back. */
+enum mlink_unit {
+  MLINK_UNIT_DB = 9,
+  MLINK_UNIT_W = 10,
+  MLINK_UNIT_MW = 11,
+  MLINK_UNIT_UW = 12,
+  MLINK_UNIT_NW = 13,
+  MLINK_UNIT_AUTO = 14
+};
+
+/* The measurement mode keywords (ModeSettings fields hold these indices; a
+ * query stores MLINK_MODE_UNKNOWN for a keyword it does not recognise). */
+enum mlink_mode_keyword {
+  MLINK_MODE_UNKNOWN = -1,
+  MLINK_MODE_REL0 = 0, /* relativeMode */
+  MLINK_MODE_REL1 = 1,
+  MLINK_MODE_ABS = 2,
+  MLINK_MODE_HOLD_OFF = 3, /* hold */
+  MLINK_MODE_HOLD_MAX = 4,
+  MLINK_MODE_HOLD_MIN = 5,
+  MLINK_MODE_HOLD_AVE = 6,
+  MLINK_MODE_RANGE_MANUAL = 7, /* rangeMode */
+  MLINK_MODE_RANGE_AUTO = 8
+  /* unit: MLINK_UNIT_DB, or on a set MLINK_UNIT_W to MLINK_UNIT_NW */
+};
+
+/* Values stored in Reading.value for a reading the meter marks instead of
+ * measuring (the unit is then left as it was). Compare with ==. */
+#define MLINK_READING_OVER_RANGE 1.0e10f
+#define MLINK_READING_UNDER_RANGE (-1.0e10f)
+#define MLINK_READING_OVERLOAD 1.0e11f
+
+/* ---- Records ------------------------------------------------------------- */
+
+/* A reading or relative reference. */
+typedef struct Reading {
+  float value;
+  int32_t unit; /* enum mlink_unit */
+} Reading;
+
+/* A wavelength and the number the meter keeps with it (three decimals on the
+ * wire, -19.999 to 19.999). */
+typedef struct WaveEntry {
+  int32_t wavelength; /* nm */
+  float value;
+} WaveEntry;
+
+/* The measurement mode: wavelength and four keyword indices. */
+typedef struct ModeSettings {
+  int32_t wavelength; /* nm, -19999 to 19999 on a set */
+  int32_t relativeMode;
+  int32_t hold;
+  int32_t rangeMode;
+  int32_t unit;
+} ModeSettings;
+
+/* The meter's identification: four NUL-terminated texts, each cut to fit.
+ * version is "d.dd", made from the first three characters of the meter's
+ * version field ("100" gives "1.00"). */
+typedef struct IdnInfo {
+  char maker[30];
+  char model[30];
+  char serial[15];
+  char version[5];
+} IdnInfo;
+
+#define MLINK_WAVE_LIST_SIZE 10
+#define MLINK_SENSOR_TEXT_SIZE 64
+/* The longest text reply a meter gives is 63 characters; with the NUL it fits
+ * MLINK_REPLY_SIZE bytes. */
+#define MLINK_REPLY_SIZE 64
+/* Sensor data slots of a meter. */
+#define MLINK_SLOT_COUNT 7
+
+/* ---- Finding and opening meters ------------------------------------------ */
+
+/* Room for a serial number of up to 47 characters and the NUL. */
+#define MLINK_SERIAL_SIZE 48
+
+/* mlink_meter_info.flags */
+#define MLINK_INFO_SERIAL_CUT                               \
+  0x1u /* the serial number was longer than the field: cut; \
+          such a meter cannot be opened by serial */
+#define MLINK_INFO_IN_USE                              \
+  0x2u /* open in this process (reported from what was \
+          read when it was opened; nothing sent) */
+
+typedef struct mlink_meter_info {
+  char serial[MLINK_SERIAL_SIZE]; /* the whole serial number from "IDN" */
+  char maker[30];                 /* "IDN" fields, as in IdnInfo */
+  char model[30];
+  char version[5];
+  int32_t position; /* device position among the attached meter interfaces */
+  uint32_t flags;   /* MLINK_INFO_* */
+} mlink_meter_info;
+
+/* Lists the attached LX40 meters (those answering "QPID" with "LX40") into
+ * infos[0 .. capacity-1] in device position order and stores in *found how
+ * many there are (which may exceed capacity: then only capacity are written).
+ * infos may be null when capacity is 0, to count. Meters in use by another
+ * process are not listed. Each meter looked at is opened, asked "QPID" and
+ * "IDN", and closed again: nothing is left open. MLINK_OK also when none is
+ * found (*found 0). */
+MLINK_API int32_t MLINK_CALL mlink_enumerate(mlink_meter_info* infos, size_t capacity,
+                                             size_t* found);
+
+/* An open meter. Opaque; valid from mlink_open until mlink_close. */
+typedef struct mlink_meter mlink_meter;
+
+/* Opens the attached LX40 whose whole serial number equals `serial` (no
+ * prefix match, no cut) and stores its handle in *meter.
+ * MLINK_ERR_NO_SUCH_METER: none (or it is in use by another process);
+ * MLINK_ERR_ALREADY_OPEN: open in this process already, through either
+ * interface. On failure *meter is set to null. */
+MLINK_API int32_t MLINK_CALL mlink_open(const char* serial, mlink_meter** meter);
+
+/* Closes the meter's pipes and frees the handle; the handle is invalid
+ * afterwards (a later call with it gives MLINK_ERR_INVALID_HANDLE). A load
+ * in progress is abandoned first (see mlink_load_abort). */
+MLINK_API int32_t MLINK_CALL mlink_close(mlink_meter* meter);
+
+/* The meter's identification as read when it was opened (nothing is sent). */
+MLINK_API int32_t MLINK_CALL mlink_get_info(mlink_meter* meter, mlink_meter_info* info);
+
+/* ---- Text commands and raw transfers ------------------------------------- */
+
+/* mlink_command flags */
+#define MLINK_COMMAND_NO_BATTERY_CHECK 0x1u /* do not send "BTRY" first */
+#define MLINK_COMMAND_NO_REPLY 0x2u         /* send only; read no reply (as for "HOSEI") */
+
+/* Sends the text command `command` (1 to 100 printable characters; the frame
+ * adds LF) and reads the reply line (up to its CR) into reply[0..reply_size-1]
+ * as a NUL-terminated text. Unless MLINK_COMMAND_NO_BATTERY_CHECK is given,
+ * "BTRY" is asked first and MLINK_BATTERY_LOW returned (command not sent)
+ * when the battery is low. The meter's error replies are mapped: "CMD_ERR"
+ * MLINK_NOT_RECOGNISED, "DATA_ERR" MLINK_BAD_ARGUMENT, "NO_SENSER" and
+ * "MEM_ERR" MLINK_SENSOR_OR_MEMORY, "MODE_ERR" MLINK_MODE_OR_NO_DATA (the
+ * reply text is still stored). A reply without CR gives MLINK_NOT_RECOGNISED.
+ * A reply longer than reply_size - 1 gives MLINK_ERR_BUFFER_TOO_SMALL and
+ * reply is left "". With MLINK_COMMAND_NO_REPLY reply may be null. */
+MLINK_API int32_t MLINK_CALL mlink_command(mlink_meter* meter, const char* command, char* reply,
+                                           size_t reply_size, uint32_t flags);
+
+/* Writes size bytes (1 to MLINK_MAX_SEND) to the meter's command pipe in one
+ * write. For callers that speak their own byte protocol. */
+#define MLINK_MAX_SEND 4096
+MLINK_API int32_t MLINK_CALL mlink_send(mlink_meter* meter, const void* data, size_t size);
+
+/* Receives one whole answer from the meter's reply pipe: every block until a
+ * read completes with no byte, appended in order into buffer[0..size-1], and
+ * stores the number of bytes in *received. An answer larger than size gives
+ * MLINK_ERR_BUFFER_TOO_SMALL with *received set to the answer's full length
+ * (the first size bytes are in buffer). A meter that never stops sending is
+ * a transport failure. buffer may be null when size is 0. */
+MLINK_API int32_t MLINK_CALL mlink_receive(mlink_meter* meter, void* buffer, size_t size,
+                                           size_t* received);
+
+/* ---- Battery and sensor data slots --------------------------------------- */
+
+/* "BTRY": *ok = 1 for "BATERY_OK", 0 for "BATERY_LO" (MLINK_OK either way). */
+MLINK_API int32_t MLINK_CALL mlink_battery(mlink_meter* meter, int32_t* ok);
+
+/* Battery check, then "TEST": slots[i] = 0 when slot i is empty, 1 when it
+ * holds sensor data, for i < MLINK_SLOT_COUNT. slot_count must be at least
+ * MLINK_SLOT_COUNT. */
+MLINK_API int32_t MLINK_CALL mlink_slots(mlink_meter* meter, uint8_t* slots, size_t slot_count);
+
+/* ---- Meter commands -------------------------------------------------------
+ * Each sends one command (ten for mlink_get_wavelength_list) after the
+ * battery check, and maps the replies as mlink_command does. A set whose
+ * value cannot be written in the command's field gives MLINK_BAD_ARGUMENT and
+ * sends nothing. On failure the caller's record is left as it was. */
+
+MLINK_API int32_t MLINK_CALL mlink_reset_settings(mlink_meter* meter);    /* "RESET_SETDATA" */
+MLINK_API int32_t MLINK_CALL mlink_reset_wavelengths(mlink_meter* meter); /* "RESET_WVLEN" */
+MLINK_API int32_t MLINK_CALL mlink_identity(mlink_meter* meter, IdnInfo* info); /* "IDN" */
+/* "GET_MESRDATA", converted to the unit requested in reading->unit. A marked
+ * reading stores MLINK_READING_OVER_RANGE, _UNDER_RANGE or _OVERLOAD;
+ * MLINK_MODE_OR_NO_DATA when the meter has no reading. */
+MLINK_API int32_t MLINK_CALL mlink_measure(mlink_meter* meter, Reading* reading);
+/* "GET_WAVELEN:0" to ":9" into entries (count must be at least
+ * MLINK_WAVE_LIST_SIZE). */
+MLINK_API int32_t MLINK_CALL mlink_get_wavelength_list(mlink_meter* meter, WaveEntry* entries,
+                                                       size_t count);
+/* "GET_SENSER": the reply text into text[0..size-1]. */
+MLINK_API int32_t MLINK_CALL mlink_get_sensor(mlink_meter* meter, char* text, size_t size);
+MLINK_API int32_t MLINK_CALL mlink_get_relative(mlink_meter* meter, Reading* reading);
+MLINK_API int32_t MLINK_CALL mlink_set_relative_to_current(mlink_meter* meter); /* "SET_REL0" */
+MLINK_API int32_t MLINK_CALL mlink_set_relative(mlink_meter* meter, const Reading* reading);
+MLINK_API int32_t MLINK_CALL mlink_get_mode(mlink_meter* meter, ModeSettings* settings);
+MLINK_API int32_t MLINK_CALL mlink_set_mode(mlink_meter* meter, const ModeSettings* settings);
+MLINK_API int32_t MLINK_CALL mlink_get_averaging(mlink_meter* meter, int32_t* count);
+MLINK_API int32_t MLINK_CALL mlink_set_averaging(mlink_meter* meter, int32_t count);
+MLINK_API int32_t MLINK_CALL mlink_get_range(mlink_meter* meter, int32_t* range);
+MLINK_API int32_t MLINK_CALL mlink_set_range(mlink_meter* meter, int32_t range);
+MLINK_API int32_t MLINK_CALL mlink_get_wavelength(mlink_meter* meter, WaveEntry* entry);
+MLINK_API int32_t MLINK_CALL mlink_set_wavelength(mlink_meter* meter, const WaveEntry* entry);
+MLINK_API int32_t MLINK_CALL mlink_get_aps(mlink_meter* meter, int32_t* on);
+MLINK_API int32_t MLINK_CALL mlink_set_aps(mlink_meter* meter, int32_t on);
+
+/* ---- Sensor data tables -------------------------------------------------- *
+ * A table, every field big-endian: 0 total size (bytes, trailer included),
+ * 2 record count, 4 slot, 6 sensor type code, 8 four header wavelengths
+ * (nm), 16 the records (6 bytes each: u16 wavelength in nm, f32
+ * coefficient), then the CRC-16/CCITT-FALSE of every byte before it. */
+
+#define MLINK_TABLE_HEADER_SIZE 16
+#define MLINK_TABLE_RECORD_SIZE 6
+#define MLINK_TABLE_TRAILER_SIZE 2
+#define MLINK_TABLE_MAX_SIZE 65535
+
+typedef struct mlink_table_info {
+  uint16_t total_size;
+  uint16_t records;
+  uint16_t slot;
+  uint16_t type_code;
+  uint16_t header_wavelengths[4];
+  uint16_t min_wavelength; /* lowest and highest record wavelength, nm */
+  uint16_t max_wavelength;
+  uint16_t crc;
+} mlink_table_info;
+
+/* Checks a table's bytes: size field equal to size, record count matching
+ * it, at least one record, slot below MLINK_SLOT_COUNT, CRC right (in this
+ * order; the first fault is returned). info (may be null) receives the
+ * header fields; it is filled as far as they could be read, also on a
+ * fault. */
+MLINK_API int32_t MLINK_CALL mlink_table_check(const void* table, size_t size,
+                                               mlink_table_info* info);
+
+/* ---- Loading a sensor data table ------------------------------------------
+ * A load is a sequence of steps driven by the caller, with no callback:
+ *
+ *   rc = mlink_load_begin(meter, table, size);        checks, sends nothing
+ *   while (rc == MLINK_OK) {
+ *     rc = mlink_load_step(meter);                    one exchange
+ *     mlink_load_progress(meter, &done, &total);      for a progress bar
+ *     (to cancel: stop calling mlink_load_step, call mlink_load_abort)
+ *   }
+ *   rc == MLINK_DONE: the meter checked the CRC and stored the table.
+ *
+ * The steps: "HOSEI"; the 16 header bytes, each echoed, and the 0x55
+ * handshake; each record (one step per record); the trailer and the meter's
+ * acknowledgement. begin copies the table, so the caller's buffer is free
+ * afterwards. The table is not checked by the meter until the trailer: a
+ * load that ends early stores nothing and leaves the slot as it was.
+ *
+ * After a failed step the load is over (later steps give
+ * MLINK_ERR_LOAD_STATE). A meter that stops answering fails the load with
+ * MLINK_ERR_NO_ANSWER within three empty answers; nothing more is written to
+ * it. The battery and the slot are the caller's to check before begin
+ * (mlink_slots); after MLINK_DONE the meter needs a pause (3 s) before the
+ * next table or command.
+ *
+ * Stopping between steps: mlink_load_abort ends the load on the host side.
+ * The meter is then still in the middle of the table, waiting for its bytes:
+ * every later command to it on this handle gives MLINK_ERR_LOAD_ABANDONED.
+ * Close the handle, unplug the meter and plug it in again before its next
+ * use. A load that failed with MLINK_ERR_HANDSHAKE or MLINK_ERR_NO_ANSWER
+ * leaves the meter in the same state. */
+
+/* Checks the table (as mlink_table_check) and arms the load; sends nothing.
+ * MLINK_ERR_LOAD_STATE when a load is already in progress. */
+MLINK_API int32_t MLINK_CALL mlink_load_begin(mlink_meter* meter, const void* table, size_t size);
+
+/* Runs the next step: MLINK_OK (more steps follow), MLINK_DONE (the table
+ * is stored; the load is over), or a failure code (the load is over). */
+MLINK_API int32_t MLINK_CALL mlink_load_step(mlink_meter* meter);
+
+/* Steps done and steps in all (records + 3) of the current or last load. */
+MLINK_API int32_t MLINK_CALL mlink_load_progress(mlink_meter* meter, uint32_t* done,
+                                                 uint32_t* total);
+
+/* Ends a load in progress between steps (see above). MLINK_ERR_LOAD_STATE
+ * when none is in progress. */
+MLINK_API int32_t MLINK_CALL mlink_load_abort(mlink_meter* meter);
+
+/* ---- Ordinals --------------------------------------------------------------
+ * Meterlink.dll ordinals of the handle API (fixed; never reused):
+ *   40 mlink_strerror            41 mlink_version            42 mlink_enumerate
+ *   43 mlink_open                44 mlink_close              45 mlink_get_info
+ *   46 mlink_command             47 mlink_send               48 mlink_receive
+ *   49 mlink_battery             50 mlink_slots              51 mlink_reset_settings
+ *   52 mlink_reset_wavelengths   53 mlink_identity           54 mlink_measure
+ *   55 mlink_get_wavelength_list 56 mlink_get_sensor         57 mlink_get_relative
+ *   58 mlink_set_relative_to_current                         59 mlink_set_relative
+ *   60 mlink_get_mode            61 mlink_set_mode           62 mlink_get_averaging
+ *   63 mlink_set_averaging       64 mlink_get_range          65 mlink_set_range
+ *   66 mlink_get_wavelength      67 mlink_set_wavelength     68 mlink_get_aps
+ *   69 mlink_set_aps             70 mlink_table_check        71 mlink_load_begin
+ *   72 mlink_load_step           73 mlink_load_progress      74 mlink_load_abort
+ */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* MLINK_H */
