@@ -88,7 +88,7 @@ class SetupRunTest : public RunFixture {
   SetupRunTest() : RunFixture(BuiltInTables()) {}
 
   void ExpectEndedIn(uint8_t state) {
-    EXPECT_EQ(g_wizardState.load(), state);
+    EXPECT_EQ(wizard.State(), state);
     EXPECT_FALSE(wizard.IsRunActive());
     ASSERT_EQ(Repaints().size(), 1u);
     EXPECT_EQ(Repaints()[0].state, state);
@@ -187,7 +187,7 @@ TEST_F(SetupRunTest, RunWorksOnAThreadOfItsOwn) {
   EXPECT_NE(runThreadId, std::this_thread::get_id());
   EXPECT_TRUE(wizard.IsRunActive());
   EXPECT_EQ(runThread.LiveThreads(), 1);
-  EXPECT_EQ(g_wizardState.load(), STATE_RUNNING);
+  EXPECT_EQ(wizard.State(), STATE_RUNNING);
   EXPECT_TRUE(window.Button(CWizardCore::kCancelButton).enabled);
   // The bar exists, not yet shown, until the table's progress starts.
   const ProgressView progress = window.Progress();
@@ -221,11 +221,11 @@ TEST_F(SetupRunTest, RunThreadOwnerWaitsForTheRunBeforeItGoes) {
   // Gone only after the run's end: its final repaint is done.
   EXPECT_EQ(Repaints().size(), 1u);
   EXPECT_FALSE(wizard.IsRunActive());
-  EXPECT_EQ(g_wizardState.load(), STATE_COMPLETE);
+  EXPECT_EQ(wizard.State(), STATE_COMPLETE);
   // Without a run starter, Run now shows the cancelled page.
   wizard.OnBackButton();
   wizard.OnNextButton();
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLED);
+  EXPECT_EQ(wizard.State(), STATE_CANCELLED);
   EXPECT_EQ(runThread.LiveThreads(), 0);
 }
 
@@ -241,7 +241,7 @@ TEST_F(SetupRunTest, CancelDuringTheRecordsFinishesTheTableThenStops) {
   wizard.OnNextButton();
   ASSERT_TRUE(atRecord100.WaitForArrival());
   wizard.OnCancelButton();
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLING);  // the run is still on
+  EXPECT_EQ(wizard.State(), STATE_CANCELLING);  // the run is still on
   atRecord100.Release();
   runThread.WaitForRuns();
 
@@ -380,12 +380,12 @@ TEST_F(SetupRunTest, AfterACancelledRunTheNextRunLoadsTheMeter) {
   faults.nak_trailer = true;
   meter->SetFaults(faults);
   Run();
-  ASSERT_EQ(g_wizardState.load(), STATE_CANCELLED);
+  ASSERT_EQ(wizard.State(), STATE_CANCELLED);
 
   meter->SetFaults({});
   wizard.OnBackButton();  // the cancelled page's "< &Back"
   Run();
-  EXPECT_EQ(g_wizardState.load(), STATE_COMPLETE);
+  EXPECT_EQ(wizard.State(), STATE_COMPLETE);
   EXPECT_EQ(meter->SlotContent(1), std::optional<Bytes>(BuiltIn(0).bytes));
   EXPECT_EQ(window.Progress().created, 2);
   EXPECT_EQ(window.Progress().destroyed, 2);
