@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bulkpipe/bulkpipe.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace {
 
@@ -22,10 +22,10 @@ void BuildBus(int meters) {
     hubs.push_back(bus.AddHub(bus.AddController(number, 2), 1, 16));
   }
   for (int i = 0; i < meters; ++i) {
-    usbsim::DeviceSpec spec;
+    usbsim::SimulatedDevice details;
     const std::string serial = "B" + std::to_string(100000000 + i).substr(1);
-    spec.serial.assign(serial.begin(), serial.end());
-    bus.Plug(hubs[i % 10], 1 + i / 10, spec);
+    details.serial.assign(serial.begin(), serial.end());
+    bus.Plug(hubs[i % 10], 1 + i / 10, details);
   }
 }
 

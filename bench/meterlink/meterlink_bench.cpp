@@ -12,8 +12,8 @@
 
 #include "bulkpipe/bulkpipe.h"
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/pipe_endpoint.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/pipe_endpoint.h"
+#include "usbhost/sim/bus/sim_bus.h"
 #include "usbhost/usbhost.h"
 
 namespace {
@@ -55,10 +55,10 @@ class Stack {
   Stack() {
     usbsim::Bus& bus = usbsim::Bus::Instance();
     bus.Reset();
-    usbsim::DeviceSpec spec;
-    spec.serial = u"A12345678";
-    spec.pipes = std::make_shared<InstantMeter>();
-    bus.Plug(bus.AddController(0, 1), 1, spec);
+    usbsim::SimulatedDevice details;
+    details.serial = u"A12345678";
+    details.pipes = std::make_shared<InstantMeter>();
+    bus.Plug(bus.AddController(0, 1), 1, details);
     char serial[16] = "A12345678";
     if (OpenAllDevice() != MLINK_OK || SelectOneDevice(serial) != MLINK_OK) std::abort();
     command_ = OpenUSBBulkFile(0, 0);

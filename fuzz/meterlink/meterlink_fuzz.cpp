@@ -19,8 +19,8 @@
 #include "meterlink/exchange.h"
 #include "fuzz/support/fuzz_input.h"
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/pipe_endpoint.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/pipe_endpoint.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace {
 
@@ -117,10 +117,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const usbsim::NodeId root = bus.AddController(0, 4);
   const int devices = input.Byte() % 4 + 1;
   for (int port = 1; port <= devices; ++port) {
-    usbsim::DeviceSpec spec;
-    spec.serial = u"F0000000" + std::u16string(1, static_cast<char16_t>(u'0' + port));
-    spec.pipes = std::make_shared<FuzzEndpoint>(input);
-    bus.Plug(root, port, spec);
+    usbsim::SimulatedDevice details;
+    details.serial = u"F0000000" + std::u16string(1, static_cast<char16_t>(u'0' + port));
+    details.pipes = std::make_shared<FuzzEndpoint>(input);
+    bus.Plug(root, port, details);
   }
 
   if (OpenAllDevice() == MLINK_OK) {

@@ -21,8 +21,8 @@
 #include "meterlink/meter_commands.h"
 #include "fuzz/support/fuzz_input.h"
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/pipe_endpoint.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/pipe_endpoint.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace {
 
@@ -175,10 +175,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const usbsim::NodeId root = bus.AddController(0, 4);
   // Identification is scripted; only the meter commands take fuzzed replies.
   auto meter = std::make_shared<FuzzMeter>(input);
-  usbsim::DeviceSpec spec;
-  spec.serial = u"F00000001";
-  spec.pipes = meter;
-  bus.Plug(root, 1, spec);
+  usbsim::SimulatedDevice details;
+  details.serial = u"F00000001";
+  details.pipes = meter;
+  bus.Plug(root, 1, details);
 
   if (OpenAllDevice() == MLINK_OK) {
     char serial[16] = "F00000001";

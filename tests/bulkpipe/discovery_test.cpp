@@ -9,18 +9,18 @@
 #include <vector>
 
 #include "bulkpipe/bulkpipe.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace {
 
 using usbsim::Bus;
-using usbsim::DeviceSpec;
 using usbsim::NodeId;
+using usbsim::SimulatedDevice;
 
-DeviceSpec Meter(const std::u16string& serial) {
-  DeviceSpec spec;
-  spec.serial = serial;
-  return spec;
+SimulatedDevice Meter(const std::u16string& serial) {
+  SimulatedDevice details;
+  details.serial = serial;
+  return details;
 }
 
 struct Outcome {
@@ -70,9 +70,9 @@ TEST_P(TopologyTest, CountsMetersAndListsTheirSerialsInWalkOrder) {
   EXPECT_EQ(outcome.list, GetParam().list);
 }
 
-DeviceSpec With(DeviceSpec spec, const std::function<void(DeviceSpec&)>& change) {
-  change(spec);
-  return spec;
+SimulatedDevice With(SimulatedDevice details, const std::function<void(SimulatedDevice&)>& change) {
+  change(details);
+  return details;
 }
 
 const TopologyCase kTopologies[] = {
@@ -122,21 +122,22 @@ const TopologyCase kTopologies[] = {
     {"OtherVendorIsNotAMeter",
      [](Bus& b) {
        const NodeId root = b.AddController(0, 3);
-       b.Plug(root, 1, With(Meter(u"V00000001"), [](DeviceSpec& s) { s.vendor_id = 0x5A2E; }));
+       b.Plug(root, 1, With(Meter(u"V00000001"), [](SimulatedDevice& s) { s.vendor_id = 0x5A2E; }));
        b.Plug(root, 2, Meter(u"V00000002"));
      },
      1, "V00000002"},
     {"OtherProductIsNotAMeter",
      [](Bus& b) {
        const NodeId root = b.AddController(0, 3);
-       b.Plug(root, 1, With(Meter(u"W00000001"), [](DeviceSpec& s) { s.product_id = 0x3001; }));
+       b.Plug(root, 1,
+              With(Meter(u"W00000001"), [](SimulatedDevice& s) { s.product_id = 0x3001; }));
        b.Plug(root, 3, Meter(u"W00000003"));
      },
      1, "W00000003"},
     {"NoSerialNumberIndexIsNotAMeter",
      [](Bus& b) {
        b.Plug(b.AddController(0, 2), 1,
-              With(Meter(u"S00000001"), [](DeviceSpec& s) { s.serial_index = 0; }));
+              With(Meter(u"S00000001"), [](SimulatedDevice& s) { s.serial_index = 0; }));
      },
      0, ""},
     {"LongSerialKeepsItsFirstNineCharacters",
@@ -158,12 +159,12 @@ const TopologyCase kTopologies[] = {
     {"EmptyLanguageListStillCountsTheMeter",
      [](Bus& b) {
        b.Plug(b.AddController(0, 2), 1,
-              With(Meter(u"L00000001"), [](DeviceSpec& s) { s.languages.clear(); }));
+              With(Meter(u"L00000001"), [](SimulatedDevice& s) { s.languages.clear(); }));
      },
      1, "?????????"},
     {"LastLanguageThatReadsGivesTheSerial",
      [](Bus& b) {
-       b.Plug(b.AddController(0, 2), 1, With(Meter(u"J00000001"), [](DeviceSpec& s) {
+       b.Plug(b.AddController(0, 2), 1, With(Meter(u"J00000001"), [](SimulatedDevice& s) {
                 s.languages = {0x0409, 0x0411, 0x0407};
               }));
      },
@@ -245,7 +246,7 @@ class DescriptorFaultTest : public DiscoveryTest,
 TEST_P(DescriptorFaultTest, DropsOnlyTheLyingDevice) {
   const NodeId root = bus.AddController(0, 3);
   bus.Plug(root, 1, Meter(u"M00000001"));
-  DeviceSpec liar = Meter(u"M00000002");
+  SimulatedDevice liar = Meter(u"M00000002");
   GetParam().set(liar.faults);
   bus.Plug(root, 2, liar);
   bus.Plug(root, 3, Meter(u"M00000003"));

@@ -12,7 +12,7 @@
 
 #include "meterlink/meterlink.h"
 #include "tests/meterlink/scripted_endpoint.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace mltest {
 
@@ -34,10 +34,10 @@ class MeterBusTest : public ::testing::Test {
   // served by a fresh endpoint that has nothing scripted yet.
   std::shared_ptr<ScriptedEndpoint> PlugDevice() {
     auto endpoint = std::make_shared<ScriptedEndpoint>();
-    usbsim::DeviceSpec spec;
-    spec.serial = u"S" + std::u16string(8, static_cast<char16_t>(u'0' + nextPort_));
-    spec.pipes = endpoint;
-    Bus().Plug(root_, nextPort_++, spec);
+    usbsim::SimulatedDevice details;
+    details.serial = u"S" + std::u16string(8, static_cast<char16_t>(u'0' + nextPort_));
+    details.pipes = endpoint;
+    Bus().Plug(root_, nextPort_++, details);
     return endpoint;
   }
 

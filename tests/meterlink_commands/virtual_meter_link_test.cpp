@@ -12,8 +12,8 @@
 
 #include "meterlink/meter_commands.h"
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/meter_attach.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/meter/meter_attach.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/sim_bus.h"
 #include "usbhost/usbhost.h"
 
 namespace usbsim_test {
@@ -67,12 +67,12 @@ class EchoEndpoint : public usbsim::PipeEndpoint {
   bool refuse_ = false;
 };
 
-inline usbsim::DeviceSpec Meter(const std::u16string& serial,
-                                std::shared_ptr<usbsim::PipeEndpoint> pipes = nullptr) {
-  usbsim::DeviceSpec spec;
-  spec.serial = serial;
-  spec.pipes = pipes ? std::move(pipes) : std::make_shared<EchoEndpoint>();
-  return spec;
+inline usbsim::SimulatedDevice Meter(const std::u16string& serial,
+                                     std::shared_ptr<usbsim::PipeEndpoint> pipes = nullptr) {
+  usbsim::SimulatedDevice details;
+  details.serial = serial;
+  details.pipes = pipes ? std::move(pipes) : std::make_shared<EchoEndpoint>();
+  return details;
 }
 
 struct IoctlResult {

@@ -223,10 +223,10 @@ TEST_F(HubIoctlTest, ConfigurationDescriptorInTwoReads) {
 }
 
 TEST_F(HubIoctlTest, StringDescriptorsByIndexAndLanguage) {
-  usbsim::DeviceSpec spec = Meter(u"B98765432X");
-  spec.languages = {0x0409, 0x0411};
-  spec.serial_index = 5;
-  ASSERT_NE(bus().Plug(root_, 4, spec), 0u);
+  usbsim::SimulatedDevice details = Meter(u"B98765432X");
+  details.languages = {0x0409, 0x0411};
+  details.serial_index = 5;
+  ASSERT_NE(bus().Plug(root_, 4, details), 0u);
   const usbhost_handle h = RootHandle();
 
   const IoctlResult langs = Ioctl(h, kDescriptor, DescriptorRequest(4, 0x0300, 0, 255, 255), 267);
@@ -334,9 +334,9 @@ TEST_F(HubIoctlTest, DescriptorFaultsDoWhatTheySay) {
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.name);
     bus().Unplug(meter_);
-    usbsim::DeviceSpec spec = Meter(u"A12345678");
-    c.set(spec.faults);
-    meter_ = bus().Plug(root_, 1, spec);
+    usbsim::SimulatedDevice details = Meter(u"A12345678");
+    c.set(details.faults);
+    meter_ = bus().Plug(root_, 1, details);
     const usbhost_handle h = RootHandle();
     c.check(h);
     // The hub itself still answers for the other ports.

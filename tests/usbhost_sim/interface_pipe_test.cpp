@@ -66,7 +66,7 @@ TEST_F(InterfaceTest, OrderIsPlugOrderAndShiftsAfterUnplug) {
   const usbsim::NodeId hub = bus().AddHub(root_, 4, 2);
   // Plugged against the topology order on purpose.
   const usbsim::DeviceId a = bus().Plug(hub, 2, Meter(u"AAAAAAAAA"));
-  usbsim::DeviceSpec plain;  // a device without pipes has no interface
+  usbsim::SimulatedDevice plain;  // a device without pipes has no interface
   plain.serial = u"NOPIPES00";
   const usbsim::DeviceId none = bus().Plug(root_, 2, plain);
   const usbsim::DeviceId b = bus().Plug(root_, 1, Meter(u"BBBBBBBBB"));

@@ -32,7 +32,7 @@ TEST(Layout, EverythingMovesWithTheWindowSize) {
 }
 
 TEST(Layout, FontsAndLineSteps) {
-  for (const FontSpec& font : {kButtonFont, kTitleFont, kBodyFont}) {
+  for (const WizardFont& font : {kButtonFont, kTitleFont, kBodyFont}) {
     EXPECT_STREQ(font.face, "MS UI Gothic");
     EXPECT_EQ(font.charset, 128);
   }

@@ -1,8 +1,8 @@
 // What sits behind the two bulk pipes of a simulated device: the virtual
 // LX40 meter, or a test's own double. The bus forwards every write on pipe 0
 // and every read on pipe 1 of the device to its endpoint.
-#ifndef LX40_USBHOST_SIM_PIPE_ENDPOINT_H
-#define LX40_USBHOST_SIM_PIPE_ENDPOINT_H
+#ifndef LX40_USBHOST_SIM_BUS_PIPE_ENDPOINT_H
+#define LX40_USBHOST_SIM_BUS_PIPE_ENDPOINT_H
 
 #include <cstdint>
 

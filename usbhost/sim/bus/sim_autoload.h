@@ -8,8 +8,8 @@
 // A program that uses the Bus API (a test that calls Bus::Reset() and builds
 // its own topology) is never disturbed: the first use of Bus::Instance()
 // before any usbhost call turns the automatic load off for good.
-#ifndef LX40_USBHOST_SIM_SIM_AUTOLOAD_H
-#define LX40_USBHOST_SIM_SIM_AUTOLOAD_H
+#ifndef LX40_USBHOST_SIM_BUS_SIM_AUTOLOAD_H
+#define LX40_USBHOST_SIM_BUS_SIM_AUTOLOAD_H
 
 namespace usbsim {
 

@@ -1,10 +1,10 @@
 // Building and changing the topology of the virtual bus.
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 #include <algorithm>
 
-#include "usbhost/sim/sim_autoload.h"
-#include "usbhost/sim/sim_bus_state.h"
+#include "usbhost/sim/bus/sim_autoload.h"
+#include "usbhost/sim/bus/sim_bus_state.h"
 
 namespace usbsim {
 namespace {
@@ -122,7 +122,7 @@ NodeId Bus::AddHub(NodeId parent, int port, int ports) {
   return id;
 }
 
-DeviceId Bus::Plug(NodeId hub, int port, DeviceSpec spec) {
+DeviceId Bus::Plug(NodeId hub, int port, SimulatedDevice details) {
   std::lock_guard lock(state_->mutex);
   BusState& bus = *state_;
   Port* slot = FreePort(bus, hub, port);
@@ -132,18 +132,18 @@ DeviceId Bus::Plug(NodeId hub, int port, DeviceSpec spec) {
   device.hub = hub;
   device.port = port;
   device.address = NextAddress(bus);
-  if (spec.pipes) {
+  if (details.pipes) {
     // Windows names the interface after the serial number; a device without
     // a usable one (or a second device with the same) gets a location id.
-    const std::string serial_id = InstanceIdFromSerial(spec.serial);
-    std::string path = MeterInterfacePath(spec, serial_id);
+    const std::string serial_id = InstanceIdFromSerial(details.serial);
+    std::string path = MeterInterfacePath(details, serial_id);
     if (serial_id.empty() || InstanceInUse(bus, path)) {
-      path = MeterInterfacePath(spec, FallbackInstanceId(id, port));
+      path = MeterInterfacePath(details, FallbackInstanceId(id, port));
     }
     device.interface_path = std::move(path);
     bus.interface_order.push_back(id);
   }
-  device.spec = std::move(spec);
+  device.details = std::move(details);
   bus.devices.emplace(id, std::move(device));
   slot->device = id;
   return id;

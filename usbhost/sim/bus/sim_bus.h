@@ -10,8 +10,8 @@
 //
 // The simulator is written from the wire alone and shares no code with
 // Bulkpipe or Meterlink, so a host-side mistake is not mirrored here.
-#ifndef LX40_USBHOST_SIM_SIM_BUS_H
-#define LX40_USBHOST_SIM_SIM_BUS_H
+#ifndef LX40_USBHOST_SIM_BUS_SIM_BUS_H
+#define LX40_USBHOST_SIM_BUS_SIM_BUS_H
 
 #include <array>
 #include <cstdint>
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/pipe_endpoint.h"
+#include "usbhost/sim/bus/pipe_endpoint.h"
 #include "usbhost/usbhost.h"
 
 namespace usbsim {
@@ -38,7 +38,7 @@ struct DescriptorFaults {
   bool string_length_disagrees = false;       // bLength disagrees with the bytes returned
 };
 
-struct DeviceSpec {
+struct SimulatedDevice {
   uint16_t vendor_id = 0x5A2D;
   uint16_t product_id = 0x3000;
   uint8_t serial_index = 3;                 // iSerialNumber; 0: the device has none
@@ -78,7 +78,7 @@ class Bus {
   NodeId AddHub(NodeId parent, int port, int ports);
   // A device on `port` of `hub`. Plugging adds its meter interface (if it
   // has pipes) at the end of the interface enumeration order.
-  DeviceId Plug(NodeId hub, int port, DeviceSpec spec);
+  DeviceId Plug(NodeId hub, int port, SimulatedDevice details);
   // Removes the device: its interface disappears and every open handle on
   // its interface or pipes fails from now on.
   void Unplug(DeviceId device);

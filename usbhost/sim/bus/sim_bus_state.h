@@ -1,7 +1,7 @@
 // What the virtual bus holds: controllers, hubs with their ports, devices,
 // the interface order and the open handles. Only touched with `mutex` held.
-#ifndef LX40_USBHOST_SIM_SIM_BUS_STATE_H
-#define LX40_USBHOST_SIM_SIM_BUS_STATE_H
+#ifndef LX40_USBHOST_SIM_BUS_SIM_BUS_STATE_H
+#define LX40_USBHOST_SIM_BUS_SIM_BUS_STATE_H
 
 #include <array>
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/sim_bus.h"
 #include "usbhost/usbhost.h"
 
 namespace usbsim {
@@ -35,7 +35,7 @@ struct Hub {
   int parent_port = 0;
   std::string name;  // as the hub driver reports it, without "\\.\"
   std::vector<Port> ports;
-  DeviceSpec identity;  // what an external hub answers on its parent's port
+  SimulatedDevice identity;  // what an external hub answers on its parent's port
   uint16_t address = 0;
   bool open_fails = false;
   bool name_fails = false;
@@ -45,7 +45,7 @@ struct Hub {
 struct Device {
   NodeId hub = 0;
   int port = 0;
-  DeviceSpec spec;
+  SimulatedDevice details;
   std::string interface_path;  // "" when the device has no pipes
   uint16_t address = 0;
 };
@@ -80,7 +80,7 @@ std::string RootHubName(int controller);
 std::string ExternalHubName(NodeId hub, int parent_port);
 // The interface's DevicePath; `instance` is the device's serial number when
 // it can stand in a path and no other device uses it.
-std::string MeterInterfacePath(const DeviceSpec& spec, const std::string& instance);
+std::string MeterInterfacePath(const SimulatedDevice& details, const std::string& instance);
 std::string InstanceIdFromSerial(const std::u16string& serial);
 std::string FallbackInstanceId(DeviceId device, int port);
 std::vector<uint16_t> Utf16(const std::string& ascii);

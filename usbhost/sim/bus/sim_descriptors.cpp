@@ -1,8 +1,8 @@
-#include "usbhost/sim/sim_descriptors.h"
+#include "usbhost/sim/bus/sim_descriptors.h"
 
 #include <algorithm>
 
-#include "usbhost/sim/sim_records.h"
+#include "usbhost/sim/bus/sim_records.h"
 
 namespace usbsim::descriptors {
 namespace {
@@ -60,7 +60,7 @@ bool AnswerConfiguration(const PortDevice& device, uint8_t index, uint16_t lengt
   *d = ConfigurationDescriptor(device);
   const uint16_t real_total = records::GetU16(&(*d)[2]);
   if (device.is_hub) return true;
-  const DescriptorFaults& f = device.spec->faults;
+  const DescriptorFaults& f = device.details->faults;
   // The header read asks for 9 bytes or fewer; anything longer is the full read.
   if (length <= kConfigHeaderSize) {
     if (f.config_total_length >= 0) {
@@ -78,18 +78,19 @@ bool AnswerConfiguration(const PortDevice& device, uint8_t index, uint16_t lengt
 
 bool AnswerString(const PortDevice& device, uint8_t index, uint16_t language,
                   std::vector<uint8_t>* d) {
-  const DeviceSpec& spec = *device.spec;
-  const DescriptorFaults& f = spec.faults;
+  const SimulatedDevice& details = *device.details;
+  const DescriptorFaults& f = details.faults;
   if (index == 0) {
     if (!device.is_hub && f.language_list_fails) return false;
-    *d = StringDescriptor(spec.languages);
+    *d = StringDescriptor(details.languages);
   } else {
-    if (device.is_hub || index != spec.serial_index) return false;
+    if (device.is_hub || index != details.serial_index) return false;
     if (f.serial_string_fails) return false;
-    if (std::find(spec.languages.begin(), spec.languages.end(), language) == spec.languages.end()) {
+    if (std::find(details.languages.begin(), details.languages.end(), language) ==
+        details.languages.end()) {
       return false;
     }
-    *d = StringDescriptor(std::vector<uint16_t>(spec.serial.begin(), spec.serial.end()));
+    *d = StringDescriptor(std::vector<uint16_t>(details.serial.begin(), details.serial.end()));
   }
   if (device.is_hub) return true;
   if (f.string_odd_length) {
@@ -108,7 +109,7 @@ bool AnswerString(const PortDevice& device, uint8_t index, uint16_t language,
 }  // namespace
 
 std::vector<uint8_t> DeviceDescriptor(const PortDevice& device) {
-  const DeviceSpec& spec = *device.spec;
+  const SimulatedDevice& details = *device.details;
   std::vector<uint8_t> d(kDeviceDescriptorSize, 0);
   d[0] = kDeviceDescriptorSize;
   d[1] = kTypeDevice;
@@ -116,10 +117,10 @@ std::vector<uint8_t> DeviceDescriptor(const PortDevice& device) {
   d[4] = device.is_hub ? kClassHub : 0;  // bDeviceClass
   d[6] = device.is_hub ? 1 : 0;          // bDeviceProtocol: single TT
   d[7] = 64;                             // bMaxPacketSize0
-  PutU16(&d[8], spec.vendor_id);
-  PutU16(&d[10], spec.product_id);
+  PutU16(&d[8], details.vendor_id);
+  PutU16(&d[10], details.product_id);
   PutU16(&d[12], 0x0100);  // bcdDevice
-  d[16] = spec.serial_index;
+  d[16] = details.serial_index;
   d[17] = 1;  // bNumConfigurations
   return d;
 }

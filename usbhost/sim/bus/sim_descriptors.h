@@ -1,12 +1,12 @@
 // The USB descriptors a simulated device answers with (device,
 // configuration, string), including the deliberate faults of DescriptorFaults.
-#ifndef LX40_USBHOST_SIM_SIM_DESCRIPTORS_H
-#define LX40_USBHOST_SIM_SIM_DESCRIPTORS_H
+#ifndef LX40_USBHOST_SIM_BUS_SIM_DESCRIPTORS_H
+#define LX40_USBHOST_SIM_BUS_SIM_DESCRIPTORS_H
 
 #include <cstdint>
 #include <vector>
 
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace usbsim::descriptors {
 
@@ -18,7 +18,7 @@ inline constexpr uint8_t kDeviceDescriptorSize = 18;
 // What answers on a port: a device as plugged, or an external hub (which
 // reports the hub class and has no pipes of the meter's class).
 struct PortDevice {
-  const DeviceSpec* spec;
+  const SimulatedDevice* details;
   bool is_hub;
 };
 

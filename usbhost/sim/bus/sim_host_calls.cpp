@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "usbhost/sim/sim_bus.h"
-#include "usbhost/sim/sim_bus_state.h"
+#include "usbhost/sim/bus/sim_bus.h"
+#include "usbhost/sim/bus/sim_bus_state.h"
 
 namespace usbsim {
 namespace {
@@ -94,7 +94,7 @@ std::shared_ptr<PipeEndpoint> PipeFor(const BusState& bus, usbhost_handle h, int
       (entry->access & access) == 0) {
     return nullptr;
   }
-  return bus.devices.at(entry->device).spec.pipes;
+  return bus.devices.at(entry->device).details.pipes;
 }
 
 }  // namespace

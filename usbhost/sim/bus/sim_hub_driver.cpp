@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "usbhost/sim/sim_bus_state.h"
-#include "usbhost/sim/sim_descriptors.h"
-#include "usbhost/sim/sim_records.h"
+#include "usbhost/sim/bus/sim_bus_state.h"
+#include "usbhost/sim/bus/sim_descriptors.h"
+#include "usbhost/sim/bus/sim_records.h"
 
 namespace usbsim {
 namespace {
@@ -56,7 +56,7 @@ std::vector<uint8_t> HubDescriptor(size_t ports) {
   return d;
 }
 
-// What answers on `port` of `hub`: nothing (`device.spec` null), a
+// What answers on `port` of `hub`: nothing (`device.details` null), a
 // device, or an external hub; the port must exist.
 struct PortView {
   descriptors::PortDevice device{nullptr, false};
@@ -69,7 +69,7 @@ bool LookUpPort(const BusState& bus, const Hub& hub, uint32_t port, PortView* vi
   const Port& p = hub.ports[port - 1];
   if (p.device != 0) {
     const Device& d = bus.devices.at(p.device);
-    view->device = {&d.spec, false};
+    view->device = {&d.details, false};
     view->address = d.address;
   } else if (p.hub != 0) {
     const Hub& h = bus.hubs.at(p.hub);
@@ -100,8 +100,8 @@ bool ConnectionInformation(const BusState& bus, const Hub& hub, const std::vecto
   if (!LookUpPort(bus, hub, port, &view)) return false;
   std::vector<uint8_t> record(kConnectionInfoFixedSize, 0);
   PutU32(&record[kConnectionIndexOffset], port);
-  if (view.device.spec != nullptr) {
-    if (!view.device.is_hub && view.device.spec->faults.connection_info_fails) return false;
+  if (view.device.details != nullptr) {
+    if (!view.device.is_hub && view.device.details->faults.connection_info_fails) return false;
     const auto descriptor = descriptors::DeviceDescriptor(view.device);
     std::copy(descriptor.begin(), descriptor.end(), record.begin() + kDeviceDescriptorOffset);
     record[kCurrentConfigurationOffset] = 1;
@@ -148,7 +148,7 @@ bool DescriptorFromConnection(const BusState& bus, const Hub& hub, const std::ve
   if (in.size() < kDescriptorRequestHeader || out_size < kDescriptorRequestHeader) return false;
   const uint32_t port = GetU32(&in[kConnectionIndexOffset]);
   PortView view;
-  if (!LookUpPort(bus, hub, port, &view) || view.device.spec == nullptr) return false;
+  if (!LookUpPort(bus, hub, port, &view) || view.device.details == nullptr) return false;
   std::vector<uint8_t> data;
   if (!descriptors::Answer(view.device, GetU16(&in[kSetupValueOffset]),
                            GetU16(&in[kSetupIndexOffset]), GetU16(&in[kSetupLengthOffset]),

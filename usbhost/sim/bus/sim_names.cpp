@@ -2,7 +2,7 @@
 // GUID_DEVINTERFACE_USB_HUB, and the meter's interface path.
 #include <cstdio>
 
-#include "usbhost/sim/sim_bus_state.h"
+#include "usbhost/sim/bus/sim_bus_state.h"
 
 namespace usbsim {
 namespace {
@@ -48,10 +48,10 @@ std::string FallbackInstanceId(DeviceId device, int port) {
   return text;
 }
 
-std::string MeterInterfacePath(const DeviceSpec& spec, const std::string& instance) {
+std::string MeterInterfacePath(const SimulatedDevice& details, const std::string& instance) {
   char head[48];
-  std::snprintf(head, sizeof head, "\\\\?\\usb#vid_%04x&pid_%04x#", spec.vendor_id,
-                spec.product_id);
+  std::snprintf(head, sizeof head, "\\\\?\\usb#vid_%04x&pid_%04x#", details.vendor_id,
+                details.product_id);
   return std::string(head) + instance + "#" + kMeterInterfaceClass;
 }
 

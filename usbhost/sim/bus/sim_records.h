@@ -1,8 +1,8 @@
 // The Windows USB hub driver's IOCTL codes and byte-packed records as the
 // simulator writes them: little-endian fields at fixed offsets. Written here
 // from the published layouts, independent of any host-side packing.
-#ifndef LX40_USBHOST_SIM_SIM_RECORDS_H
-#define LX40_USBHOST_SIM_SIM_RECORDS_H
+#ifndef LX40_USBHOST_SIM_BUS_SIM_RECORDS_H
+#define LX40_USBHOST_SIM_BUS_SIM_RECORDS_H
 
 #include <cstdint>
 

@@ -2,8 +2,8 @@
 // which the first call builds when the program has not (sim_autoload.h).
 #include "usbhost/usbhost.h"
 
-#include "usbhost/sim/sim_autoload.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/sim_autoload.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 extern "C" {
 

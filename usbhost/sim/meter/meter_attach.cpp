@@ -1,4 +1,4 @@
-#include "usbhost/sim/meter_attach.h"
+#include "usbhost/sim/meter/meter_attach.h"
 
 #include <string>
 #include <utility>
@@ -19,13 +19,13 @@ std::u16string WidenAscii(const std::string& text) {
 }  // namespace
 
 AttachedMeter AttachMeter(NodeId hub, int port, MeterConfig config) {
-  DeviceSpec spec;
-  spec.vendor_id = kMeterVendorId;
-  spec.product_id = kMeterProductId;
-  spec.serial = WidenAscii(config.serial);
+  SimulatedDevice details;
+  details.vendor_id = kMeterVendorId;
+  details.product_id = kMeterProductId;
+  details.serial = WidenAscii(config.serial);
   auto meter = std::make_shared<VirtualMeter>(std::move(config));
-  spec.pipes = meter;
-  const DeviceId device = Bus::Instance().Plug(hub, port, std::move(spec));
+  details.pipes = meter;
+  const DeviceId device = Bus::Instance().Plug(hub, port, std::move(details));
   if (device != 0) {
     // A meter pulled out by its unplug fault leaves the bus too. Only the
     // id is captured: the bus owns the meter, the meter must not own it back.

@@ -1,14 +1,14 @@
 // Putting virtual meters on the simulated bus: one meter on a hub port, and
 // the plain topology the demo starts with when nothing else is configured.
-#ifndef LX40_USBHOST_SIM_METER_ATTACH_H
-#define LX40_USBHOST_SIM_METER_ATTACH_H
+#ifndef LX40_USBHOST_SIM_METER_METER_ATTACH_H
+#define LX40_USBHOST_SIM_METER_METER_ATTACH_H
 
 #include <memory>
 #include <vector>
 
-#include "usbhost/sim/meter_config.h"
-#include "usbhost/sim/sim_bus.h"
-#include "usbhost/sim/virtual_meter.h"
+#include "usbhost/sim/meter/meter_config.h"
+#include "usbhost/sim/bus/sim_bus.h"
+#include "usbhost/sim/meter/virtual_meter.h"
 
 namespace usbsim {
 

@@ -1,4 +1,4 @@
-#include "usbhost/sim/meter_coefficients.h"
+#include "usbhost/sim/meter/meter_coefficients.h"
 
 #include <cmath>
 #include <cstring>

@@ -3,15 +3,15 @@
 // an unsigned 16-bit wavelength in nm and a 32-bit IEEE float coefficient,
 // then the 2-byte check value. The displayed power is the optical input
 // multiplied by the coefficient.
-#ifndef LX40_USBHOST_SIM_METER_COEFFICIENTS_H
-#define LX40_USBHOST_SIM_METER_COEFFICIENTS_H
+#ifndef LX40_USBHOST_SIM_METER_METER_COEFFICIENTS_H
+#define LX40_USBHOST_SIM_METER_METER_COEFFICIENTS_H
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-#include "usbhost/sim/meter_config.h"
+#include "usbhost/sim/meter/meter_config.h"
 
 namespace usbsim {
 

@@ -1,8 +1,8 @@
 // What one virtual LX40 meter is: its identity, its state at power-on and
 // the ways it can be told to misbehave. Plain values, copied into the meter
 // when it is built.
-#ifndef LX40_USBHOST_SIM_METER_CONFIG_H
-#define LX40_USBHOST_SIM_METER_CONFIG_H
+#ifndef LX40_USBHOST_SIM_METER_METER_CONFIG_H
+#define LX40_USBHOST_SIM_METER_METER_CONFIG_H
 
 #include <array>
 #include <chrono>
@@ -11,8 +11,8 @@
 #include <set>
 #include <string>
 
-#include "usbhost/sim/meter_measurement.h"
-#include "usbhost/sim/meter_settings.h"
+#include "usbhost/sim/meter/meter_measurement.h"
+#include "usbhost/sim/meter/meter_settings.h"
 
 namespace usbsim {
 

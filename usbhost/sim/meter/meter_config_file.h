@@ -35,15 +35,15 @@
 // behind a hub on ports 1, 2, ... and, if any meter is behind_hub, an
 // external hub on the next port with those meters on its ports 1, 2, ...
 // Each hub has at least 4 ports.
-#ifndef LX40_USBHOST_SIM_METER_CONFIG_FILE_H
-#define LX40_USBHOST_SIM_METER_CONFIG_FILE_H
+#ifndef LX40_USBHOST_SIM_METER_METER_CONFIG_FILE_H
+#define LX40_USBHOST_SIM_METER_METER_CONFIG_FILE_H
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "usbhost/sim/meter_attach.h"
-#include "usbhost/sim/meter_config.h"
+#include "usbhost/sim/meter/meter_attach.h"
+#include "usbhost/sim/meter/meter_config.h"
 
 namespace usbsim {
 

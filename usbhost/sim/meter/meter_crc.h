@@ -1,8 +1,8 @@
 // The meter firmware's own CRC-16 over a received sensor data table:
 // polynomial 0x1021, initial value 0xFFFF, no reflection, no final XOR
 // (CRC-16/CCITT-FALSE; "123456789" gives 0x29B1).
-#ifndef LX40_USBHOST_SIM_METER_CRC_H
-#define LX40_USBHOST_SIM_METER_CRC_H
+#ifndef LX40_USBHOST_SIM_METER_METER_CRC_H
+#define LX40_USBHOST_SIM_METER_METER_CRC_H
 
 #include <cstddef>
 #include <cstdint>

@@ -10,15 +10,15 @@
 // +10 dBm; MANU: the manual range); L below the range's floor (AUTO: the
 // sensor's floor; MANU: 50 dB below full scale, not below the sensor's
 // floor) or not above zero.
-#ifndef LX40_USBHOST_SIM_METER_MEASUREMENT_H
-#define LX40_USBHOST_SIM_METER_MEASUREMENT_H
+#ifndef LX40_USBHOST_SIM_METER_METER_MEASUREMENT_H
+#define LX40_USBHOST_SIM_METER_METER_MEASUREMENT_H
 
 #include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
 
-#include "usbhost/sim/meter_settings.h"
+#include "usbhost/sim/meter/meter_settings.h"
 
 namespace usbsim {
 

@@ -2,8 +2,8 @@
 // fixed-width signed fields it accepts ("+01310", "+1310"), the
 // three-decimal field ("+01.234") and the plain numbers it answers with
 // ("1310", "-20", "1.234"). The meter's own code, written from the wire.
-#ifndef LX40_USBHOST_SIM_METER_NUMBERS_H
-#define LX40_USBHOST_SIM_METER_NUMBERS_H
+#ifndef LX40_USBHOST_SIM_METER_METER_NUMBERS_H
+#define LX40_USBHOST_SIM_METER_METER_NUMBERS_H
 
 #include <cstddef>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // letter, five mantissa digits and an exponent digit. Exponent 0 to 8: a
 // power of mantissa x 10^-(e+1) mW; exponent 9: mantissa x 0.01 dB. Marks:
 // H over range, L under range, O overload, N no sensor.
-#ifndef LX40_USBHOST_SIM_METER_READING_H
-#define LX40_USBHOST_SIM_METER_READING_H
+#ifndef LX40_USBHOST_SIM_METER_METER_READING_H
+#define LX40_USBHOST_SIM_METER_METER_READING_H
 
 #include <optional>
 #include <string>

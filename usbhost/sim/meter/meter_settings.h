@@ -1,8 +1,8 @@
 // The measurement settings a virtual LX40 keeps, their power-on values, the
 // keywords they travel as ("GET_MODE", "SET_MODE") and the list of ten
 // wavelengths with the number the meter keeps with each.
-#ifndef LX40_USBHOST_SIM_METER_SETTINGS_H
-#define LX40_USBHOST_SIM_METER_SETTINGS_H
+#ifndef LX40_USBHOST_SIM_METER_METER_SETTINGS_H
+#define LX40_USBHOST_SIM_METER_METER_SETTINGS_H
 
 #include <array>
 #include <cstddef>

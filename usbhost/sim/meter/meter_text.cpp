@@ -1,4 +1,4 @@
-#include "usbhost/sim/meter_text.h"
+#include "usbhost/sim/meter/meter_text.h"
 
 namespace usbsim {
 

@@ -1,7 +1,7 @@
 // Text handling of the meter firmware: how it cuts a command line into its
 // command word and parameters, and the byte values of its line protocol.
-#ifndef LX40_USBHOST_SIM_METER_TEXT_H
-#define LX40_USBHOST_SIM_METER_TEXT_H
+#ifndef LX40_USBHOST_SIM_METER_METER_TEXT_H
+#define LX40_USBHOST_SIM_METER_METER_TEXT_H
 
 #include <cstdint>
 #include <string>

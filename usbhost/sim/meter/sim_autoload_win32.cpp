@@ -1,4 +1,4 @@
-#include "usbhost/sim/sim_autoload.h"
+#include "usbhost/sim/bus/sim_autoload.h"
 
 #ifdef _WIN32
 
@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/meter_attach.h"
-#include "usbhost/sim/meter_config_file.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/meter/meter_attach.h"
+#include "usbhost/sim/meter/meter_config_file.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace usbsim {
 

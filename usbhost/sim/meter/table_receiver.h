@@ -3,8 +3,8 @@
 // the 2-byte trailer. Fed as a byte stream, so a host that writes other
 // chunk sizes than the usual 1 / 6 / 2 bytes is still understood. Memory is
 // bounded by the largest table the 16-bit size field can describe.
-#ifndef LX40_USBHOST_SIM_TABLE_RECEIVER_H
-#define LX40_USBHOST_SIM_TABLE_RECEIVER_H
+#ifndef LX40_USBHOST_SIM_METER_TABLE_RECEIVER_H
+#define LX40_USBHOST_SIM_METER_TABLE_RECEIVER_H
 
 #include <cstddef>
 #include <cstdint>

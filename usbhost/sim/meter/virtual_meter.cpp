@@ -1,4 +1,4 @@
-#include "usbhost/sim/virtual_meter.h"
+#include "usbhost/sim/meter/virtual_meter.h"
 
 #include <algorithm>
 #include <cstring>

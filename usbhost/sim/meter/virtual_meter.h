@@ -16,8 +16,8 @@
 //
 // Thread-safe: the host may talk from one thread while a test observes or
 // reconfigures the meter from another.
-#ifndef LX40_USBHOST_SIM_VIRTUAL_METER_H
-#define LX40_USBHOST_SIM_VIRTUAL_METER_H
+#ifndef LX40_USBHOST_SIM_METER_VIRTUAL_METER_H
+#define LX40_USBHOST_SIM_METER_VIRTUAL_METER_H
 
 #include <array>
 #include <chrono>
@@ -31,10 +31,10 @@
 #include <string_view>
 #include <vector>
 
-#include "usbhost/sim/meter_config.h"
-#include "usbhost/sim/meter_text.h"
-#include "usbhost/sim/pipe_endpoint.h"
-#include "usbhost/sim/table_receiver.h"
+#include "usbhost/sim/meter/meter_config.h"
+#include "usbhost/sim/meter/meter_text.h"
+#include "usbhost/sim/bus/pipe_endpoint.h"
+#include "usbhost/sim/meter/table_receiver.h"
 
 namespace usbsim {
 
