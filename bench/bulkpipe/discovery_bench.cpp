@@ -58,20 +58,14 @@ void BM_CheckUSBDevicesCountOnly(benchmark::State& state) {
   Bus::Instance().Reset();
 }
 
-BENCHMARK(BM_CheckUSBDevicesWithSerialList)
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(8)
-    ->Arg(32)
-    ->Arg(127)
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_CheckUSBDevicesCountOnly)
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(8)
-    ->Arg(32)
-    ->Arg(127)
-    ->Unit(benchmark::kMicrosecond);
+// From an empty bus to the 127 devices USB can address.
+void MeterCounts(benchmark::internal::Benchmark* b) {
+  for (int meters : {0, 1, 8, 32, 127}) b->Arg(meters);
+  b->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_CheckUSBDevicesWithSerialList)->Apply(MeterCounts);
+BENCHMARK(BM_CheckUSBDevicesCountOnly)->Apply(MeterCounts);
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bulkpipe/bulkpipe.h"
+#include "tests/support/serial_listing.h"
 #include "usbhost/sim/bus/sim_bus.h"
 
 namespace {
@@ -23,24 +24,11 @@ SimulatedDevice Meter(const std::u16string& serial) {
   return details;
 }
 
-struct Outcome {
-  int32_t count = -1;
-  std::string list;
-};
-
-// Runs CheckUSBDevices with a buffer (pre-filled, to catch a missing
-// terminator or a write past it) and once more without one.
-Outcome Check() {
-  std::vector<char> buffer(16384, 'X');
-  Outcome outcome;
-  outcome.count = CheckUSBDevices(buffer.data());
-  outcome.list = std::string(buffer.data());
-  EXPECT_LT(outcome.list.size(), buffer.size()) << "the list is not terminated";
-  if (outcome.list.size() + 1 < buffer.size()) {
-    EXPECT_EQ(buffer[outcome.list.size() + 1], 'X') << "written past the terminator";
-  }
-  EXPECT_EQ(CheckUSBDevices(nullptr), outcome.count) << "a null buffer changes the count";
-  return outcome;
+// The strict listing, and once more without a buffer.
+SerialListing Check() {
+  const SerialListing listing = ListSerials();
+  EXPECT_EQ(CheckUSBDevices(nullptr), listing.count) << "a null buffer changes the count";
+  return listing;
 }
 
 class DiscoveryTest : public ::testing::Test {
@@ -65,7 +53,7 @@ class TopologyTest : public DiscoveryTest, public ::testing::WithParamInterface<
 
 TEST_P(TopologyTest, CountsMetersAndListsTheirSerialsInWalkOrder) {
   GetParam().build(bus);
-  const Outcome outcome = Check();
+  const SerialListing outcome = Check();
   EXPECT_EQ(outcome.count, GetParam().count);
   EXPECT_EQ(outcome.list, GetParam().list);
 }
@@ -251,7 +239,7 @@ TEST_P(DescriptorFaultTest, DropsOnlyTheLyingDevice) {
   bus.Plug(root, 2, liar);
   bus.Plug(root, 3, Meter(u"M00000003"));
 
-  const Outcome outcome = Check();
+  const SerialListing outcome = Check();
   if (GetParam().counted) {
     EXPECT_EQ(outcome.count, 3);
     EXPECT_EQ(outcome.list, std::string("M00000001,") + GetParam().entry + ",M00000003");
@@ -316,7 +304,7 @@ TEST_F(DiscoveryTest, MetersBehindEveryPortOfEveryControllerAreAllFound) {
       expected += (plugged++ == 0 ? "" : ",") + std::string(serial.begin(), serial.end());
     }
   }
-  const Outcome outcome = Check();
+  const SerialListing outcome = Check();
   EXPECT_EQ(outcome.count, plugged);
   EXPECT_EQ(outcome.list, expected);
 }

@@ -8,27 +8,13 @@
 namespace usbsim_test {
 namespace {
 
-class HubIoctlTest : public BusTest {
+class HubIoctlTest : public MeterAndHubTest {
  protected:
-  void SetUp() override {
-    BusTest::SetUp();
-    root_ = bus().AddController(0, 4);
-    meter_ = bus().Plug(root_, 1, Meter(u"A12345678"));
-    hub_ = bus().AddHub(root_, 3, 2);
-    ASSERT_NE(root_, 0u);
-    ASSERT_NE(meter_, 0u);
-    ASSERT_NE(hub_, 0u);
-  }
-
   usbhost_handle RootHandle() {
     const usbhost_handle h = OpenHub(root_);
     EXPECT_NE(h, USBHOST_INVALID);
     return h;
   }
-
-  usbsim::NodeId root_ = 0;
-  usbsim::NodeId hub_ = 0;
-  usbsim::DeviceId meter_ = 0;
 };
 
 TEST_F(HubIoctlTest, RootHubNameIsReadInTwoSteps) {

@@ -18,6 +18,7 @@
 #include "usbhost/sim/meter/meter_attach.h"
 #include "usbhost/sim/bus/sim_bus.h"
 #include "usbhost/sim/meter/virtual_meter.h"
+#include "tests/support/sim_bus_setup.h"
 
 namespace rig {
 
@@ -111,8 +112,7 @@ class MeterBench {
  public:
   MeterBench() {
     CloseAllDevice();
-    Bus().Reset();
-    root_ = Bus().AddController(0, 8);
+    root_ = sim_setup::EmptyBusWithRootHub(8);
   }
   ~MeterBench() {
     CloseAllDevice();
