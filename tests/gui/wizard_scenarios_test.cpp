@@ -253,7 +253,7 @@ TEST_P(OneMessageScenario, RunEndsWithOneMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, OneMessageScenario, ::testing::ValuesIn(kOneMessageCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // --- Cancel during a run ------------------------------------------------------
 
