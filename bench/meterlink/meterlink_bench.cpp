@@ -12,9 +12,9 @@
 
 #include "bulkpipe/bulkpipe.h"
 #include "meterlink/meterlink.h"
+#include "tests/support/sim_bus_setup.h"
 #include "usbhost/sim/bus/pipe_endpoint.h"
 #include "usbhost/sim/bus/sim_bus.h"
-#include "tests/support/sim_bus_setup.h"
 #include "usbhost/usbhost.h"
 
 namespace {

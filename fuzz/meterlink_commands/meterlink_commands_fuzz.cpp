@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/meter_commands.h"
 #include "fuzz/support/fuzz_input.h"
+#include "meterlink/meter_commands.h"
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/bus/pipe_endpoint.h"
 #include "tests/support/sim_bus_setup.h"
+#include "usbhost/sim/bus/pipe_endpoint.h"
 #include "usbhost/sim/bus/sim_bus.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include "bulkpipe/bulkpipe.h"
 #include "tests/bulkpipe/scripted_host.h"
 #include "tests/bulkpipe/scripted_topology.h"
-#include "tests/support/serial_listing.h"
 #include "tests/support/hub_ioctl_codes.h"
+#include "tests/support/serial_listing.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "meterlink/meter_commands.h"
 #include "meterlink/meterlink.h"
 #include "tests/support/settings_records.h"
-#include "usbhost/sim/meter/meter_attach.h"
 #include "usbhost/sim/bus/sim_bus.h"
+#include "usbhost/sim/meter/meter_attach.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/meter/meter_attach.h"
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/sim/meter/virtual_meter.h"
 #include "tests/support/sim_bus_setup.h"
+#include "usbhost/sim/bus/sim_bus.h"
+#include "usbhost/sim/meter/meter_attach.h"
+#include "usbhost/sim/meter/virtual_meter.h"
 
 namespace rig {
 

@@ -6,8 +6,8 @@
 
 #include "tests/wizard_ui/wizard_fixture.h"
 #include "wizard/core/page_text.h"
-#include "wizard/resources/string_table.h"
 #include "wizard/resources/compiled_in_resources.h"
+#include "wizard/resources/string_table.h"
 
 namespace {
 

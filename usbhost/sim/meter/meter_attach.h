@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "usbhost/sim/meter/meter_config.h"
 #include "usbhost/sim/bus/sim_bus.h"
+#include "usbhost/sim/meter/meter_config.h"
 #include "usbhost/sim/meter/virtual_meter.h"
 
 namespace usbsim {

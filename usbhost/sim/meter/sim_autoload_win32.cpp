@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "usbhost/sim/bus/sim_bus.h"
 #include "usbhost/sim/meter/meter_attach.h"
 #include "usbhost/sim/meter/meter_config_file.h"
-#include "usbhost/sim/bus/sim_bus.h"
 
 namespace usbsim {
 

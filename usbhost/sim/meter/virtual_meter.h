@@ -31,9 +31,9 @@
 #include <string_view>
 #include <vector>
 
+#include "usbhost/sim/bus/pipe_endpoint.h"
 #include "usbhost/sim/meter/meter_config.h"
 #include "usbhost/sim/meter/meter_text.h"
-#include "usbhost/sim/bus/pipe_endpoint.h"
 #include "usbhost/sim/meter/table_receiver.h"
 
 namespace usbsim {
