@@ -114,6 +114,7 @@ void DriveSelectedMeter(InputStream& input) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   InputStream input(data, size);
   const usbsim::NodeId root = sim_setup::EmptyBusWithRootHub(4);
+  usbsim::Bus& bus = usbsim::Bus::Instance();
   const int devices = input.Byte() % 4 + 1;
   for (int port = 1; port <= devices; ++port) {
     sim_setup::PlugMeterDevice(root, port,

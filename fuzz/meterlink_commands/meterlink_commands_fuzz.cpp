@@ -180,6 +180,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (SelectOneDevice(serial) == MLINK_OK) DriveCommands(input);
     CloseAllDevice();
   }
-  bus.Reset();
+  usbsim::Bus::Instance().Reset();
   return 0;
 }
