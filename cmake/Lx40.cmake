@@ -17,8 +17,11 @@ endfunction()
 # lx40_add_test(<name> SOURCES <files...> LIBS <targets...>)
 # One test program, registered with ctest as one test. In a cross build ctest
 # runs it through CMAKE_CROSSCOMPILING_EMULATOR (Wine).
+# Every LIBS entry must be a target of this build: a missing one is a
+# configure error, not a link error (or a test quietly built without it).
 function(lx40_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  lx40_require_targets("test ${name}" ${T_LIBS})
   add_executable(${name} ${T_SOURCES})
   lx40_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
@@ -38,15 +41,62 @@ if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/Lx40Windows.cmake)
 endif()
 
-# Adds every sub-folder of the calling folder that has a CMakeLists.txt, in
-# name order: tests/, bench/ and fuzz/ hold one folder per layer.
+# lx40_require_targets(<who> <target>...): a configure error naming <who>
+# when one of the targets is not part of this build.
+function(lx40_require_targets who)
+  foreach(_t IN LISTS ARGN)
+    if(NOT TARGET ${_t})
+      message(FATAL_ERROR "${who} needs ${_t}, which this configuration does not build")
+    endif()
+  endforeach()
+endfunction()
+
+# lx40_leave_out(<what> <why>): notes a program, library or test that this
+# configuration does not build, on purpose. The list is printed at the end
+# of the configure step (lx40_report_left_out).
+function(lx40_leave_out what why)
+  set_property(GLOBAL APPEND PROPERTY LX40_LEFT_OUT "${what} (${why})")
+endfunction()
+
+function(lx40_report_left_out)
+  get_property(_left_out GLOBAL PROPERTY LX40_LEFT_OUT)
+  if(NOT _left_out)
+    message(STATUS "LX40: everything is built")
+    return()
+  endif()
+  message(STATUS "LX40: left out of this build:")
+  foreach(_item IN LISTS _left_out)
+    message(STATUS "  - ${_item}")
+  endforeach()
+endfunction()
+
+# Adds every sub-folder of the calling folder, in name order: tests/, bench/
+# and fuzz/ hold one folder per layer. A folder without a CMakeLists.txt is
+# a configure error unless it is named in HEADERS_ONLY (shared headers that
+# the other folders include).
 function(lx40_add_subfolders)
+  cmake_parse_arguments(SF "" "" "HEADERS_ONLY" ${ARGN})
   file(GLOB _groups LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/*)
   list(SORT _groups)
   foreach(_g IN LISTS _groups)
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_g}/CMakeLists.txt)
-      add_subdirectory(${_g})
+    if(NOT IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_g} OR _g IN_LIST SF_HEADERS_ONLY)
+      continue()
     endif()
+    if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_g}/CMakeLists.txt)
+      message(FATAL_ERROR "${CMAKE_CURRENT_SOURCE_DIR}/${_g} has no CMakeLists.txt")
+    endif()
+    add_subdirectory(${_g})
   endforeach()
+endfunction()
+
+# True (in <out>) when this configuration builds the simulator, false after
+# noting <what> as left out.
+function(lx40_needs_simulator out what)
+  if(LX40_USBHOST STREQUAL "sim")
+    set(${out} TRUE PARENT_SCOPE)
+  else()
+    lx40_leave_out("${what}" "needs the simulator, LX40_USBHOST=${LX40_USBHOST}")
+    set(${out} FALSE PARENT_SCOPE)
+  endif()
 endfunction()

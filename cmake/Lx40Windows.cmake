@@ -60,12 +60,6 @@ function(lx40_ordinal_import target)
   add_dependencies(${target} ${target}_implib)
 endfunction()
 
-# lx40_ordinal_import_library(<target> <file.def> <Name.dll>)
-# The same, with positional arguments.
-function(lx40_ordinal_import_library target def dll)
-  lx40_ordinal_import(${target} DEF "${def}" DLL "${dll}")
-endfunction()
-
 # lx40_add_pe_check(<test-name> TARGET <target>
 #                   [EXPORTS <Name@N>...] [EXACT_EXPORTS]
 #                   [IMPORTS_BY_ORDINAL <Dll.dll:1,18-26>...]

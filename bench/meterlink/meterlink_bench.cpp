@@ -12,8 +12,9 @@
 
 #include "bulkpipe/bulkpipe.h"
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/pipe_endpoint.h"
-#include "usbhost/sim/sim_bus.h"
+#include "tests/support/sim_bus_setup.h"
+#include "usbhost/sim/bus/pipe_endpoint.h"
+#include "usbhost/sim/bus/sim_bus.h"
 #include "usbhost/usbhost.h"
 
 namespace {
@@ -53,12 +54,8 @@ class InstantMeter : public usbsim::PipeEndpoint {
 class Stack {
  public:
   Stack() {
-    usbsim::Bus& bus = usbsim::Bus::Instance();
-    bus.Reset();
-    usbsim::DeviceSpec spec;
-    spec.serial = u"A12345678";
-    spec.pipes = std::make_shared<InstantMeter>();
-    bus.Plug(bus.AddController(0, 1), 1, spec);
+    sim_setup::PlugMeterDevice(sim_setup::EmptyBusWithRootHub(1), 1, u"A12345678",
+                               std::make_shared<InstantMeter>());
     char serial[16] = "A12345678";
     if (OpenAllDevice() != MLINK_OK || SelectOneDevice(serial) != MLINK_OK) std::abort();
     command_ = OpenUSBBulkFile(0, 0);

@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/meter_attach.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/sim_bus.h"
+#include "usbhost/sim/meter/meter_attach.h"
 #include "wizard/core/meter_session.h"
 #include "wizard/core/sensor_data.h"
 #include "wizard/resources/compiled_in_resources.h"

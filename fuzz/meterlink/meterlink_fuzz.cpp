@@ -16,11 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/exchange.h"
 #include "fuzz/support/fuzz_input.h"
+#include "meterlink/exchange.h"
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/pipe_endpoint.h"
-#include "usbhost/sim/sim_bus.h"
+#include "tests/support/sim_bus_setup.h"
+#include "usbhost/sim/bus/pipe_endpoint.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace {
 
@@ -112,15 +113,13 @@ void DriveSelectedMeter(InputStream& input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   InputStream input(data, size);
+  const usbsim::NodeId root = sim_setup::EmptyBusWithRootHub(4);
   usbsim::Bus& bus = usbsim::Bus::Instance();
-  bus.Reset();
-  const usbsim::NodeId root = bus.AddController(0, 4);
   const int devices = input.Byte() % 4 + 1;
   for (int port = 1; port <= devices; ++port) {
-    usbsim::DeviceSpec spec;
-    spec.serial = u"F0000000" + std::u16string(1, static_cast<char16_t>(u'0' + port));
-    spec.pipes = std::make_shared<FuzzEndpoint>(input);
-    bus.Plug(root, port, spec);
+    sim_setup::PlugMeterDevice(root, port,
+                               u"F0000000" + std::u16string(1, static_cast<char16_t>(u'0' + port)),
+                               std::make_shared<FuzzEndpoint>(input));
   }
 
   if (OpenAllDevice() == MLINK_OK) {

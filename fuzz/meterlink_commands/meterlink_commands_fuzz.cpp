@@ -18,11 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/meter_commands.h"
 #include "fuzz/support/fuzz_input.h"
+#include "meterlink/meter_commands.h"
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/pipe_endpoint.h"
-#include "usbhost/sim/sim_bus.h"
+#include "tests/support/sim_bus_setup.h"
+#include "usbhost/sim/bus/pipe_endpoint.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace {
 
@@ -170,21 +171,15 @@ void DriveCommands(InputStream& input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   InputStream input(data, size);
-  usbsim::Bus& bus = usbsim::Bus::Instance();
-  bus.Reset();
-  const usbsim::NodeId root = bus.AddController(0, 4);
+  const usbsim::NodeId root = sim_setup::EmptyBusWithRootHub(4);
   // Identification is scripted; only the meter commands take fuzzed replies.
-  auto meter = std::make_shared<FuzzMeter>(input);
-  usbsim::DeviceSpec spec;
-  spec.serial = u"F00000001";
-  spec.pipes = meter;
-  bus.Plug(root, 1, spec);
+  sim_setup::PlugMeterDevice(root, 1, u"F00000001", std::make_shared<FuzzMeter>(input));
 
   if (OpenAllDevice() == MLINK_OK) {
     char serial[16] = "F00000001";
     if (SelectOneDevice(serial) == MLINK_OK) DriveCommands(input);
     CloseAllDevice();
   }
-  bus.Reset();
+  usbsim::Bus::Instance().Reset();
   return 0;
 }

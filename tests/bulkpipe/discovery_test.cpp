@@ -9,38 +9,26 @@
 #include <vector>
 
 #include "bulkpipe/bulkpipe.h"
-#include "usbhost/sim/sim_bus.h"
+#include "tests/support/serial_listing.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace {
 
 using usbsim::Bus;
-using usbsim::DeviceSpec;
 using usbsim::NodeId;
+using usbsim::SimulatedDevice;
 
-DeviceSpec Meter(const std::u16string& serial) {
-  DeviceSpec spec;
-  spec.serial = serial;
-  return spec;
+SimulatedDevice Meter(const std::u16string& serial) {
+  SimulatedDevice details;
+  details.serial = serial;
+  return details;
 }
 
-struct Outcome {
-  int32_t count = -1;
-  std::string list;
-};
-
-// Runs CheckUSBDevices with a buffer (pre-filled, to catch a missing
-// terminator or a write past it) and once more without one.
-Outcome Check() {
-  std::vector<char> buffer(16384, 'X');
-  Outcome outcome;
-  outcome.count = CheckUSBDevices(buffer.data());
-  outcome.list = std::string(buffer.data());
-  EXPECT_LT(outcome.list.size(), buffer.size()) << "the list is not terminated";
-  if (outcome.list.size() + 1 < buffer.size()) {
-    EXPECT_EQ(buffer[outcome.list.size() + 1], 'X') << "written past the terminator";
-  }
-  EXPECT_EQ(CheckUSBDevices(nullptr), outcome.count) << "a null buffer changes the count";
-  return outcome;
+// The strict listing, and once more without a buffer.
+SerialListing Check() {
+  const SerialListing listing = ListSerials();
+  EXPECT_EQ(CheckUSBDevices(nullptr), listing.count) << "a null buffer changes the count";
+  return listing;
 }
 
 class DiscoveryTest : public ::testing::Test {
@@ -65,14 +53,14 @@ class TopologyTest : public DiscoveryTest, public ::testing::WithParamInterface<
 
 TEST_P(TopologyTest, CountsMetersAndListsTheirSerialsInWalkOrder) {
   GetParam().build(bus);
-  const Outcome outcome = Check();
+  const SerialListing outcome = Check();
   EXPECT_EQ(outcome.count, GetParam().count);
   EXPECT_EQ(outcome.list, GetParam().list);
 }
 
-DeviceSpec With(DeviceSpec spec, const std::function<void(DeviceSpec&)>& change) {
-  change(spec);
-  return spec;
+SimulatedDevice With(SimulatedDevice details, const std::function<void(SimulatedDevice&)>& change) {
+  change(details);
+  return details;
 }
 
 const TopologyCase kTopologies[] = {
@@ -122,21 +110,22 @@ const TopologyCase kTopologies[] = {
     {"OtherVendorIsNotAMeter",
      [](Bus& b) {
        const NodeId root = b.AddController(0, 3);
-       b.Plug(root, 1, With(Meter(u"V00000001"), [](DeviceSpec& s) { s.vendor_id = 0x5A2E; }));
+       b.Plug(root, 1, With(Meter(u"V00000001"), [](SimulatedDevice& s) { s.vendor_id = 0x5A2E; }));
        b.Plug(root, 2, Meter(u"V00000002"));
      },
      1, "V00000002"},
     {"OtherProductIsNotAMeter",
      [](Bus& b) {
        const NodeId root = b.AddController(0, 3);
-       b.Plug(root, 1, With(Meter(u"W00000001"), [](DeviceSpec& s) { s.product_id = 0x3001; }));
+       b.Plug(root, 1,
+              With(Meter(u"W00000001"), [](SimulatedDevice& s) { s.product_id = 0x3001; }));
        b.Plug(root, 3, Meter(u"W00000003"));
      },
      1, "W00000003"},
     {"NoSerialNumberIndexIsNotAMeter",
      [](Bus& b) {
        b.Plug(b.AddController(0, 2), 1,
-              With(Meter(u"S00000001"), [](DeviceSpec& s) { s.serial_index = 0; }));
+              With(Meter(u"S00000001"), [](SimulatedDevice& s) { s.serial_index = 0; }));
      },
      0, ""},
     {"LongSerialKeepsItsFirstNineCharacters",
@@ -158,12 +147,12 @@ const TopologyCase kTopologies[] = {
     {"EmptyLanguageListStillCountsTheMeter",
      [](Bus& b) {
        b.Plug(b.AddController(0, 2), 1,
-              With(Meter(u"L00000001"), [](DeviceSpec& s) { s.languages.clear(); }));
+              With(Meter(u"L00000001"), [](SimulatedDevice& s) { s.languages.clear(); }));
      },
      1, "?????????"},
     {"LastLanguageThatReadsGivesTheSerial",
      [](Bus& b) {
-       b.Plug(b.AddController(0, 2), 1, With(Meter(u"J00000001"), [](DeviceSpec& s) {
+       b.Plug(b.AddController(0, 2), 1, With(Meter(u"J00000001"), [](SimulatedDevice& s) {
                 s.languages = {0x0409, 0x0411, 0x0407};
               }));
      },
@@ -245,12 +234,12 @@ class DescriptorFaultTest : public DiscoveryTest,
 TEST_P(DescriptorFaultTest, DropsOnlyTheLyingDevice) {
   const NodeId root = bus.AddController(0, 3);
   bus.Plug(root, 1, Meter(u"M00000001"));
-  DeviceSpec liar = Meter(u"M00000002");
+  SimulatedDevice liar = Meter(u"M00000002");
   GetParam().set(liar.faults);
   bus.Plug(root, 2, liar);
   bus.Plug(root, 3, Meter(u"M00000003"));
 
-  const Outcome outcome = Check();
+  const SerialListing outcome = Check();
   if (GetParam().counted) {
     EXPECT_EQ(outcome.count, 3);
     EXPECT_EQ(outcome.list, std::string("M00000001,") + GetParam().entry + ",M00000003");
@@ -315,7 +304,7 @@ TEST_F(DiscoveryTest, MetersBehindEveryPortOfEveryControllerAreAllFound) {
       expected += (plugged++ == 0 ? "" : ",") + std::string(serial.begin(), serial.end());
     }
   }
-  const Outcome outcome = Check();
+  const SerialListing outcome = Check();
   EXPECT_EQ(outcome.count, plugged);
   EXPECT_EQ(outcome.list, expected);
 }

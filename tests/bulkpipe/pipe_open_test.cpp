@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "bulkpipe/bulkpipe.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace {
 
 using usbsim::Bus;
 using usbsim::DeviceId;
-using usbsim::DeviceSpec;
 using usbsim::NodeId;
+using usbsim::SimulatedDevice;
 
 // Records what reaches each pipe of one simulated device.
 class RecordingEndpoint : public usbsim::PipeEndpoint {
@@ -50,10 +50,10 @@ class PipeOpenTest : public ::testing::Test {
 
   DeviceId PlugMeter(NodeId hub, int port, const std::u16string& serial,
                      std::shared_ptr<RecordingEndpoint> endpoint) {
-    DeviceSpec spec;
-    spec.serial = serial;
-    spec.pipes = std::move(endpoint);
-    return bus.Plug(hub, port, spec);
+    SimulatedDevice details;
+    details.serial = serial;
+    details.pipes = std::move(endpoint);
+    return bus.Plug(hub, port, details);
   }
 
   // Opens and keeps the handle for closing at the end of the test.

@@ -15,6 +15,8 @@
 #include "bulkpipe/bulkpipe.h"
 #include "tests/bulkpipe/scripted_host.h"
 #include "tests/bulkpipe/scripted_topology.h"
+#include "tests/support/hub_ioctl_codes.h"
+#include "tests/support/serial_listing.h"
 
 namespace {
 
@@ -27,23 +29,9 @@ using scripted::PortModel;
 using scripted::TheHost;
 using scripted::Topology;
 
-constexpr uint32_t kNameOrNodeCode = 0x220408;
-constexpr uint32_t kConnectionInformation = 0x22040C;
-constexpr uint32_t kDescriptor = 0x220410;
-constexpr uint32_t kConnectionName = 0x220414;
+using namespace hub_ioctl;
 
-struct Outcome {
-  int32_t count = -1;
-  std::string list;
-};
-
-Outcome Check() {
-  std::vector<char> buffer(16384, 'X');
-  Outcome outcome;
-  outcome.count = CheckUSBDevices(buffer.data());
-  outcome.list = buffer.data();
-  return outcome;
-}
+SerialListing Check() { return ListSerials(); }
 
 // The hubs the walk tried to open, in order (controllers left out).
 std::vector<std::string> HubOpenAttempts() {
@@ -76,7 +64,7 @@ Topology SmallTree() {
 using Tamper = std::function<void(const IoctlCall&, IoctlReply&)>;
 
 bool IsRootNameQuery(const IoctlCall& call) {
-  return call.path == "\\\\.\\HCD0" && call.code == kNameOrNodeCode;
+  return call.path == "\\\\.\\HCD0" && call.code == kRootHubName;
 }
 bool IsPortNameQuery(const IoctlCall& call) {
   return call.path == "\\\\.\\ROOT" && call.code == kConnectionName;
@@ -204,8 +192,8 @@ TEST_P(ShortRecordTest, FieldsOutsideTheReturnedBytesAreNotUsed) {
 }
 
 const ReturnedCase kReturnedCases[] = {
-    {"NodeInformationWithoutPortCount", kNameOrNodeCode, 6, 0},
-    {"NodeInformationJustHoldingPortCount", kNameOrNodeCode, 7, 1},
+    {"NodeInformationWithoutPortCount", kNodeInformation, 6, 0},
+    {"NodeInformationJustHoldingPortCount", kNodeInformation, 7, 1},
     {"ConnectionInformationEmpty", kConnectionInformation, 0, 0},
     {"ConnectionInformationBelowFixedPart", kConnectionInformation, 34, 0},
     {"ConnectionInformationFixedPart", kConnectionInformation, 35, 1},
@@ -240,7 +228,7 @@ TEST_P(StringReplyTest, OnlyAWholeConsistentDescriptorIsUsed) {
     reply.returned = c.returned;
   };
   scripted::Install(t);
-  const Outcome outcome = Check();
+  const SerialListing outcome = Check();
   EXPECT_EQ(outcome.list, c.list);
   EXPECT_EQ(outcome.count, outcome.list.empty() ? 0 : 1);
 }
@@ -277,7 +265,7 @@ TEST_F(ScriptedBusTest, EveryOneOf255PortsIsVisitedOnce) {
   root.ports[254] = MeterPort(u"D00000255");
   t.hubs["\\\\.\\ROOT"] = root;
   scripted::Install(t);
-  const Outcome outcome = Check();
+  const SerialListing outcome = Check();
   EXPECT_EQ(outcome.count, 1);
   EXPECT_EQ(outcome.list, "D00000255");
   std::vector<uint32_t> ports;
@@ -306,7 +294,7 @@ TEST_F(ScriptedBusTest, HubsBeyondSevenExternalTiersAreNotWalked) {
     }
   }
   scripted::Install(t);
-  const Outcome outcome = Check();
+  const SerialListing outcome = Check();
   EXPECT_EQ(HubOpenAttempts(), expected_opens);
   EXPECT_EQ(outcome.count, 8);
   EXPECT_EQ(outcome.list, expected_list);
@@ -325,7 +313,7 @@ TEST_F(ScriptedBusTest, HubThatContainsItselfEverywhereEndsTheWalk) {
   t.hubs["\\\\.\\LOOP"] = loop;
   scripted::Install(t);
   TheHost().record_calls = false;
-  const Outcome outcome = Check();
+  const SerialListing outcome = Check();
   EXPECT_LE(outcome.count, 10 * 127);
   EXPECT_LE(HubOpenAttempts().size(), 10u * 128u);
   EXPECT_EQ(outcome.list.size(), outcome.count == 0 ? 0u : outcome.count * 10u - 1);
@@ -343,7 +331,7 @@ TEST_F(ScriptedBusTest, AtMost127DevicesPerControllerAreExamined) {
     t.hubs["\\\\.\\" + scripted::Ascii(name)] = root;
   }
   scripted::Install(t);
-  const Outcome outcome = Check();
+  const SerialListing outcome = Check();
   EXPECT_EQ(outcome.count, 10 * 127);
   EXPECT_EQ(outcome.list.size(), 10u * 127u * 10u - 1);
 }

@@ -2,14 +2,12 @@
 
 #include <memory>
 
+#include "tests/support/hub_ioctl_codes.h"
+
 namespace scripted {
 namespace {
 
-constexpr uint32_t kRootHubName = 0x220408;
-constexpr uint32_t kNodeInformation = 0x220408;
-constexpr uint32_t kConnectionInformation = 0x22040C;
-constexpr uint32_t kDescriptor = 0x220410;
-constexpr uint32_t kConnectionName = 0x220414;
+using namespace hub_ioctl;
 
 void PutLe16(std::vector<uint8_t>& bytes, size_t offset, uint16_t value) {
   bytes[offset] = static_cast<uint8_t>(value);

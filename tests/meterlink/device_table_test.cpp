@@ -133,7 +133,7 @@ TEST_F(DeviceTableTest, PipesThatCannotBeOpenedFailTheBuild) {
   // Counted as a meter by its USB identity, but no pipes to open: the last
   // position has no interface.
   PlugMeter("A11111111");
-  usbsim::DeviceSpec noPipes;
+  usbsim::SimulatedDevice noPipes;
   noPipes.serial = u"B00000000";
   Bus().Plug(root_, nextPort_++, noPipes);
   EXPECT_EQ(OpenAllDevice(), MLINK_TRANSPORT_FAILED);

@@ -12,7 +12,8 @@
 
 #include "meterlink/meterlink.h"
 #include "tests/meterlink/scripted_endpoint.h"
-#include "usbhost/sim/sim_bus.h"
+#include "tests/support/sim_bus_setup.h"
+#include "usbhost/sim/bus/sim_bus.h"
 
 namespace mltest {
 
@@ -20,8 +21,7 @@ class MeterBusTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CloseAllDevice();
-    Bus().Reset();
-    root_ = Bus().AddController(0, 8);
+    root_ = sim_setup::EmptyBusWithRootHub(8);
   }
   void TearDown() override {
     CloseAllDevice();
@@ -34,10 +34,10 @@ class MeterBusTest : public ::testing::Test {
   // served by a fresh endpoint that has nothing scripted yet.
   std::shared_ptr<ScriptedEndpoint> PlugDevice() {
     auto endpoint = std::make_shared<ScriptedEndpoint>();
-    usbsim::DeviceSpec spec;
-    spec.serial = u"S" + std::u16string(8, static_cast<char16_t>(u'0' + nextPort_));
-    spec.pipes = endpoint;
-    Bus().Plug(root_, nextPort_++, spec);
+    sim_setup::PlugMeterDevice(root_, nextPort_,
+                               u"S" + std::u16string(8, static_cast<char16_t>(u'0' + nextPort_)),
+                               endpoint);
+    ++nextPort_;
     return endpoint;
   }
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/pipe_endpoint.h"
+#include "usbhost/sim/bus/pipe_endpoint.h"
 
 namespace mltest {
 

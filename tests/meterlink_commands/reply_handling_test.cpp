@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/meterlink_commands/commands_fixture.h"
+#include "tests/support/settings_records.h"
 
 namespace cmdtest {
 namespace {
@@ -66,12 +67,7 @@ TEST_P(ModeQueryTest, FieldsBecomeKeywordIndices) {
   Answer(GetParam().reply);
   ModeSettings m{-9, -9, -9, -9, -9};
   EXPECT_EQ(SQ_Mode(1, &m), GetParam().result);
-  const ModeSettings& e = GetParam().expected;
-  EXPECT_EQ(m.wavelength, e.wavelength);
-  EXPECT_EQ(m.relativeMode, e.relativeMode);
-  EXPECT_EQ(m.hold, e.hold);
-  EXPECT_EQ(m.rangeMode, e.rangeMode);
-  EXPECT_EQ(m.unit, e.unit);
+  EXPECT_EQ(m, GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

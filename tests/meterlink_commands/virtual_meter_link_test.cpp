@@ -12,8 +12,9 @@
 
 #include "meterlink/meter_commands.h"
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/meter_attach.h"
-#include "usbhost/sim/sim_bus.h"
+#include "tests/support/settings_records.h"
+#include "usbhost/sim/bus/sim_bus.h"
+#include "usbhost/sim/meter/meter_attach.h"
 
 namespace {
 
@@ -155,11 +156,7 @@ TEST_F(VirtualMeterLinkTest, SettingsRoundTrip) {
   ASSERT_EQ(SQ_Mode(0, &mode), MLINK_OK);
   ModeSettings read{};
   ASSERT_EQ(SQ_Mode(1, &read), MLINK_OK);
-  EXPECT_EQ(read.wavelength, 1550);
-  EXPECT_EQ(read.relativeMode, 2);
-  EXPECT_EQ(read.hold, 4);
-  EXPECT_EQ(read.rangeMode, 7);
-  EXPECT_EQ(read.unit, 10);  // the keyword "W"
+  EXPECT_EQ(read, (ModeSettings{1550, 2, 4, 7, 10}));  // unit 10: the keyword "W"
 
   int32_t value = 250;
   ASSERT_EQ(SQ_Ave(0, &value), MLINK_OK);

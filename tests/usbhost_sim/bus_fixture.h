@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/sim_bus.h"
+#include "tests/support/hub_ioctl_codes.h"
+#include "usbhost/sim/bus/sim_bus.h"
 #include "usbhost/usbhost.h"
 
 namespace usbsim_test {
@@ -22,13 +23,7 @@ inline constexpr uint32_t kReadWrite = USBHOST_GENERIC_READ | USBHOST_GENERIC_WR
 inline constexpr uint32_t kShareReadWrite = USBHOST_FILE_SHARE_READ | USBHOST_FILE_SHARE_WRITE;
 inline constexpr uint8_t kSentinel = 0xAA;
 
-// The Windows hub driver's IOCTL codes (the root hub name query and the node
-// information request share one code; the node kind tells them apart).
-inline constexpr uint32_t kRootHubName = 0x220408;
-inline constexpr uint32_t kNodeInformation = 0x220408;
-inline constexpr uint32_t kConnectionInformation = 0x22040C;
-inline constexpr uint32_t kDescriptor = 0x220410;
-inline constexpr uint32_t kConnectionName = 0x220414;
+using namespace hub_ioctl;
 
 // Pipe 0 bytes come back on pipe 1; an idle read completes with 0 bytes.
 class EchoEndpoint : public usbsim::PipeEndpoint {
@@ -67,12 +62,12 @@ class EchoEndpoint : public usbsim::PipeEndpoint {
   bool refuse_ = false;
 };
 
-inline usbsim::DeviceSpec Meter(const std::u16string& serial,
-                                std::shared_ptr<usbsim::PipeEndpoint> pipes = nullptr) {
-  usbsim::DeviceSpec spec;
-  spec.serial = serial;
-  spec.pipes = pipes ? std::move(pipes) : std::make_shared<EchoEndpoint>();
-  return spec;
+inline usbsim::SimulatedDevice Meter(const std::u16string& serial,
+                                     std::shared_ptr<usbsim::PipeEndpoint> pipes = nullptr) {
+  usbsim::SimulatedDevice details;
+  details.serial = serial;
+  details.pipes = pipes ? std::move(pipes) : std::make_shared<EchoEndpoint>();
+  return details;
 }
 
 struct IoctlResult {
@@ -157,6 +152,25 @@ class BusTest : public ::testing::Test {
   static usbhost_handle OpenFile(const std::string& path, uint32_t access = kReadWrite) {
     return usbhost_open(path.c_str(), access, kShareReadWrite);
   }
+};
+
+// The topology the hub driver tests start from: a root hub of four ports
+// with a meter on port 1 and an external two-port hub on port 3.
+class MeterAndHubTest : public BusTest {
+ protected:
+  void SetUp() override {
+    BusTest::SetUp();
+    root_ = bus().AddController(0, 4);
+    meter_ = bus().Plug(root_, 1, Meter(u"A12345678"));
+    hub_ = bus().AddHub(root_, 3, 2);
+    ASSERT_NE(root_, 0u);
+    ASSERT_NE(meter_, 0u);
+    ASSERT_NE(hub_, 0u);
+  }
+
+  usbsim::NodeId root_ = 0;
+  usbsim::NodeId hub_ = 0;
+  usbsim::DeviceId meter_ = 0;
 };
 
 }  // namespace usbsim_test

@@ -54,10 +54,10 @@ TEST_F(ConcurrencyTest, PlugAndUnplugWhileTheHostWorks) {
       const usbhost_handle hcd = OpenController(0);
       const usbhost_handle h = OpenHub(hub);
       for (uint32_t port = 1; port <= 2; ++port) {
-        Ioctl(h, 0x22040C, ConnectionRequest(port, 365), 365);
-        Ioctl(h, 0x220410, DescriptorRequest(port, 0x0200, 0, 9, 9), 21);
+        Ioctl(h, kConnectionInformation, ConnectionRequest(port, 365), 365);
+        Ioctl(h, kDescriptor, DescriptorRequest(port, 0x0200, 0, 9, 9), 21);
       }
-      Ioctl(hcd, 0x220408, {}, 6);
+      Ioctl(hcd, kRootHubName, {}, 6);
       usbhost_close(h);
       usbhost_close(hcd);
     }

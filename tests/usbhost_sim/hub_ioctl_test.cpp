@@ -8,27 +8,13 @@
 namespace usbsim_test {
 namespace {
 
-class HubIoctlTest : public BusTest {
+class HubIoctlTest : public MeterAndHubTest {
  protected:
-  void SetUp() override {
-    BusTest::SetUp();
-    root_ = bus().AddController(0, 4);
-    meter_ = bus().Plug(root_, 1, Meter(u"A12345678"));
-    hub_ = bus().AddHub(root_, 3, 2);
-    ASSERT_NE(root_, 0u);
-    ASSERT_NE(meter_, 0u);
-    ASSERT_NE(hub_, 0u);
-  }
-
   usbhost_handle RootHandle() {
     const usbhost_handle h = OpenHub(root_);
     EXPECT_NE(h, USBHOST_INVALID);
     return h;
   }
-
-  usbsim::NodeId root_ = 0;
-  usbsim::NodeId hub_ = 0;
-  usbsim::DeviceId meter_ = 0;
 };
 
 TEST_F(HubIoctlTest, RootHubNameIsReadInTwoSteps) {
@@ -223,10 +209,10 @@ TEST_F(HubIoctlTest, ConfigurationDescriptorInTwoReads) {
 }
 
 TEST_F(HubIoctlTest, StringDescriptorsByIndexAndLanguage) {
-  usbsim::DeviceSpec spec = Meter(u"B98765432X");
-  spec.languages = {0x0409, 0x0411};
-  spec.serial_index = 5;
-  ASSERT_NE(bus().Plug(root_, 4, spec), 0u);
+  usbsim::SimulatedDevice details = Meter(u"B98765432X");
+  details.languages = {0x0409, 0x0411};
+  details.serial_index = 5;
+  ASSERT_NE(bus().Plug(root_, 4, details), 0u);
   const usbhost_handle h = RootHandle();
 
   const IoctlResult langs = Ioctl(h, kDescriptor, DescriptorRequest(4, 0x0300, 0, 255, 255), 267);
@@ -334,9 +320,9 @@ TEST_F(HubIoctlTest, DescriptorFaultsDoWhatTheySay) {
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.name);
     bus().Unplug(meter_);
-    usbsim::DeviceSpec spec = Meter(u"A12345678");
-    c.set(spec.faults);
-    meter_ = bus().Plug(root_, 1, spec);
+    usbsim::SimulatedDevice details = Meter(u"A12345678");
+    c.set(details.faults);
+    meter_ = bus().Plug(root_, 1, details);
     const usbhost_handle h = RootHandle();
     c.check(h);
     // The hub itself still answers for the other ports.

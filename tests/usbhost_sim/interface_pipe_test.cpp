@@ -66,7 +66,7 @@ TEST_F(InterfaceTest, OrderIsPlugOrderAndShiftsAfterUnplug) {
   const usbsim::NodeId hub = bus().AddHub(root_, 4, 2);
   // Plugged against the topology order on purpose.
   const usbsim::DeviceId a = bus().Plug(hub, 2, Meter(u"AAAAAAAAA"));
-  usbsim::DeviceSpec plain;  // a device without pipes has no interface
+  usbsim::SimulatedDevice plain;  // a device without pipes has no interface
   plain.serial = u"NOPIPES00";
   const usbsim::DeviceId none = bus().Plug(root_, 2, plain);
   const usbsim::DeviceId b = bus().Plug(root_, 1, Meter(u"BBBBBBBBB"));
@@ -195,7 +195,7 @@ TEST_F(InterfaceTest, UnplugFailsEveryHandleOnTheDevice) {
 
   // The port answers "nothing connected" now.
   const usbhost_handle root = OpenHub(root_);
-  const IoctlResult r = Ioctl(root, 0x22040C, ConnectionRequest(1, 365), 365);
+  const IoctlResult r = Ioctl(root, kConnectionInformation, ConnectionRequest(1, 365), 365);
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(U32(r.out, 31), 0u);
   EXPECT_EQ(usbhost_close(root), 1);
@@ -222,7 +222,7 @@ TEST_F(InterfaceTest, UnplugHubTakesEverythingBelowIt) {
   EXPECT_TRUE(bus().IsPlugged(beside));
   EXPECT_EQ(bus().HubName(inner), "");
   EXPECT_EQ(InterfacePathAt(0), bus().InterfacePath(beside));
-  EXPECT_FALSE(Ioctl(hub_handle, 0x220408, std::vector<uint8_t>(76), 76).ok);
+  EXPECT_FALSE(Ioctl(hub_handle, kNodeInformation, std::vector<uint8_t>(76), 76).ok);
   EXPECT_FALSE(Write(pipe, "X"));
   EXPECT_EQ(usbhost_close(hub_handle), 1);
   EXPECT_EQ(usbhost_close(pipe), 1);

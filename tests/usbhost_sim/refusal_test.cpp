@@ -8,13 +8,11 @@
 namespace usbsim_test {
 namespace {
 
-class RefusalTest : public BusTest {
+class RefusalTest : public MeterAndHubTest {
  protected:
   void SetUp() override {
-    BusTest::SetUp();
-    root_ = bus().AddController(0, 4);
-    meter_ = bus().Plug(root_, 1, Meter(u"A12345678"));
-    hub_ = bus().AddHub(root_, 3, 2);
+    MeterAndHubTest::SetUp();
+    if (HasFatalFailure()) return;
     path_ = bus().InterfacePath(meter_);
     hcd_ = OpenController(0);
     root_handle_ = OpenHub(root_);
@@ -27,8 +25,6 @@ class RefusalTest : public BusTest {
     }
   }
 
-  usbsim::NodeId root_ = 0, hub_ = 0;
-  usbsim::DeviceId meter_ = 0;
   std::string path_;
   usbhost_handle hcd_ = USBHOST_INVALID, root_handle_ = USBHOST_INVALID,
                  hub_handle_ = USBHOST_INVALID, iface_ = USBHOST_INVALID, pipe0_ = USBHOST_INVALID,

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "tests/support/hub_ioctl_codes.h"
 #include "tests/usbhost_win32/pipe_server.h"
 #include "usbhost/usbhost.h"
 
@@ -72,7 +73,9 @@ TEST(ClosedHandle, EveryCallFails) {
   EXPECT_EQ(done, 0u);
   uint8_t record[76] = {};
   uint32_t returned = 99;
-  EXPECT_EQ(usbhost_ioctl(h, 0x220408, record, sizeof record, record, sizeof record, &returned), 0);
+  EXPECT_EQ(usbhost_ioctl(h, hub_ioctl::kRootHubName, record, sizeof record, record, sizeof record,
+                          &returned),
+            0);
   EXPECT_EQ(returned, 0u);
 }
 
@@ -91,7 +94,7 @@ TEST_P(NotAHandle, EveryCallFails) {
   EXPECT_EQ(usbhost_read(h, &byte, 1, &done), 0);
   EXPECT_EQ(done, 0u);
   done = 99;
-  EXPECT_EQ(usbhost_ioctl(h, 0x220408, nullptr, 0, &byte, 1, &done), 0);
+  EXPECT_EQ(usbhost_ioctl(h, hub_ioctl::kRootHubName, nullptr, 0, &byte, 1, &done), 0);
   EXPECT_EQ(done, 0u);
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tests/virtual_meter/meter_host.h"
-#include "usbhost/sim/virtual_meter.h"
+#include "usbhost/sim/meter/virtual_meter.h"
 
 namespace {
 

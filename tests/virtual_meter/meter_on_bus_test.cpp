@@ -6,9 +6,9 @@
 #include <fstream>
 #include <string>
 
-#include "usbhost/sim/meter_attach.h"
-#include "usbhost/sim/meter_config_file.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/bus/sim_bus.h"
+#include "usbhost/sim/meter/meter_attach.h"
+#include "usbhost/sim/meter/meter_config_file.h"
 #include "usbhost/usbhost.h"
 
 namespace {

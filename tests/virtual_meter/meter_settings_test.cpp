@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/settings_records.h"
 #include "tests/virtual_meter/meter_host.h"
-#include "usbhost/sim/meter_coefficients.h"
-#include "usbhost/sim/meter_numbers.h"
-#include "usbhost/sim/meter_reading.h"
-#include "usbhost/sim/virtual_meter.h"
+#include "usbhost/sim/meter/meter_coefficients.h"
+#include "usbhost/sim/meter/meter_numbers.h"
+#include "usbhost/sim/meter/meter_reading.h"
+#include "usbhost/sim/meter/virtual_meter.h"
 
 namespace {
 
@@ -218,13 +219,7 @@ TEST(MeterSettings, RefusedSettingChangesNothing) {
     EXPECT_NE(Reply(meter, command), "OK") << command;
   }
   const usbsim::MeterSettings after = meter.Settings();
-  EXPECT_EQ(after.wavelength_nm, before.wavelength_nm);
-  EXPECT_EQ(after.wavelength_value, before.wavelength_value);
-  EXPECT_EQ(after.relative, before.relative);
-  EXPECT_EQ(after.hold, before.hold);
-  EXPECT_EQ(after.unit, before.unit);
-  EXPECT_EQ(after.averaging, before.averaging);
-  EXPECT_EQ(after.range_dbm, before.range_dbm);
+  EXPECT_EQ(after, before);
 }
 
 // --- Readings ---------------------------------------------------------------------

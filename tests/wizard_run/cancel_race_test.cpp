@@ -75,12 +75,12 @@ TEST_F(CancelRaceTest, LateCancelNeverLeavesTheWizardCancelling) {
     (ended == STATE_COMPLETE ? endedComplete : endedCancelled)++;
     // Pressed during the run or after it: either way the wizard is on the
     // cancelled page now, never stuck cancelling.
-    ASSERT_EQ(g_wizardState.load(), STATE_CANCELLED) << "run " << i;
+    ASSERT_EQ(wizard.State(), STATE_CANCELLED) << "run " << i;
     int32_t count = 0;
     ASSERT_EQ(GetAllDeviceNum(&count), -2) << "run " << i;  // device table closed
 
     wizard.OnBackButton();  // to the start page for the next run
-    ASSERT_EQ(g_wizardState.load(), STATE_WELCOME);
+    ASSERT_EQ(wizard.State(), STATE_WELCOME);
   }
   // How the presses fell: runs that saw the cancel, runs already complete.
   std::printf("runs %d: ended complete %d, ended cancelled %d\n", kRuns, endedComplete,

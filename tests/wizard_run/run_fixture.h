@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/recording_window.h"
+#include "tests/support/test_wizard.h"
 #include "tests/wizard_session/meter_rig.h"
 #include "wizard/core/setup_run.h"
 #include "wizard/core/setup_run_thread.h"
@@ -55,25 +56,21 @@ class RunFixture : public ::testing::Test {
   explicit RunFixture(ResourceSource& tables) : wizard(window, tables) {}
 
   void SetUp() override {
-    g_wizardState.store(STATE_WELCOME);
     wizard.InitCore();
     ASSERT_TRUE(wizard.LoadSensorTables());
     window.SetRepaintHandler([this] {
       {
         std::lock_guard<std::mutex> lock(repaintLock);
-        repaintLog.push_back({window.BodyLines(), g_wizardState.load()});
+        repaintLog.push_back({window.BodyLines(), wizard.State()});
       }
       wizard.PaintPage();
     });
   }
-  void TearDown() override {
-    runThread.WaitForRuns();
-    g_wizardState.store(STATE_WELCOME);
-  }
+  void TearDown() override { runThread.WaitForRuns(); }
 
   // Presses Run and waits until the run's thread has ended.
   void Run() {
-    ASSERT_EQ(g_wizardState.load(), STATE_WELCOME);
+    ASSERT_EQ(wizard.State(), STATE_WELCOME);
     wizard.OnNextButton();
     runThread.WaitForRuns();
   }
@@ -85,7 +82,7 @@ class RunFixture : public ::testing::Test {
 
   rig::MeterBench bench;
   RunWindow window;
-  CWizardCore wizard;
+  TestWizard wizard;
   std::mutex repaintLock;
   std::vector<FinalRepaint> repaintLog;
   // Last: destroyed first, so it waits for the run before the wizard goes.

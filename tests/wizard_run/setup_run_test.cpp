@@ -17,9 +17,6 @@
 
 namespace {
 
-using rig::Bytes;
-using rig::MeterTap;
-using rig::ToBytes;
 using usbsim::MeterConfig;
 using usbsim::VirtualMeter;
 
@@ -34,7 +31,7 @@ CompiledInResources& BuiltInTables() {
 
 // The built-in tables as the run sends them.
 struct TableFacts {
-  Bytes bytes;
+  rig::Bytes bytes;
   uint16_t records = 0;
 };
 
@@ -42,7 +39,7 @@ TableFacts BuiltIn(uint8_t index) {
   CSensorData data(BuiltInTables());
   EXPECT_TRUE(data.LoadAll());
   data.Select(index);
-  return {Bytes(data.Table(), data.Table() + data.TotalSize()), data.RecordCount()};
+  return {rig::Bytes(data.Table(), data.Table() + data.TotalSize()), data.RecordCount()};
 }
 
 // The bar positions of one table: 0, then 6 per record but the last, then
@@ -88,7 +85,7 @@ class SetupRunTest : public RunFixture {
   SetupRunTest() : RunFixture(BuiltInTables()) {}
 
   void ExpectEndedIn(uint8_t state) {
-    EXPECT_EQ(g_wizardState.load(), state);
+    EXPECT_EQ(wizard.State(), state);
     EXPECT_FALSE(wizard.IsRunActive());
     ASSERT_EQ(Repaints().size(), 1u);
     EXPECT_EQ(Repaints()[0].state, state);
@@ -104,8 +101,8 @@ TEST_F(SetupRunTest, OneMeterWithBothSlotsEmptyGetsBothTables) {
   ExpectEndedIn(STATE_COMPLETE);
   const TableFacts table0 = BuiltIn(0);
   const TableFacts table1 = BuiltIn(1);
-  EXPECT_EQ(meter->SlotContent(1), std::optional<Bytes>(table0.bytes));
-  EXPECT_EQ(meter->SlotContent(3), std::optional<Bytes>(table1.bytes));
+  EXPECT_EQ(meter->SlotContent(1), std::optional<rig::Bytes>(table0.bytes));
+  EXPECT_EQ(meter->SlotContent(3), std::optional<rig::Bytes>(table1.bytes));
 
   // The body as the run left it: the meter header and the setting line of
   // the last table, finished with "OK".
@@ -145,7 +142,7 @@ TEST_F(SetupRunTest, OnlyTheMissingTableIsWritten) {
 
   ExpectEndedIn(STATE_COMPLETE);
   EXPECT_TRUE(window.Messages().empty());  // one table was missing: no notice
-  EXPECT_EQ(meter->SlotContent(1), std::optional<Bytes>(BuiltIn(0).bytes));
+  EXPECT_EQ(meter->SlotContent(1), std::optional<rig::Bytes>(BuiltIn(0).bytes));
   EXPECT_EQ(meter->SlotContent(3), std::nullopt);
   EXPECT_EQ(rig::CountWrites(meter->Transcript(), "HOSEI\n"), 1);
   EXPECT_EQ(window.Ranges(), std::vector<int32_t>{4704 + 3000});
@@ -157,7 +154,7 @@ TEST_F(SetupRunTest, TwoMetersShowTwoThenOneRemaining) {
   rig::TappedMeter second = bench.AttachTapped(Meter("B23456789"));
   std::vector<std::vector<std::string>> bodyAtFirstHosei;
   for (rig::TappedMeter* meter : {&first, &second}) {
-    meter->tap->BeforeWrite(MeterTap::Exactly("HOSEI\n"), 1,
+    meter->tap->BeforeWrite(rig::MeterTap::Exactly("HOSEI\n"), 1,
                             [&] { bodyAtFirstHosei.push_back(window.BodyLines()); });
   }
   Run();
@@ -167,8 +164,8 @@ TEST_F(SetupRunTest, TwoMetersShowTwoThenOneRemaining) {
   EXPECT_EQ(bodyAtFirstHosei[0], MeterHeader(2, "A12345678"));
   EXPECT_EQ(bodyAtFirstHosei[1], MeterHeader(1, "B23456789"));
   for (rig::TappedMeter* meter : {&first, &second}) {
-    EXPECT_EQ(meter->meter->SlotContent(1), std::optional<Bytes>(BuiltIn(0).bytes));
-    EXPECT_EQ(meter->meter->SlotContent(3), std::optional<Bytes>(BuiltIn(1).bytes));
+    EXPECT_EQ(meter->meter->SlotContent(1), std::optional<rig::Bytes>(BuiltIn(0).bytes));
+    EXPECT_EQ(meter->meter->SlotContent(3), std::optional<rig::Bytes>(BuiltIn(1).bytes));
   }
   EXPECT_EQ(window.Ranges().size(), 4u);
   EXPECT_EQ(Repaints()[0].body, With(MeterHeader(1, "B23456789"), " Setting the 8011 ...OK"));
@@ -178,7 +175,7 @@ TEST_F(SetupRunTest, RunWorksOnAThreadOfItsOwn) {
   rig::TappedMeter tapped = bench.AttachTapped(Meter("A12345678"));
   rig::Rendezvous atHosei;
   std::thread::id runThreadId;
-  tapped.tap->BeforeWrite(MeterTap::Exactly("HOSEI\n"), 1, [&] {
+  tapped.tap->BeforeWrite(rig::MeterTap::Exactly("HOSEI\n"), 1, [&] {
     runThreadId = std::this_thread::get_id();
     atHosei.Arrive();
   });
@@ -187,7 +184,7 @@ TEST_F(SetupRunTest, RunWorksOnAThreadOfItsOwn) {
   EXPECT_NE(runThreadId, std::this_thread::get_id());
   EXPECT_TRUE(wizard.IsRunActive());
   EXPECT_EQ(runThread.LiveThreads(), 1);
-  EXPECT_EQ(g_wizardState.load(), STATE_RUNNING);
+  EXPECT_EQ(wizard.State(), STATE_RUNNING);
   EXPECT_TRUE(window.Button(CWizardCore::kCancelButton).enabled);
   // The bar exists, not yet shown, until the table's progress starts.
   const ProgressView progress = window.Progress();
@@ -205,7 +202,7 @@ TEST_F(SetupRunTest, RunWorksOnAThreadOfItsOwn) {
 TEST_F(SetupRunTest, RunThreadOwnerWaitsForTheRunBeforeItGoes) {
   rig::TappedMeter tapped = bench.AttachTapped(Meter("A12345678"));
   rig::Rendezvous atHosei;
-  tapped.tap->BeforeWrite(MeterTap::Exactly("HOSEI\n"), 1, [&] { atHosei.Arrive(); });
+  tapped.tap->BeforeWrite(rig::MeterTap::Exactly("HOSEI\n"), 1, [&] { atHosei.Arrive(); });
   auto owner = std::make_unique<CSetupRunThread>(wizard, NoSettleWait());  // replaces the fixture's
 
   wizard.OnNextButton();
@@ -221,11 +218,11 @@ TEST_F(SetupRunTest, RunThreadOwnerWaitsForTheRunBeforeItGoes) {
   // Gone only after the run's end: its final repaint is done.
   EXPECT_EQ(Repaints().size(), 1u);
   EXPECT_FALSE(wizard.IsRunActive());
-  EXPECT_EQ(g_wizardState.load(), STATE_COMPLETE);
+  EXPECT_EQ(wizard.State(), STATE_COMPLETE);
   // Without a run starter, Run now shows the cancelled page.
   wizard.OnBackButton();
   wizard.OnNextButton();
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLED);
+  EXPECT_EQ(wizard.State(), STATE_CANCELLED);
   EXPECT_EQ(runThread.LiveThreads(), 0);
 }
 
@@ -234,14 +231,14 @@ TEST_F(SetupRunTest, CancelDuringTheRecordsFinishesTheTableThenStops) {
   rig::Rendezvous atRecord100;
   std::vector<std::string> bodyAtRecord101;
   // "HOSEI" and LF is the first six-byte write, record n the (1 + n)-th.
-  tapped.tap->BeforeWrite(MeterTap::OfSize(6), 1 + 100, [&] { atRecord100.Arrive(); });
-  tapped.tap->BeforeWrite(MeterTap::OfSize(6), 1 + 101,
+  tapped.tap->BeforeWrite(rig::MeterTap::OfSize(6), 1 + 100, [&] { atRecord100.Arrive(); });
+  tapped.tap->BeforeWrite(rig::MeterTap::OfSize(6), 1 + 101,
                           [&] { bodyAtRecord101 = window.BodyLines(); });
 
   wizard.OnNextButton();
   ASSERT_TRUE(atRecord100.WaitForArrival());
   wizard.OnCancelButton();
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLING);  // the run is still on
+  EXPECT_EQ(wizard.State(), STATE_CANCELLING);  // the run is still on
   atRecord100.Release();
   runThread.WaitForRuns();
 
@@ -253,13 +250,13 @@ TEST_F(SetupRunTest, CancelDuringTheRecordsFinishesTheTableThenStops) {
 
   // Table 0 finished: every record, the trailer, the whole settle pause.
   const TableFacts table0 = BuiltIn(0);
-  EXPECT_EQ(tapped.meter->SlotContent(1), std::optional<Bytes>(table0.bytes));
+  EXPECT_EQ(tapped.meter->SlotContent(1), std::optional<rig::Bytes>(table0.bytes));
   EXPECT_EQ(window.Progress().positions, ProgressCycle(table0.records));
   // Then the meter was reset, and table 1 never started.
   const auto writes = rig::HostWrites(tapped.meter->Transcript());
   ASSERT_GE(writes.size(), 2u);
-  EXPECT_EQ(writes.back(), ToBytes("RESET_USBLX40\n"));
-  EXPECT_EQ(writes[writes.size() - 2], Bytes(table0.bytes.end() - 2, table0.bytes.end()));
+  EXPECT_EQ(writes.back(), rig::ToBytes("RESET_USBLX40\n"));
+  EXPECT_EQ(writes[writes.size() - 2], rig::Bytes(table0.bytes.end() - 2, table0.bytes.end()));
   EXPECT_EQ(rig::CountWrites(tapped.meter->Transcript(), "HOSEI\n"), 1);
   EXPECT_EQ(tapped.meter->SlotContent(3), std::nullopt);
   EXPECT_TRUE(window.Messages().empty());
@@ -268,7 +265,7 @@ TEST_F(SetupRunTest, CancelDuringTheRecordsFinishesTheTableThenStops) {
 TEST_F(SetupRunTest, CancelWhileQueryingTheLastMeterWithItsTablesPresent) {
   rig::TappedMeter tapped = bench.AttachTapped(Meter("A12345678", true, true));
   rig::Rendezvous atTest;
-  tapped.tap->BeforeWrite(MeterTap::Exactly("TEST\n"), 1, [&] { atTest.Arrive(); });
+  tapped.tap->BeforeWrite(rig::MeterTap::Exactly("TEST\n"), 1, [&] { atTest.Arrive(); });
 
   wizard.OnNextButton();
   ASSERT_TRUE(atTest.WaitForArrival());
@@ -293,8 +290,8 @@ TEST_F(SetupRunTest, LowBatteryOnTheSecondMeterEndsTheRunAfterTheFirst) {
 
   EXPECT_EQ(window.Messages(), std::vector<std::string>{kNoBattery});
   ExpectEndedIn(STATE_CANCELLED);
-  EXPECT_EQ(first->SlotContent(1), std::optional<Bytes>(BuiltIn(0).bytes));
-  EXPECT_EQ(first->SlotContent(3), std::optional<Bytes>(BuiltIn(1).bytes));
+  EXPECT_EQ(first->SlotContent(1), std::optional<rig::Bytes>(BuiltIn(0).bytes));
+  EXPECT_EQ(first->SlotContent(3), std::optional<rig::Bytes>(BuiltIn(1).bytes));
   EXPECT_EQ(rig::CountWrites(second->Transcript(), "TEST\n"), 0);
   EXPECT_EQ(rig::CountWrites(second->Transcript(), "HOSEI\n"), 0);
   EXPECT_EQ(rig::CountWrites(second->Transcript(), "RESET_USBLX40\n"), 0);
@@ -324,7 +321,7 @@ TEST_F(SetupRunTest, MeterUnpluggedMidTableEndsWithSignalError) {
   VirtualMeter& meter = *tapped.meter;
   // The 50th record's write pulls the meter out ("HOSEI" and LF is the
   // first six-byte write).
-  tapped.tap->BeforeWrite(MeterTap::OfSize(6), 1 + 50, [&meter] {
+  tapped.tap->BeforeWrite(rig::MeterTap::OfSize(6), 1 + 50, [&meter] {
     usbsim::MeterFaults faults;
     faults.unplug_at = meter.ExchangeCount() + 1;
     meter.SetFaults(faults);
@@ -341,7 +338,7 @@ TEST_F(SetupRunTest, MeterUnpluggedMidTableEndsWithSignalError) {
   const auto writes = rig::HostWrites(meter.Transcript());
   ASSERT_FALSE(writes.empty());
   EXPECT_EQ(writes.back(),
-            Bytes(table0.bytes.begin() + 16 + 48 * 6, table0.bytes.begin() + 16 + 49 * 6));
+            rig::Bytes(table0.bytes.begin() + 16 + 48 * 6, table0.bytes.begin() + 16 + 49 * 6));
 }
 
 TEST_F(SetupRunTest, RefusedTrailerEndsTheRunWithoutReset) {
@@ -356,7 +353,7 @@ TEST_F(SetupRunTest, RefusedTrailerEndsTheRunWithoutReset) {
   const auto transcript = meter->Transcript();
   ASSERT_FALSE(transcript.empty());
   EXPECT_EQ(transcript.back().direction, VirtualMeter::Direction::kMeterToHost);
-  EXPECT_EQ(transcript.back().bytes, Bytes{0x15});
+  EXPECT_EQ(transcript.back().bytes, rig::Bytes{0x15});
   EXPECT_EQ(rig::CountWrites(transcript, "HOSEI\n"), 1);
   // The failed table's line stays without "OK".
   EXPECT_EQ(Repaints()[0].body, With(MeterHeader(1, "A12345678"), " Setting the 8010 ..."));
@@ -380,13 +377,13 @@ TEST_F(SetupRunTest, AfterACancelledRunTheNextRunLoadsTheMeter) {
   faults.nak_trailer = true;
   meter->SetFaults(faults);
   Run();
-  ASSERT_EQ(g_wizardState.load(), STATE_CANCELLED);
+  ASSERT_EQ(wizard.State(), STATE_CANCELLED);
 
   meter->SetFaults({});
   wizard.OnBackButton();  // the cancelled page's "< &Back"
   Run();
-  EXPECT_EQ(g_wizardState.load(), STATE_COMPLETE);
-  EXPECT_EQ(meter->SlotContent(1), std::optional<Bytes>(BuiltIn(0).bytes));
+  EXPECT_EQ(wizard.State(), STATE_COMPLETE);
+  EXPECT_EQ(meter->SlotContent(1), std::optional<rig::Bytes>(BuiltIn(0).bytes));
   EXPECT_EQ(window.Progress().created, 2);
   EXPECT_EQ(window.Progress().destroyed, 2);
 }

@@ -15,9 +15,10 @@
 #include <vector>
 
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/meter_attach.h"
-#include "usbhost/sim/sim_bus.h"
-#include "usbhost/sim/virtual_meter.h"
+#include "tests/support/sim_bus_setup.h"
+#include "usbhost/sim/bus/sim_bus.h"
+#include "usbhost/sim/meter/meter_attach.h"
+#include "usbhost/sim/meter/virtual_meter.h"
 
 namespace rig {
 
@@ -111,8 +112,7 @@ class MeterBench {
  public:
   MeterBench() {
     CloseAllDevice();
-    Bus().Reset();
-    root_ = Bus().AddController(0, 8);
+    root_ = sim_setup::EmptyBusWithRootHub(8);
   }
   ~MeterBench() {
     CloseAllDevice();
@@ -132,14 +132,14 @@ class MeterBench {
   // The same behind a tap.
   TappedMeter AttachTapped(usbsim::MeterConfig config) {
     TappedMeter tapped;
-    usbsim::DeviceSpec spec;
-    spec.vendor_id = usbsim::kMeterVendorId;
-    spec.product_id = usbsim::kMeterProductId;
-    spec.serial.assign(config.serial.begin(), config.serial.end());
+    usbsim::SimulatedDevice details;
+    details.vendor_id = usbsim::kMeterVendorId;
+    details.product_id = usbsim::kMeterProductId;
+    details.serial.assign(config.serial.begin(), config.serial.end());
     tapped.meter = std::make_shared<VirtualMeter>(std::move(config));
     tapped.tap = std::make_shared<MeterTap>(tapped.meter);
-    spec.pipes = tapped.tap;
-    tapped.device = Bus().Plug(root_, nextPort_++, std::move(spec));
+    details.pipes = tapped.tap;
+    tapped.device = Bus().Plug(root_, nextPort_++, std::move(details));
     const usbsim::DeviceId device = tapped.device;
     tapped.meter->SetUnplugHandler([device] { Bus().Unplug(device); });
     return tapped;

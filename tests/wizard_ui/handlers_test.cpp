@@ -12,9 +12,9 @@ namespace {
 
 using ::testing::ElementsAre;
 
-constexpr uint32_t kScClose = 0xF060;
-constexpr uint32_t kScMove = 0xF010;
-constexpr uint32_t kScMinimize = 0xF020;
+constexpr SystemCommand kClose = SystemCommand::Close;
+constexpr SystemCommand kAbout = SystemCommand::About;
+constexpr SystemCommand kOther = SystemCommand::Other;  // move, minimise, ...
 
 class HandlersTest : public WizardFixture {
  protected:
@@ -26,7 +26,7 @@ class HandlersTest : public WizardFixture {
       activeWhenStarted = started.IsRunActive();
       return true;
     });
-    g_wizardState.store(STATE_WELCOME);
+    wizard.StoreState(STATE_WELCOME);
     wizard.ShowPage();
     wizard.OnNextButton();
   }
@@ -47,7 +47,7 @@ class HandlersTest : public WizardFixture {
 TEST_F(HandlersTest, CancelOnTheStartPageShowsTheCancelledPage) {
   wizard.ShowPage();
   wizard.OnCancelButton();
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLED);
+  EXPECT_EQ(wizard.State(), STATE_CANCELLED);
   EXPECT_THAT(window.TitleLines(), ElementsAre("Setup was cancelled."));
   EXPECT_THAT(window.BodyLines(), ElementsAre("Data Setup was cancelled before it was completed."));
   EXPECT_FALSE(window.EndResult().has_value());
@@ -58,7 +58,7 @@ TEST_F(HandlersTest, BackFromTheCancelledAndCompletePagesShowsTheStartPage) {
   for (uint8_t from : {uint8_t{STATE_CANCELLED}, uint8_t{STATE_COMPLETE}}) {
     ShowState(from);
     wizard.OnBackButton();
-    EXPECT_EQ(g_wizardState.load(), STATE_WELCOME) << int{from};
+    EXPECT_EQ(wizard.State(), STATE_WELCOME) << int{from};
     EXPECT_EQ(window.BodyLines().back(), "  8010   8011   ") << int{from};
     EXPECT_EQ(window.Button(2).caption, "R&un") << int{from};
   }
@@ -69,7 +69,7 @@ TEST_F(HandlersTest, CloseButtonEndsTheWizardWithCancel) {
     ShowState(state);
     wizard.OnNextButton();
     EXPECT_EQ(window.EndResult(), 2);
-    EXPECT_EQ(g_wizardState.load(), state);
+    EXPECT_EQ(wizard.State(), state);
   }
 }
 
@@ -78,7 +78,7 @@ TEST_F(HandlersTest, RunDisablesEveryButtonAndStartsTheRun) {
   EXPECT_EQ(starts, 1);
   EXPECT_TRUE(activeWhenStarted);  // marked before the thread could run
   EXPECT_TRUE(wizard.IsRunActive());
-  EXPECT_EQ(g_wizardState.load(), STATE_CONNECTING);
+  EXPECT_EQ(wizard.State(), STATE_CONNECTING);
   EXPECT_TRUE(AllButtonsDisabled());
   EXPECT_EQ(window.Button(0).caption, "&Cancel");
   EXPECT_EQ(window.Button(1).caption, "< &Back");
@@ -92,20 +92,20 @@ TEST_F(HandlersTest, RunThatCannotStartShowsTheCancelledPage) {
   wizard.SetRunStarter([](CWizardCore&) { return false; });
   wizard.ShowPage();
   wizard.OnNextButton();
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLED);
+  EXPECT_EQ(wizard.State(), STATE_CANCELLED);
   EXPECT_FALSE(wizard.IsRunActive());
   EXPECT_THAT(window.TitleLines(), ElementsAre("Setup was cancelled."));
   EXPECT_TRUE(window.Button(1).enabled);
   EXPECT_TRUE(window.Button(2).enabled);
 
   wizard.OnBackButton();  // and the operator can try again
-  EXPECT_EQ(g_wizardState.load(), STATE_WELCOME);
+  EXPECT_EQ(wizard.State(), STATE_WELCOME);
 }
 
 TEST_F(HandlersTest, RunWithoutAStarterShowsTheCancelledPage) {
   wizard.ShowPage();
   wizard.OnNextButton();
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLED);
+  EXPECT_EQ(wizard.State(), STATE_CANCELLED);
   EXPECT_FALSE(wizard.IsRunActive());
 }
 
@@ -116,7 +116,7 @@ TEST_F(HandlersTest, RunEndingBeforeTheStarterReturnsStaysEnded) {
     return true;
   });
   wizard.OnNextButton();
-  EXPECT_EQ(g_wizardState.load(), STATE_COMPLETE);
+  EXPECT_EQ(wizard.State(), STATE_COMPLETE);
   EXPECT_FALSE(wizard.IsRunActive());
 }
 
@@ -125,10 +125,10 @@ TEST_F(HandlersTest, CancelDuringARunOnlyRequestsTheStop) {
   RunOpenedTheMeters();
   EXPECT_TRUE(window.Button(0).enabled);
   EXPECT_EQ(window.FocusedButton(), 0);
-  CStatusText(wizard).WriteString(403, true).WriteText("1>");
+  Status().WriteString(403, true).WriteText("1>");
 
   wizard.OnCancelButton();
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLING);
+  EXPECT_EQ(wizard.State(), STATE_CANCELLING);
   EXPECT_TRUE(wizard.IsRunActive());
   EXPECT_TRUE(AllButtonsDisabled());
   EXPECT_THAT(window.TitleLines(), ElementsAre("Performing Data Setup."));
@@ -137,7 +137,7 @@ TEST_F(HandlersTest, CancelDuringARunOnlyRequestsTheStop) {
   // Run, Back and Close do nothing meanwhile.
   wizard.OnNextButton();
   wizard.OnBackButton();
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLING);
+  EXPECT_EQ(wizard.State(), STATE_CANCELLING);
   EXPECT_FALSE(window.EndResult().has_value());
 
   // The run notices, finishes and repaints: the cancelled page.
@@ -153,7 +153,7 @@ TEST_F(HandlersTest, CancelAfterTheRunEndedCancelsAtOnce) {
   RunOpenedTheMeters();
   wizard.FinishRun(STATE_COMPLETE);
   wizard.OnCancelButton();
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLED);
+  EXPECT_EQ(wizard.State(), STATE_CANCELLED);
 }
 
 struct FinishCase {
@@ -174,52 +174,54 @@ TEST_F(HandlersTest, FinishRunStoresTheFinalStateAndEndsTheRun) {
   };
   for (const FinishCase& c : cases) {
     PressRunWithIdleRun();
-    g_wizardState.store(c.stateBefore);
+    wizard.StoreState(static_cast<WizardState>(c.stateBefore));
     EXPECT_EQ(wizard.FinishRun(c.asked), c.stored) << int{c.stateBefore} << " " << int{c.asked};
-    EXPECT_EQ(g_wizardState.load(), c.stored);
+    EXPECT_EQ(wizard.State(), c.stored);
     EXPECT_FALSE(wizard.IsRunActive());
   }
 }
 
 struct SysCommandCase {
   uint8_t state;
-  uint32_t id;
+  SystemCommand command;
   SysCommandAction action;
 };
 
 TEST_F(HandlersTest, SystemCommandDecisionPerState) {
   const SysCommandCase cases[] = {
-      {STATE_WELCOME, kScClose, SysCommandAction::PressCancel},
-      {STATE_WELCOME, kScClose | 0x2, SysCommandAction::PressCancel},  // low bits masked off
-      {STATE_WELCOME, CWizardCore::IDM_ABOUTBOX, SysCommandAction::ShowAbout},
-      {STATE_WELCOME, kScMove, SysCommandAction::PlatformDefault},
-      {STATE_COMPLETE, kScClose, SysCommandAction::PressClose},
-      {STATE_COMPLETE, CWizardCore::IDM_ABOUTBOX, SysCommandAction::ShowAbout},
-      {STATE_COMPLETE, kScMinimize, SysCommandAction::PlatformDefault},
-      {STATE_CANCELLED, kScClose, SysCommandAction::PressClose},
-      {STATE_CANCELLED, CWizardCore::IDM_ABOUTBOX, SysCommandAction::ShowAbout},
+      {STATE_WELCOME, kClose, SysCommandAction::PressCancel},
+      {STATE_WELCOME, kAbout, SysCommandAction::ShowAbout},
+      {STATE_WELCOME, kOther, SysCommandAction::PlatformDefault},
+      {STATE_COMPLETE, kClose, SysCommandAction::PressClose},
+      {STATE_COMPLETE, kAbout, SysCommandAction::ShowAbout},
+      {STATE_COMPLETE, kOther, SysCommandAction::PlatformDefault},
+      {STATE_CANCELLED, kClose, SysCommandAction::PressClose},
+      {STATE_CANCELLED, kAbout, SysCommandAction::ShowAbout},
+      {STATE_CANCELLED, kOther, SysCommandAction::PlatformDefault},
   };
   for (const SysCommandCase& c : cases) {
-    g_wizardState.store(c.state);
-    EXPECT_EQ(wizard.DecideSysCommand(c.id), c.action) << int{c.state} << " " << c.id;
+    wizard.StoreState(static_cast<WizardState>(c.state));
+    EXPECT_EQ(wizard.DecideSysCommand(c.command), c.action)
+        << int{c.state} << " " << int(c.command);
   }
   for (uint8_t state :
        {uint8_t{STATE_CONNECTING}, uint8_t{STATE_RUNNING}, uint8_t{STATE_CANCELLING}}) {
-    g_wizardState.store(state);
-    for (uint32_t id : {kScClose, kScMove, kScMinimize, CWizardCore::IDM_ABOUTBOX}) {
-      EXPECT_EQ(wizard.DecideSysCommand(id), SysCommandAction::Ignore) << int{state} << " " << id;
+    wizard.StoreState(static_cast<WizardState>(state));
+    for (SystemCommand command : {kClose, kAbout, kOther}) {
+      EXPECT_EQ(wizard.DecideSysCommand(command), SysCommandAction::Ignore)
+          << int{state} << " " << int(command);
     }
   }
 }
 
 TEST_F(HandlersTest, CloseFromTheSystemMenu) {
   ShowState(STATE_WELCOME);
-  EXPECT_TRUE(wizard.OnSysCommand(kScClose));
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLED);
+  EXPECT_TRUE(wizard.OnSysCommand(kClose));
+  EXPECT_EQ(wizard.State(), STATE_CANCELLED);
   EXPECT_THAT(window.TitleLines(), ElementsAre("Setup was cancelled."));
   EXPECT_FALSE(window.EndResult().has_value());
 
-  EXPECT_TRUE(wizard.OnSysCommand(kScClose));
+  EXPECT_TRUE(wizard.OnSysCommand(kClose));
   EXPECT_EQ(window.EndResult(), 2);
 }
 
@@ -227,11 +229,11 @@ TEST_F(HandlersTest, SystemCommandsAreIgnoredDuringARun) {
   PressRunWithIdleRun();
   for (uint8_t state :
        {uint8_t{STATE_CONNECTING}, uint8_t{STATE_RUNNING}, uint8_t{STATE_CANCELLING}}) {
-    g_wizardState.store(state);
-    for (uint32_t id : {kScClose, kScMove, CWizardCore::IDM_ABOUTBOX}) {
-      EXPECT_TRUE(wizard.OnSysCommand(id));  // handled: swallowed
+    wizard.StoreState(static_cast<WizardState>(state));
+    for (SystemCommand command : {kClose, kAbout, kOther}) {
+      EXPECT_TRUE(wizard.OnSysCommand(command));  // handled: swallowed
     }
-    EXPECT_EQ(g_wizardState.load(), state);
+    EXPECT_EQ(wizard.State(), state);
   }
   EXPECT_FALSE(window.EndResult().has_value());
   EXPECT_EQ(window.AboutBoxes(), 0);
@@ -240,10 +242,10 @@ TEST_F(HandlersTest, SystemCommandsAreIgnoredDuringARun) {
 
 TEST_F(HandlersTest, AboutAndOtherSystemCommands) {
   ShowState(STATE_COMPLETE);
-  EXPECT_TRUE(wizard.OnSysCommand(CWizardCore::IDM_ABOUTBOX));
+  EXPECT_TRUE(wizard.OnSysCommand(kAbout));
   EXPECT_EQ(window.AboutBoxes(), 1);
-  EXPECT_FALSE(wizard.OnSysCommand(kScMove));  // the platform handles it
-  EXPECT_EQ(g_wizardState.load(), STATE_COMPLETE);
+  EXPECT_FALSE(wizard.OnSysCommand(kOther));  // the platform handles it
+  EXPECT_EQ(wizard.State(), STATE_COMPLETE);
 }
 
 // A Cancel pressed just as the run ends, on the window thread, against the
@@ -267,7 +269,7 @@ TEST_F(HandlersTest, CancelRacingTheRunsEndNeverLeavesCancellingWithoutARun) {
     ASSERT_FALSE(wizard.IsRunActive()) << "round " << round;
     // Cancel before the end turns COMPLETE into CANCELLED; Cancel after it
     // finds no run and cancels at once.
-    ASSERT_EQ(g_wizardState.load(), STATE_CANCELLED) << "round " << round;
+    ASSERT_EQ(wizard.State(), STATE_CANCELLED) << "round " << round;
   }
   wizard.PaintPage();
   EXPECT_TRUE(window.Button(1).enabled);

@@ -14,7 +14,7 @@ using ::testing::ElementsAre;
 class PageTextTest : public WizardFixture {};
 
 TEST_F(PageTextTest, BodyHoldsSixLinesAndClipsTheSeventh) {
-  CStatusText body(wizard);
+  CStatusText body = Status();
   body.WriteText("line 1", true);
   for (int i = 2; i <= 8; ++i) body.NewLine(1).WriteText("line " + std::to_string(i));
 
@@ -31,7 +31,7 @@ TEST_F(PageTextTest, BodyHoldsSixLinesAndClipsTheSeventh) {
 }
 
 TEST_F(PageTextTest, TitleLinesStepBy20InTheTitleFontOnWhite) {
-  CTitleText title(wizard);
+  CTitleText title = Title();
   title.WriteText("first", true).NewLine(1).WriteText("second").NewLine(1).WriteText("third");
   const std::vector<TextRun> runs = window.RunsIn(Layout().titleBand);
   ASSERT_EQ(runs.size(), 3u);
@@ -46,7 +46,7 @@ TEST_F(PageTextTest, TitleLinesStepBy20InTheTitleFontOnWhite) {
 
 TEST_F(PageTextTest, LongLineIsNotWrappedButCutAtTheRightEdge) {
   const std::string longLine(300, 'W');
-  CStatusText(wizard).WriteText(longLine, true);
+  Status().WriteText(longLine, true);
   const std::vector<TextRun> runs = window.RunsIn(Layout().bodyArea);
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].text, longLine);
@@ -55,7 +55,7 @@ TEST_F(PageTextTest, LongLineIsNotWrappedButCutAtTheRightEdge) {
 }
 
 TEST_F(PageTextTest, AppendsRedrawTheWholeLineAtTheSamePlace) {
-  CStatusText status(wizard);
+  CStatusText status = Status();
   status.WriteText("header", true).NewLine(1);
   status.WriteText("Setting the ").WriteText("8010").WriteText(" ...");
   EXPECT_EQ(status.Line(), "Setting the 8010 ...");
@@ -68,7 +68,7 @@ TEST_F(PageTextTest, AppendsRedrawTheWholeLineAtTheSamePlace) {
 }
 
 TEST_F(PageTextTest, ClearFillsTheAreaAndRestartsAtTheOrigin) {
-  CStatusText status(wizard);
+  CStatusText status = Status();
   status.WriteText("a", true).NewLine(1).WriteText("b").NewLine(2).WriteText("c");
   ASSERT_EQ(window.BodyLines().size(), 3u);
 
@@ -81,7 +81,7 @@ TEST_F(PageTextTest, ClearFillsTheAreaAndRestartsAtTheOrigin) {
 }
 
 TEST_F(PageTextTest, ClearWithEmptyTextErasesAndDrawsNothing) {
-  CStatusText status(wizard);
+  CStatusText status = Status();
   status.WriteText("something", true).NewLine(1).WriteText("more");
   status.WriteText("", true);
   EXPECT_TRUE(window.BodyLines().empty());
@@ -89,7 +89,7 @@ TEST_F(PageTextTest, ClearWithEmptyTextErasesAndDrawsNothing) {
 }
 
 TEST_F(PageTextTest, ZeroSpacesAndZeroNewLinesDoNothing) {
-  CStatusText status(wizard);
+  CStatusText status = Status();
   status.WriteText("abc", true);
   const size_t drawCalls = window.DrawCalls();
   const Rect cursor = status.Cursor();
@@ -103,13 +103,13 @@ TEST_F(PageTextTest, ZeroSpacesAndZeroNewLinesDoNothing) {
 }
 
 TEST_F(PageTextTest, SpacesAreAppendedOneAtATime) {
-  CStatusText status(wizard);
+  CStatusText status = Status();
   status.WriteText("x", true).WriteSpaces(3).WriteText("y");
   EXPECT_THAT(window.BodyLines(), ElementsAre("x   y"));
 }
 
 TEST_F(PageTextTest, NewLineDrawsNothingUntilTheNextWrite) {
-  CStatusText status(wizard);
+  CStatusText status = Status();
   status.WriteText("one", true);
   const size_t drawCalls = window.DrawCalls();
   status.NewLine(2);
@@ -119,37 +119,25 @@ TEST_F(PageTextTest, NewLineDrawsNothingUntilTheNextWrite) {
 }
 
 TEST_F(PageTextTest, NewWriterStartsAtItsOriginOverEarlierText) {
-  CStatusText(wizard)
-      .WriteText("old 1", true)
-      .NewLine(1)
-      .WriteText("old 2")
-      .NewLine(1)
-      .WriteText("old 3");
-  CStatusText later(wizard);
+  Status().WriteText("old 1", true).NewLine(1).WriteText("old 2").NewLine(1).WriteText("old 3");
+  CStatusText later = Status();
   EXPECT_EQ(later.Cursor(), Layout().bodyArea);
   later.WriteText("new 1");
   // Without a clear only the line at the new writer's cursor is redrawn.
   EXPECT_THAT(window.BodyLines(), ElementsAre("new 1", "old 2", "old 3"));
 }
 
-TEST_F(PageTextTest, WritersUseTheLiveWizardByDefault) {
-  CStatusText().WriteText("through the live wizard", true);
-  CTitleText().WriteText("title", true);
-  EXPECT_THAT(window.BodyLines(), ElementsAre("through the live wizard"));
-  EXPECT_THAT(window.TitleLines(), ElementsAre("title"));
-}
-
 TEST_F(PageTextTest, BackgroundFollowsTheSystemColourReadAtStart) {
   const Rgb face{212, 208, 200};
   window.SetSystemColour(SystemColour::ButtonFace, face);
   wizard.InitCore();
-  CStatusText(wizard).WriteText("x", true);
+  Status().WriteText("x", true);
   EXPECT_EQ(window.Fills().back().colour, face);
   EXPECT_EQ(window.RunsIn(Layout().bodyArea).at(0).background, face);
 
   // Read once: a later change of the system colour is not followed.
   window.SetSystemColour(SystemColour::ButtonFace, Rgb{1, 2, 3});
-  CStatusText(wizard).WriteText("y", true);
+  Status().WriteText("y", true);
   EXPECT_EQ(window.Fills().back().colour, face);
 }
 
@@ -171,15 +159,6 @@ TEST_F(PageTextTest, SeparatorsAreShadowOverWhiteAtRows70And340) {
     EXPECT_EQ(lines[i].to, (Point{494, expected[i].row})) << i;
     EXPECT_EQ(lines[i].colour, expected[i].colour) << i;
   }
-}
-
-TEST(PageTextWithoutWizard, DrawsNothingAndDoesNotCrash) {
-  CWizardCore* const live = g_pWizardDlg;
-  g_pWizardDlg = nullptr;
-  CStatusText status;
-  status.WriteString(400, true).NewLine(1).WriteSpaces(2).WriteText("x");
-  EXPECT_EQ(status.Line(), "  x");
-  g_pWizardDlg = live;
 }
 
 }  // namespace

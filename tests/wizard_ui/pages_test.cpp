@@ -6,10 +6,8 @@
 
 #include "tests/wizard_ui/wizard_fixture.h"
 #include "wizard/core/page_text.h"
-#include "wizard/resources/string_table.h"
-#ifdef LX40_HAVE_SENSOR_TABLES
 #include "wizard/resources/compiled_in_resources.h"
-#endif
+#include "wizard/resources/string_table.h"
 
 namespace {
 
@@ -132,10 +130,8 @@ TEST_F(PagesTest, SensorListShowsEachTablesOwnCode) {
   CWizardCore another(window, other);
   another.InitCore();
   ASSERT_TRUE(another.LoadSensorTables());
-  g_wizardState.store(STATE_WELCOME);
   another.ShowPage();
   EXPECT_EQ(window.BodyLines().back(), "  12345   7   ");
-  wizard.InitCore();
 }
 
 TEST_F(PagesTest, EnglishPagesAfterARun) {
@@ -175,7 +171,7 @@ TEST_F(PagesTest, RunPagesChangeTheTitleAndKeepTheBody) {
   EXPECT_THAT(window.TitleLines(), ElementsAre("Performing Data Setup."));
   EXPECT_EQ(window.BodyLines(), startBody);
 
-  CStatusText(wizard).WriteString(413, true);
+  Status().WriteString(413, true);
   ShowState(STATE_RUNNING);
   EXPECT_THAT(window.TitleLines(), ElementsAre("Performing Data Setup."));
   EXPECT_THAT(window.BodyLines(), ElementsAre("Connecting..."));
@@ -183,7 +179,7 @@ TEST_F(PagesTest, RunPagesChangeTheTitleAndKeepTheBody) {
 
 TEST_F(PagesTest, CancellingPageWritesNoText) {
   ShowState(STATE_RUNNING);
-  CStatusText(wizard).WriteText("status", true);
+  Status().WriteText("status", true);
   const std::vector<TextRun> before = window.Runs();
   const size_t fills = window.Fills().size();
   ShowState(STATE_CANCELLING);
@@ -218,9 +214,9 @@ TEST_F(PagesTest, AdvanceStateSteps) {
       {STATE_CANCELLED, STATE_CANCELLED, false}, {STATE_CANCELLING, STATE_CANCELLING, true},
   };
   for (const StateStep& step : steps) {
-    g_wizardState.store(step.from);
+    wizard.StoreState(static_cast<WizardState>(step.from));
     EXPECT_EQ(wizard.AdvanceState(), step.result) << int{step.from};
-    EXPECT_EQ(g_wizardState.load(), step.to) << int{step.from};
+    EXPECT_EQ(wizard.State(), step.to) << int{step.from};
   }
 }
 
@@ -231,9 +227,9 @@ TEST_F(PagesTest, StepBackStateSteps) {
       {STATE_CANCELLED, STATE_WELCOME, true}, {STATE_CANCELLING, STATE_CANCELLING, true},
   };
   for (const StateStep& step : steps) {
-    g_wizardState.store(step.from);
+    wizard.StoreState(static_cast<WizardState>(step.from));
     EXPECT_EQ(wizard.StepBackState(), step.result) << int{step.from};
-    EXPECT_EQ(g_wizardState.load(), step.to) << int{step.from};
+    EXPECT_EQ(wizard.State(), step.to) << int{step.from};
   }
 }
 
@@ -245,20 +241,15 @@ TEST_F(PagesTest, MissingSensorTableEndsTheWizardWithMessage600) {
   EXPECT_FALSE(another.LoadSensorTables());
   EXPECT_THAT(window.Messages(), ElementsAre("Application error."));
   EXPECT_EQ(window.EndResult(), 1);
-  wizard.InitCore();
 }
 
-#ifdef LX40_HAVE_SENSOR_TABLES
 TEST_F(PagesTest, BuiltInTablesOnTheStartPage) {
   CompiledInResources builtIn;
   CWizardCore another(window, builtIn);
   another.InitCore();
   ASSERT_TRUE(another.LoadSensorTables());
-  g_wizardState.store(STATE_WELCOME);
   another.ShowPage();
   EXPECT_EQ(window.BodyLines().back(), "  8010   8011   ");
-  wizard.InitCore();
 }
-#endif
 
 }  // namespace

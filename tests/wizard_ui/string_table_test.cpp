@@ -1,3 +1,4 @@
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -32,51 +33,24 @@ TEST(StringTable, UnknownIdGivesAnEmptyText) {
   EXPECT_TRUE(LookupString(0, UiLanguage::Japanese).empty());
 }
 
-TEST(StringTable, EveryIdTheWizardUsesExistsInBothLanguages) {
-  const uint32_t used[] = {
-      ids::kAboutTitle,
-      ids::kAboutMenuSuffix,
-      ids::kProductName,
-      ids::kVersionText,
-      ids::kMakerNotice1,
-      ids::kMakerNotice2,
-      ids::kTitleMeter,
-      ids::kTitleWizard,
-      ids::kTitlePerforming,
-      ids::kTitleComplete,
-      ids::kTitleCancelled,
-      ids::kBodyWillBegin,
-      ids::kBodyConnectAndRun,
-      ids::kBodySensorsToBeSet,
-      ids::kStatusRemaining,
-      ids::kStatusRemainingEnd,
-      ids::kStatusSerialNo,
-      ids::kStatusSetting,
-      ids::kStatusOk,
-      ids::kBodyComplete,
-      ids::kBodyDisconnect,
-      ids::kBodyAnotherMeter,
-      ids::kStatusSettingEnd,
-      ids::kBodyCancelled,
-      ids::kStatusConnecting,
-      ids::kStatusCancelling,
-      ids::kButtonCancel,
-      ids::kButtonNext,
-      ids::kButtonBack,
-      ids::kButtonClose,
-      ids::kButtonContinue,
-      ids::kButtonRun,
-      ids::kMessageApplicationError,
-      ids::kMessageDllError,
-      ids::kMessageSignalError,
-      ids::kMessageNoBattery,
-      ids::kMessageAlreadyHasData,
-  };
-  for (uint32_t id : used) {
-    EXPECT_TRUE(HasString(id)) << id;
-    EXPECT_FALSE(LookupString(id, UiLanguage::English).empty()) << id;
-    EXPECT_FALSE(LookupString(id, UiLanguage::Japanese).empty()) << id;
+TEST(StringTable, EveryEntryHasBothLanguagesAndAUniqueId) {
+  ASSERT_FALSE(AllStrings().empty());
+  std::set<uint32_t> seen;
+  for (const StringEntry& entry : AllStrings()) {
+    EXPECT_TRUE(seen.insert(entry.id).second) << "id " << entry.id << " twice";
+    EXPECT_FALSE(entry.english.empty()) << entry.id;
+    EXPECT_FALSE(entry.japanese.empty()) << entry.id;
+    EXPECT_TRUE(HasString(entry.id)) << entry.id;
+    EXPECT_EQ(LookupString(entry.id), entry.english) << entry.id;
+    EXPECT_EQ(LookupString(entry.id, UiLanguage::Japanese), entry.japanese) << entry.id;
   }
+}
+
+// The names the wizard uses come from the same lines as the texts.
+TEST(StringTable, NamedIdsReachTheirTexts) {
+  EXPECT_EQ(LookupString(ids::kStatusOk), "OK");
+  EXPECT_EQ(LookupString(ids::kButtonRun), "R&un");
+  EXPECT_EQ(LookupString(ids::kMessageApplicationError), "Application error.");
 }
 
 }  // namespace

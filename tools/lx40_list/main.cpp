@@ -8,8 +8,8 @@
 
 #include "bulkpipe/bulkpipe.h"
 #include "meterlink/meterlink.h"
-#include "usbhost/sim/meter_attach.h"
-#include "usbhost/sim/meter_config_file.h"
+#include "usbhost/sim/meter/meter_attach.h"
+#include "usbhost/sim/meter/meter_config_file.h"
 
 namespace {
 

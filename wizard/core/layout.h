@@ -41,16 +41,16 @@ const WizardLayout& Layout();
 // platform's record is zero or default: width, escapement, orientation 0;
 // not italic, underlined or struck out; default precision, clipping,
 // quality, pitch and family.
-struct FontSpec {
+struct WizardFont {
   const char* face;
   uint8_t charset;
   int32_t height;  // positive: cell height in pixels
   int32_t weight;
 };
 
-inline constexpr FontSpec kButtonFont{"MS UI Gothic", 128, 12, 400};
-inline constexpr FontSpec kTitleFont{"MS UI Gothic", 128, 16, 700};
-inline constexpr FontSpec kBodyFont{"MS UI Gothic", 128, 12, 400};
+inline constexpr WizardFont kButtonFont{"MS UI Gothic", 128, 12, 400};
+inline constexpr WizardFont kTitleFont{"MS UI Gothic", 128, 16, 700};
+inline constexpr WizardFont kBodyFont{"MS UI Gothic", 128, 12, 400};
 
 // Distance between the tops of two lines of a text writer: font height + 4.
 inline constexpr int32_t kTitleLineStep = kTitleFont.height + 4;  // 20

@@ -2,12 +2,9 @@
 
 #include <limits>
 
-#include "wizard/core/layout.h"
-#include "wizard/core/wizard_core.h"
-
-CPageText::CPageText(CWizardCore* wizard, const Rect& area, Rgb background, TextFont font,
+CPageText::CPageText(WindowPort& port, const Rect& area, Rgb background, TextFont font,
                      const Rect& origin)
-    : m_port(wizard != nullptr ? &wizard->Port() : nullptr),
+    : m_port(port),
       m_area(area),
       m_background(background),
       m_font(font),
@@ -15,7 +12,7 @@ CPageText::CPageText(CWizardCore* wizard, const Rect& area, Rgb background, Text
       m_cursor(origin) {}
 
 CPageText& CPageText::ClearArea() {
-  if (m_port != nullptr) m_port->FillArea(m_area, m_background);
+  m_port.FillArea(m_area, m_background);
   return *this;
 }
 
@@ -32,7 +29,7 @@ CPageText& CPageText::WriteText(const std::string& text, bool clear) {
 }
 
 CPageText& CPageText::WriteString(uint32_t id, bool clear) {
-  return WriteText(m_port != nullptr ? m_port->LoadText(id) : std::string(), clear);
+  return WriteText(m_port.LoadText(id), clear);
 }
 
 CPageText& CPageText::WriteSpaces(uint8_t n) {
@@ -54,24 +51,14 @@ CPageText& CPageText::NewLine(uint8_t n) {
 
 void CPageText::DrawLine() {
   // An empty line shows nothing; the opaque background only covers text.
-  if (m_port == nullptr || m_line.empty()) return;
-  m_port->DrawTextLine(m_cursor, m_line, m_font, m_background);
+  if (m_line.empty()) return;
+  m_port.DrawTextLine(m_cursor, m_line, m_font, m_background);
 }
 
-CTitleText::CTitleText(CWizardCore& wizard)
-    : CPageText(&wizard, Layout().titleBand, wizard.Colours().titleBackground, TextFont::Title,
+CTitleText::CTitleText(WindowPort& port, const WizardColours& colours)
+    : CPageText(port, Layout().titleBand, colours.titleBackground, TextFont::Title,
                 Layout().titleOrigin) {}
 
-CTitleText::CTitleText()
-    : CPageText(g_pWizardDlg, Layout().titleBand,
-                g_pWizardDlg != nullptr ? g_pWizardDlg->Colours().titleBackground : kWhite,
-                TextFont::Title, Layout().titleOrigin) {}
-
-CStatusText::CStatusText(CWizardCore& wizard)
-    : CPageText(&wizard, Layout().bodyArea, wizard.Colours().bodyBackground, TextFont::Body,
+CStatusText::CStatusText(WindowPort& port, const WizardColours& colours)
+    : CPageText(port, Layout().bodyArea, colours.bodyBackground, TextFont::Body,
                 Layout().bodyArea) {}
-
-CStatusText::CStatusText()
-    : CPageText(g_pWizardDlg, Layout().bodyArea,
-                g_pWizardDlg != nullptr ? g_pWizardDlg->Colours().bodyBackground : Rgb{},
-                TextFont::Body, Layout().bodyArea) {}

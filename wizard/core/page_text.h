@@ -4,9 +4,8 @@
 // ("Setting the 8010 ..." and later "OK"). A writer starts at its origin;
 // only a clear erases what earlier writers drew.
 //
-// A writer reaches the window through the wizard (g_pWizardDlg unless one
-// is given) and its port; without a wizard it draws nothing. Writers are
-// short-lived locals of one thread.
+// A writer draws through the window port it is given, in the wizard's
+// colours. Writers are short-lived locals of one thread.
 #ifndef LX40_WIZARD_CORE_PAGE_TEXT_H
 #define LX40_WIZARD_CORE_PAGE_TEXT_H
 
@@ -14,14 +13,13 @@
 #include <string>
 
 #include "wizard/core/geometry.h"
+#include "wizard/core/layout.h"
 #include "wizard/core/window_port.h"
-
-class CWizardCore;
 
 class CPageText {
  public:
-  CPageText(CWizardCore* wizard, const Rect& area, Rgb background, TextFont font,
-            const Rect& origin);
+  // `port` must outlive the writer.
+  CPageText(WindowPort& port, const Rect& area, Rgb background, TextFont font, const Rect& origin);
   virtual ~CPageText() = default;
   CPageText(const CPageText&) = delete;
   CPageText& operator=(const CPageText&) = delete;
@@ -47,7 +45,7 @@ class CPageText {
  private:
   void DrawLine();
 
-  WindowPort* m_port;  // null without a wizard: nothing is drawn
+  WindowPort& m_port;
   Rect m_area;
   Rgb m_background;
   TextFont m_font;
@@ -59,16 +57,14 @@ class CPageText {
 // The white title band, bold title font, 20-pixel lines from (10, 10).
 class CTitleText : public CPageText {
  public:
-  CTitleText();
-  explicit CTitleText(CWizardCore& wizard);
+  CTitleText(WindowPort& port, const WizardColours& colours);
 };
 
 // The body area on the button-face colour, body font, 16-pixel lines from
 // (10, 80).
 class CStatusText : public CPageText {
  public:
-  CStatusText();
-  explicit CStatusText(CWizardCore& wizard);
+  CStatusText(WindowPort& port, const WizardColours& colours);
 };
 
 #endif

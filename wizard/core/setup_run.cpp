@@ -29,7 +29,7 @@ class SetupRunSteps {
         m_port(wizard.Port()),
         m_tables(wizard.m_sensorData),
         m_options(options),
-        m_status(wizard) {}
+        m_status(wizard.Port(), wizard.Colours()) {}
 
   void Run() {
     if (Work() == RunEnd::Cancelled) {
@@ -111,7 +111,7 @@ class SetupRunSteps {
       if (m_options.settleStep.count() > 0) std::this_thread::sleep_for(m_options.settleStep);
       m_port.AdvanceProgress(kSettleDelta);
     }
-    if (g_wizardState.load() == STATE_CANCELLING) return TableOutcome::Cancelled;
+    if (m_wizard.State() == STATE_CANCELLING) return TableOutcome::Cancelled;
 
     m_status.WriteString(ids::kStatusOk).NewLine(1);
     return TableOutcome::Loaded;
@@ -131,7 +131,7 @@ class SetupRunSteps {
 
   // The first cancel request seen replaces the body with "Cancelling...".
   void CheckCancel() {
-    if (g_wizardState.load() == STATE_CANCELLING && !m_cancelShown) {
+    if (m_wizard.State() == STATE_CANCELLING && !m_cancelShown) {
       m_status.WriteString(ids::kStatusCancelling, true);
       m_cancelShown = true;
     }

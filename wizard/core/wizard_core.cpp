@@ -6,40 +6,30 @@
 #include "wizard/core/page_text.h"
 #include "wizard/core/string_ids.h"
 
-std::atomic<uint8_t> g_wizardState{STATE_WELCOME};
-CWizardCore* g_pWizardDlg = nullptr;
-
 namespace {
 
 // Captions shown by the disabled buttons, by slot.
 constexpr uint32_t kDisabledCaptions[kButtonCount] = {ids::kButtonCancel, ids::kButtonBack,
                                                       ids::kButtonNext};
 
-// Applies `step` to the state; a value the other thread stored between the
-// read and the write makes the step start again from that value.
-template <typename Step>
-bool StepState(Step step) {
-  uint8_t current = g_wizardState.load();
-  for (;;) {
-    uint8_t next = current;
-    const bool result = step(next);
-    if (next == current || g_wizardState.compare_exchange_weak(current, next)) return result;
-  }
-}
-
 }  // namespace
 
 CWizardCore::CWizardCore(WindowPort& port, ResourceSource& tables)
     : m_sensorData(tables), m_port(port), m_colours{{Rgb{}, kWhite}, kWhite, Rgb{}} {}
 
-CWizardCore::~CWizardCore() {
-  if (g_pWizardDlg == this) g_pWizardDlg = nullptr;
+CWizardCore::~CWizardCore() = default;
+
+template <typename Step>
+bool CWizardCore::StepState(Step step) {
+  uint8_t current = m_state.load();
+  for (;;) {
+    uint8_t next = current;
+    const bool result = step(next);
+    if (next == current || m_state.compare_exchange_weak(current, next)) return result;
+  }
 }
 
-void CWizardCore::InitCore() {
-  g_pWizardDlg = this;
-  m_colours = ReadWizardColours(m_port);
-}
+void CWizardCore::InitCore() { m_colours = ReadWizardColours(m_port); }
 
 bool CWizardCore::LoadSensorTables() {
   if (!m_sensorData.LoadAll()) {
@@ -53,15 +43,15 @@ bool CWizardCore::LoadSensorTables() {
 }
 
 void CWizardCore::ShowPage() {
-  switch (g_wizardState.load()) {
+  switch (m_state.load()) {
     case STATE_WELCOME: {
       SetButtons(ids::kButtonCancel, 0, ids::kButtonRun);
-      CTitleText(*this)
+      CTitleText(m_port, m_colours)
           .WriteString(ids::kTitleMeter, true)
           .NewLine(1)
           .WriteSpaces(1)
           .WriteString(ids::kTitleWizard);
-      CStatusText body(*this);
+      CStatusText body(m_port, m_colours);
       body.WriteString(ids::kBodyWillBegin, true)
           .NewLine(1)
           .WriteString(ids::kBodyConnectAndRun)
@@ -79,16 +69,16 @@ void CWizardCore::ShowPage() {
     }
     case STATE_CONNECTING:
       SetButtons(0, 0, 0);
-      CTitleText(*this).WriteString(ids::kTitlePerforming, true);
+      CTitleText(m_port, m_colours).WriteString(ids::kTitlePerforming, true);
       break;
     case STATE_RUNNING:
       SetButtons(ids::kButtonCancel, 0, 0);
-      CTitleText(*this).WriteString(ids::kTitlePerforming, true);
+      CTitleText(m_port, m_colours).WriteString(ids::kTitlePerforming, true);
       break;
     case STATE_COMPLETE:
       SetButtons(0, ids::kButtonContinue, ids::kButtonClose);
-      CTitleText(*this).WriteString(ids::kTitleComplete, true);
-      CStatusText(*this)
+      CTitleText(m_port, m_colours).WriteString(ids::kTitleComplete, true);
+      CStatusText(m_port, m_colours)
           .WriteString(ids::kBodyComplete, true)
           .NewLine(1)
           .WriteString(ids::kBodyDisconnect)
@@ -97,8 +87,8 @@ void CWizardCore::ShowPage() {
       break;
     case STATE_CANCELLED:
       SetButtons(0, ids::kButtonBack, ids::kButtonClose);
-      CTitleText(*this).WriteString(ids::kTitleCancelled, true);
-      CStatusText(*this).WriteString(ids::kBodyCancelled, true);
+      CTitleText(m_port, m_colours).WriteString(ids::kTitleCancelled, true);
+      CStatusText(m_port, m_colours).WriteString(ids::kBodyCancelled, true);
       break;
     case STATE_CANCELLING:
       SetButtons(0, 0, 0);
@@ -187,7 +177,7 @@ void CWizardCore::OnNextButton() {
     return;
   }
   ShowPage();
-  if (g_wizardState.load() == STATE_CONNECTING) StartRun();
+  if (m_state.load() == STATE_CONNECTING) StartRun();
 }
 
 void CWizardCore::OnBackButton() {
@@ -198,27 +188,26 @@ void CWizardCore::OnBackButton() {
 void CWizardCore::OnCancelButton() {
   {
     std::lock_guard<std::mutex> lock(m_runLock);
-    g_wizardState.store(m_runActive ? STATE_CANCELLING : STATE_CANCELLED);
+    m_state.store(m_runActive ? STATE_CANCELLING : STATE_CANCELLED);
   }
   ShowPage();
 }
 
-SysCommandAction CWizardCore::DecideSysCommand(uint32_t id) const {
-  const uint8_t state = g_wizardState.load();
+SysCommandAction CWizardCore::DecideSysCommand(SystemCommand command) const {
+  const uint8_t state = m_state.load();
   if (state == STATE_CONNECTING || state == STATE_RUNNING || state == STATE_CANCELLING) {
     return SysCommandAction::Ignore;
   }
-  const uint32_t command = id & 0xFFF0u;
-  if (command == IDM_ABOUTBOX) return SysCommandAction::ShowAbout;
-  if (command == kSysCommandClose) {
+  if (command == SystemCommand::About) return SysCommandAction::ShowAbout;
+  if (command == SystemCommand::Close) {
     if (state == STATE_COMPLETE || state == STATE_CANCELLED) return SysCommandAction::PressClose;
     if (state == STATE_WELCOME) return SysCommandAction::PressCancel;
   }
   return SysCommandAction::PlatformDefault;
 }
 
-bool CWizardCore::OnSysCommand(uint32_t id) {
-  switch (DecideSysCommand(id)) {
+bool CWizardCore::OnSysCommand(SystemCommand command) {
+  switch (DecideSysCommand(command)) {
     case SysCommandAction::Ignore:
       return true;
     case SysCommandAction::ShowAbout:
@@ -246,10 +235,10 @@ bool CWizardCore::IsRunActive() const {
 WizardState CWizardCore::FinishRun(WizardState finalState) {
   std::lock_guard<std::mutex> lock(m_runLock);
   WizardState stored = finalState == STATE_COMPLETE ? STATE_COMPLETE : STATE_CANCELLED;
-  if (stored == STATE_COMPLETE && g_wizardState.load() == STATE_CANCELLING) {
+  if (stored == STATE_COMPLETE && m_state.load() == STATE_CANCELLING) {
     stored = STATE_CANCELLED;
   }
-  g_wizardState.store(stored);
+  m_state.store(stored);
   m_runActive = false;
   return stored;
 }
@@ -268,7 +257,7 @@ void CWizardCore::StartRun() {
   {
     std::lock_guard<std::mutex> lock(m_runLock);
     m_runActive = false;
-    g_wizardState.store(STATE_CANCELLED);
+    m_state.store(STATE_CANCELLED);
   }
   ShowPage();
 }

@@ -26,19 +26,17 @@ enum WizardState : uint8_t {
   STATE_CANCELLING = 5,  // Cancel pressed during a run; waiting for it to stop
 };
 
-// The wizard state, one byte shared by the window thread and the run
-// thread. Starts at STATE_WELCOME and is never reset.
-extern std::atomic<uint8_t> g_wizardState;
-
-class CWizardCore;
-// The one live wizard, through which the writers and the run reach it. Set
-// by InitCore before any page is drawn or run started.
-extern CWizardCore* g_pWizardDlg;
+// A system-menu command, as the platform layer names it to the wizard.
+enum class SystemCommand : uint8_t {
+  Close,  // the title bar's close button, Alt+F4, Escape
+  About,  // the About item the wizard adds to the system menu
+  Other,  // move, minimise, restore and the rest
+};
 
 // What a system command does in the current state.
 enum class SysCommandAction : uint8_t {
   Ignore,       // a run is active: no close, move, minimise or About
-  ShowAbout,    // IDM_ABOUTBOX
+  ShowAbout,    // SystemCommand::About
   PressClose,   // Close on the complete or cancelled page: as button 603
   PressCancel,  // Close on the start page: as button 601
   PlatformDefault,
@@ -46,8 +44,6 @@ enum class SysCommandAction : uint8_t {
 
 class CWizardCore {
  public:
-  static constexpr uint32_t IDM_ABOUTBOX = 16;
-  static constexpr uint32_t kSysCommandClose = 0xF060;  // the platform's SC_CLOSE
   static constexpr int kResultOk = 1;
   static constexpr int kResultCancel = 2;
   static constexpr int kCancelButton = 0;  // index of control 601
@@ -68,9 +64,12 @@ class CWizardCore {
 
   WindowPort& Port() const { return m_port; }
   const WizardColours& Colours() const { return m_colours; }
+  // The wizard state, shared by the window thread and the run thread.
+  // Starts at STATE_WELCOME.
+  WizardState State() const { return static_cast<WizardState>(m_state.load()); }
 
   // --- Initialisation (window thread) ------------------------------------
-  // Makes this the live wizard (g_pWizardDlg) and reads the colours.
+  // Reads the colours from the port.
   void InitCore();
   // Loads both sensor data tables. On failure shows message 600 and ends
   // the wizard with result 1 (OK), returning false.
@@ -98,10 +97,10 @@ class CWizardCore {
   void OnNextButton();    // 603
   void OnBackButton();    // 602
   void OnCancelButton();  // 601
-  SysCommandAction DecideSysCommand(uint32_t id) const;
+  SysCommandAction DecideSysCommand(SystemCommand command) const;
   // Acts on a system command; false when the platform's default handling
   // should run.
-  bool OnSysCommand(uint32_t id);
+  bool OnSysCommand(SystemCommand command);
 
   // --- The setup run -----------------------------------------------------
   void SetRunStarter(RunStarter starter);
@@ -116,11 +115,20 @@ class CWizardCore {
 
   CSensorData m_sensorData;
 
+ protected:
+  // Puts the wizard in `state` without a step (tests that start on a page).
+  void StoreState(WizardState state) { m_state.store(state); }
+
  private:
   void StartRun();
+  // Applies `step` to the state; a value the other thread stored between
+  // the read and the write makes the step start again from that value.
+  template <typename Step>
+  bool StepState(Step step);
 
   WindowPort& m_port;
   WizardColours m_colours;
+  std::atomic<uint8_t> m_state{STATE_WELCOME};
   RunStarter m_runStarter;
   // Guards the run-active flag and every decision that depends on it
   // together with the state: the run's final state and Cancel's choice

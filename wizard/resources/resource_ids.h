@@ -1,6 +1,6 @@
 /* Ids of Sensorwiz's dialog templates, controls, icon and menu item, shared
  * by sensorwiz.rc and the Win32 code. Plain #defines: the resource compiler
- * reads this file too. String ids are in wizard/core/string_ids.h. */
+ * reads this file too. String ids are in strings.inc. */
 #ifndef LX40_WIZARD_RESOURCES_RESOURCE_IDS_H
 #define LX40_WIZARD_RESOURCES_RESOURCE_IDS_H
 

@@ -44,3 +44,6 @@ add_library(wizard_sensor_tables STATIC
   ${_sensor_tables_src})
 lx40_target_defaults(wizard_sensor_tables)
 target_include_directories(wizard_sensor_tables PUBLIC ${PROJECT_SOURCE_DIR})
+# It implements the wizard core's ResourceSource: the dependency runs from the
+# tables to the core, never back.
+target_link_libraries(wizard_sensor_tables PUBLIC wizard_core)

@@ -2,13 +2,7 @@
 
 namespace {
 
-struct StringEntry {
-  uint32_t id;
-  std::string_view english;
-  std::string_view japanese;
-};
-
-#define LX40_STRING(id, en, ja) StringEntry{id, en, ja},
+#define LX40_STRING(name, id, en, ja) StringEntry{id, en, ja},
 constexpr StringEntry kEntries[] = {
 #include "wizard/resources/strings.inc"
 };
@@ -22,6 +16,8 @@ const StringEntry* FindEntry(uint32_t id) {
 }
 
 }  // namespace
+
+std::span<const StringEntry> AllStrings() { return kEntries; }
 
 std::string_view LookupString(uint32_t id, UiLanguage language) {
   const StringEntry* entry = FindEntry(id);

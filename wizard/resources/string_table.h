@@ -5,9 +5,19 @@
 #define LX40_WIZARD_RESOURCES_STRING_TABLE_H
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 enum class UiLanguage : uint8_t { English, Japanese };
+
+struct StringEntry {
+  uint32_t id;
+  std::string_view english;
+  std::string_view japanese;
+};
+
+// Every entry of the table, in the order of strings.inc.
+std::span<const StringEntry> AllStrings();
 
 // The UTF-8 text of entry `id` in `language`; empty when there is no such
 // entry, as the platform's string loader gives for an unknown id.

@@ -51,7 +51,7 @@ BOOL CSetupWizardDlg::OnInitDialog() {
 
 bool CSetupWizardDlg::InitWizard() {
   SetWindowTextW(m_hWnd, LoadWideString(ids::kProductName).c_str());
-  InitCore();  // g_pWizardDlg, colours
+  InitCore();  // colours
   ApplyWindowSize();
   LayoutButtons();
   CreateTextFonts();
@@ -123,7 +123,7 @@ void CSetupWizardDlg::OnOK() {
   }
 }
 
-void CSetupWizardDlg::OnCancel() { CWizardCore::OnSysCommand(SC_CLOSE); }
+void CSetupWizardDlg::OnCancel() { CWizardCore::OnSysCommand(SystemCommand::Close); }
 
 void CSetupWizardDlg::EndWizard(int result) {
   // The run uses this window, its fonts and its progress bar until it
@@ -140,7 +140,7 @@ void CSetupWizardDlg::ShowAbout() {
 bool CSetupWizardDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   switch (message) {
     case WM_SYSCOMMAND:
-      result = OnSysCommand(static_cast<UINT>(wParam), lParam) ? TRUE : FALSE;
+      result = OnSysCommand(wParam) ? TRUE : FALSE;
       return true;
     case WM_PAINT:
       OnPaint();
@@ -161,9 +161,14 @@ bool CSetupWizardDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_
   }
 }
 
-bool CSetupWizardDlg::OnSysCommand(UINT id, LPARAM /*lParam*/) {
+bool CSetupWizardDlg::OnSysCommand(WPARAM id) {
+  // The low four bits of a system command are the system's own.
+  const WPARAM command = id & 0xFFF0u;
+  SystemCommand translated = SystemCommand::Other;
+  if (command == SC_CLOSE) translated = SystemCommand::Close;
+  if (command == IDM_ABOUTBOX) translated = SystemCommand::About;
   // False: the system's handling (move, minimise, restore, ...) runs.
-  return CWizardCore::OnSysCommand(id);
+  return CWizardCore::OnSysCommand(translated);
 }
 
 void CSetupWizardDlg::OnPaint() {

@@ -36,7 +36,8 @@ class CSetupWizardDlg : public CModalDialog, public Win32WindowPort, public CWiz
   void CreateTextFonts();
 
   // Handlers; true when the message was handled.
-  bool OnSysCommand(UINT id, LPARAM lParam);
+  // WM_SYSCOMMAND, translated into the wizard's system command.
+  bool OnSysCommand(WPARAM id);
   void OnPaint();
   HICON OnQueryDragIcon() const { return m_hIcon; }
 

@@ -35,9 +35,9 @@ Win32WindowPort::~Win32WindowPort() {
   }
 }
 
-HFONT Win32WindowPort::CreateWizardFont(const FontSpec& spec) {
-  const std::wstring face = Utf8ToWide(spec.face);
-  return CreateFontW(spec.height, 0, 0, 0, spec.weight, FALSE, FALSE, FALSE, spec.charset,
+HFONT Win32WindowPort::CreateWizardFont(const WizardFont& font) {
+  const std::wstring face = Utf8ToWide(font.face);
+  return CreateFontW(font.height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE, font.charset,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }

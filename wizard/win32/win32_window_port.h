@@ -69,7 +69,7 @@ class Win32WindowPort : public WindowPort {
   void HandleMarshalledCall(LPARAM lParam);
 
   // The wizard's fonts (button, title band, body), created by the window.
-  static HFONT CreateWizardFont(const FontSpec& spec);
+  static HFONT CreateWizardFont(const WizardFont& font);
   HFONT m_fontButton = nullptr;
   HFONT m_fontTitle = nullptr;
   HFONT m_fontBody = nullptr;

@@ -1,0 +1,306 @@
+#include "usbhost/sim/meter/meter_config_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <utility>
+
+namespace usbsim {
+
+namespace {
+
+constexpr size_t kMaxTextValue = 40;
+constexpr long long kMaxLatencyUs = 10'000'000;
+constexpr uint32_t kMaxSplitBlock = 64;
+
+std::string_view Trim(std::string_view text) {
+  const auto is_blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool IsPrintable(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte <= 0x7E;
+  });
+}
+
+// The text quoted in an error message: printable and short, whatever the
+// file holds.
+std::string Quote(std::string_view text) {
+  std::string quoted = "'";
+  for (const char c : text.substr(0, kMaxTextValue)) {
+    const auto byte = static_cast<unsigned char>(c);
+    quoted.push_back(byte >= 0x20 && byte <= 0x7E ? c : '?');
+  }
+  if (text.size() > kMaxTextValue) quoted += "...";
+  return quoted + "'";
+}
+
+std::optional<long long> ParseInteger(std::string_view text, long long low, long long high) {
+  long long value = 0;
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, value);
+  if (text.empty() || result.ec != std::errc() || result.ptr != end) return std::nullopt;
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+std::optional<bool> ParseYesNo(std::string_view text) {
+  if (text == "yes") return true;
+  if (text == "no") return false;
+  return std::nullopt;
+}
+
+bool IsCommandWord(std::string_view text) {
+  return !text.empty() && text.size() <= kMaxTextValue && IsPrintable(text) &&
+         text.find(':') == std::string_view::npos;
+}
+
+// One [meter] section being read.
+class SectionParser {
+ public:
+  // Returns "" or what is wrong with the line (without the line number).
+  std::string Take(std::string_view key, std::optional<std::string_view> value);
+  // Checks that belong to the section as a whole.
+  std::string Finish() const;
+  MeterPlacement& placement() { return placement_; }
+
+ private:
+  std::string TakeText(std::string_view key, std::string_view value, std::string& field,
+                       bool may_be_empty);
+  std::string TakeNumber(std::string_view key, std::string_view value, long long low,
+                         long long high, long long& out);
+
+  MeterPlacement placement_;
+  std::set<std::string, std::less<>> seen_;
+  bool has_serial_ = false;
+};
+
+std::string SectionParser::TakeText(std::string_view key, std::string_view value,
+                                    std::string& field, bool may_be_empty) {
+  if ((value.empty() && !may_be_empty) || value.size() > kMaxTextValue || !IsPrintable(value)) {
+    return std::string(key) + " must be " + (may_be_empty ? "0" : "1") + " to " +
+           std::to_string(kMaxTextValue) + " printable characters";
+  }
+  field = std::string(value);
+  return {};
+}
+
+std::string SectionParser::TakeNumber(std::string_view key, std::string_view value, long long low,
+                                      long long high, long long& out) {
+  const std::optional<long long> number = ParseInteger(value, low, high);
+  if (!number) {
+    return std::string(key) + " must be a whole number from " + std::to_string(low) + " to " +
+           std::to_string(high);
+  }
+  out = *number;
+  return {};
+}
+
+std::string SectionParser::Take(std::string_view key, std::optional<std::string_view> value) {
+  MeterConfig& config = placement_.config;
+  MeterFaults& faults = config.faults;
+
+  const bool repeatable =
+      key == "error_reply" || key == "no_cr" || key == "long_reply" || key == "split_reply";
+  if (!repeatable && seen_.count(key) != 0) return "duplicate key " + Quote(key);
+  seen_.insert(std::string(key));
+
+  // Flags may stand alone.
+  if (key == "nak_header" || key == "nak_trailer") {
+    bool on = true;
+    if (value) {
+      const std::optional<bool> yes = ParseYesNo(*value);
+      if (!yes) return std::string(key) + " must be yes or no";
+      on = *yes;
+    }
+    (key == "nak_header" ? faults.nak_header : faults.nak_trailer) = on;
+    return {};
+  }
+  if (!value) return "expected key = value, got " + Quote(key);
+  const std::string_view v = *value;
+  long long number = 0;
+
+  if (key == "serial") {
+    has_serial_ = true;
+    return TakeText(key, v, config.serial, false);
+  }
+  if (key == "model") return TakeText(key, v, config.model, true);
+  if (key == "maker") return TakeText(key, v, config.maker, true);
+  if (key == "version") return TakeText(key, v, config.version, true);
+  if (key == "slots") {
+    if (v.size() != kMeterSlotCount ||
+        !std::all_of(v.begin(), v.end(), [](char c) { return c == '0' || c == '1'; })) {
+      return "slots must be seven digits 0 or 1";
+    }
+    for (size_t i = 0; i < v.size(); ++i) config.slots_filled[i] = v[i] == '1';
+    return {};
+  }
+  if (key == "battery") {
+    if (v != "ok" && v != "low") return "battery must be ok or low";
+    config.battery_low = v == "low";
+    return {};
+  }
+  if (key == "latency_us") {
+    std::string error = TakeNumber(key, v, 0, kMaxLatencyUs, number);
+    config.latency = std::chrono::microseconds(number);
+    return error;
+  }
+  if (key == "behind_hub") {
+    const std::optional<bool> yes = ParseYesNo(v);
+    if (!yes) return "behind_hub must be yes or no";
+    placement_.behind_hub = *yes;
+    return {};
+  }
+  if (key == "wrong_echo_at") {
+    std::string error = TakeNumber(key, v, 0, 15, number);
+    faults.wrong_echo_at = static_cast<int>(number);
+    return error;
+  }
+  if (key == "silent_from" || key == "unplug_at") {
+    std::string error = TakeNumber(key, v, 1, 1'000'000'000, number);
+    (key == "silent_from" ? faults.silent_from : faults.unplug_at) = static_cast<int>(number);
+    return error;
+  }
+  if (key == "error_reply") {
+    const size_t equals = v.find('=');
+    const std::string_view word = equals == std::string_view::npos ? v : v.substr(0, equals);
+    const std::string_view keyword =
+        equals == std::string_view::npos ? std::string_view() : v.substr(equals + 1);
+    if (!IsCommandWord(word) || keyword.empty() || keyword.size() > kMaxTextValue ||
+        !IsPrintable(keyword)) {
+      return "error_reply must be COMMAND=KEYWORD";
+    }
+    faults.error_replies[std::string(word)] = std::string(keyword);
+    return {};
+  }
+  if (key == "no_cr" || key == "long_reply") {
+    if (!IsCommandWord(v)) return std::string(key) + " must be a command word";
+    (key == "no_cr" ? faults.no_cr : faults.long_reply).insert(std::string(v));
+    return {};
+  }
+  if (key == "split_reply") {
+    const size_t colon = v.rfind(':');
+    if (colon == std::string_view::npos || !IsCommandWord(v.substr(0, colon))) {
+      return "split_reply must be COMMAND:n";
+    }
+    std::string error = TakeNumber(key, v.substr(colon + 1), 1, kMaxSplitBlock, number);
+    if (error.empty()) {
+      faults.split_reply[std::string(v.substr(0, colon))] = static_cast<uint32_t>(number);
+    }
+    return error;
+  }
+  seen_.erase(std::string(key));
+  return "unknown key " + Quote(key);
+}
+
+std::string SectionParser::Finish() const {
+  return has_serial_ ? std::string() : std::string("[meter] without serial");
+}
+
+std::string AtLine(size_t line, const std::string& message) {
+  return "line " + std::to_string(line) + ": " + message;
+}
+
+}  // namespace
+
+std::string ParseMeterConfigText(std::string_view text, std::vector<MeterPlacement>* meters) {
+  if (meters == nullptr) return "no output given";
+  meters->clear();
+  if (text.size() > kMaxMeterConfigFileSize) return "file larger than 1 MiB";
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+
+  std::vector<MeterPlacement> parsed;
+  std::optional<SectionParser> section;
+  size_t section_line = 0;
+  const auto finish_section = [&]() -> std::string {
+    if (!section) return {};
+    std::string error = section->Finish();
+    if (!error.empty()) return AtLine(section_line, error);
+    if (parsed.size() >= kMaxConfiguredMeters) {
+      return AtLine(section_line, "more than " + std::to_string(kMaxConfiguredMeters) + " meters");
+    }
+    parsed.push_back(std::move(section->placement()));
+    section.reset();
+    return {};
+  };
+
+  size_t line_number = 0;
+  while (!text.empty() || line_number == 0) {
+    ++line_number;
+    const size_t end = text.find('\n');
+    const std::string_view raw = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    const std::string_view line = Trim(raw);
+    if (line.empty() || line.front() == '#' || line.front() == ';') continue;
+
+    if (line.front() == '[') {
+      if (line != "[meter]") return AtLine(line_number, "unknown section " + Quote(line));
+      std::string error = finish_section();
+      if (!error.empty()) return error;
+      section.emplace();
+      section_line = line_number;
+      continue;
+    }
+    if (!section) return AtLine(line_number, "setting outside a [meter] section");
+
+    const size_t equals = line.find('=');
+    const std::string_view key = Trim(line.substr(0, equals));
+    std::optional<std::string_view> value;
+    if (equals != std::string_view::npos) value = Trim(line.substr(equals + 1));
+    if (key.empty()) return AtLine(line_number, "missing key");
+    std::string error = section->Take(key, value);
+    if (!error.empty()) return AtLine(line_number, error);
+  }
+  std::string error = finish_section();
+  if (!error.empty()) return error;
+  *meters = std::move(parsed);
+  return {};
+}
+
+std::vector<AttachedMeter> BuildConfiguredTopology(const std::vector<MeterPlacement>& meters) {
+  const auto behind = static_cast<int>(std::count_if(
+      meters.begin(), meters.end(), [](const MeterPlacement& m) { return m.behind_hub; }));
+  const int direct = static_cast<int>(meters.size()) - behind;
+  const int hub_port = behind > 0 ? direct + 1 : 0;
+
+  Bus& bus = Bus::Instance();
+  bus.Reset();
+  const NodeId root = bus.AddController(0, std::max(4, direct + (behind > 0 ? 1 : 0)));
+  const NodeId hub = behind > 0 ? bus.AddHub(root, hub_port, std::max(4, behind)) : 0;
+
+  std::vector<AttachedMeter> attached;
+  int next_root_port = 1;
+  int next_hub_port = 1;
+  for (const MeterPlacement& placement : meters) {
+    if (placement.behind_hub) {
+      attached.push_back(AttachMeter(hub, next_hub_port++, placement.config));
+    } else {
+      attached.push_back(AttachMeter(root, next_root_port++, placement.config));
+    }
+  }
+  return attached;
+}
+
+std::string LoadMeterConfigFile(const std::string& path, std::vector<AttachedMeter>* attached) {
+  if (attached == nullptr) return "no output given";
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return "cannot open " + path;
+  std::string text(kMaxMeterConfigFileSize + 1, '\0');
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(file.gcount()));
+  if (file.bad()) return "cannot read " + path;
+
+  std::vector<MeterPlacement> meters;
+  std::string error = ParseMeterConfigText(text, &meters);
+  if (!error.empty()) return path + ": " + error;
+  *attached = BuildConfiguredTopology(meters);
+  return {};
+}
+
+}  // namespace usbsim

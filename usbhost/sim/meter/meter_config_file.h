@@ -1,0 +1,74 @@
+// A small text file that describes the simulated meters, so the demo can be
+// given other meters than the default two without rebuilding.
+//
+// Format: one [meter] section per meter; meters are plugged in the order
+// written. Inside a section, one "key = value" per line; spaces around key
+// and value are ignored. Blank lines and lines whose first non-blank
+// character is '#' or ';' are comments. Keys are lower case; command words
+// and keywords are upper case, as the meter compares them. CRLF line ends
+// and a UTF-8 byte order mark are accepted. A file without sections gives a
+// bus with no meters.
+//
+//   [meter]
+//   serial = A12345678       required; 1 to 40 printable ASCII characters
+//   model = LX40             answer to "QPID", field 2 of "IDN" (default LX40)
+//   maker = Vantor           field 1 of "IDN" (default Vantor)
+//   version = 100            field 4 of "IDN" (default 100)
+//   slots = 0100000          seven 0/1 digits, slot 0 first (default all 0)
+//   battery = ok             ok | low
+//   latency_us = 2000        delay before each answer, 0 to 10000000
+//   behind_hub = no          yes | no: on the external hub, not the root hub
+//   wrong_echo_at = 3        header byte 0 to 15 echoed wrongly
+//   nak_header               NAK after the header (also "nak_header = yes|no")
+//   nak_trailer              NAK the trailer (also "nak_trailer = yes|no")
+//   silent_from = 5          from this exchange (from 1) on, no answers
+//   unplug_at = 7            at this exchange the meter is pulled out
+//   error_reply = BTRY=MEM_ERR   answer this keyword to that command word
+//   no_cr = TEST             answer that command without the final CR
+//   long_reply = IDN         answer that command with more than 64 bytes
+//   split_reply = IDN:4      deliver that answer in blocks of 1 to 64 bytes
+//
+// error_reply, no_cr, long_reply and split_reply may be given several times
+// (one command word each); any other key at most once per meter.
+//
+// Topology built: host controller 0 whose root hub carries the meters not
+// behind a hub on ports 1, 2, ... and, if any meter is behind_hub, an
+// external hub on the next port with those meters on its ports 1, 2, ...
+// Each hub has at least 4 ports.
+#ifndef LX40_USBHOST_SIM_METER_METER_CONFIG_FILE_H
+#define LX40_USBHOST_SIM_METER_METER_CONFIG_FILE_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "usbhost/sim/meter/meter_attach.h"
+#include "usbhost/sim/meter/meter_config.h"
+
+namespace usbsim {
+
+struct MeterPlacement {
+  MeterConfig config;
+  bool behind_hub = false;
+};
+
+inline constexpr size_t kMaxConfiguredMeters = 32;
+inline constexpr size_t kMaxMeterConfigFileSize = 1 << 20;
+
+// Parses the text of a meter file. Returns "" and fills `meters` on
+// success; otherwise returns "line <n>: <what is wrong>" for the first bad
+// line (or a message about the whole text) and leaves `meters` empty.
+std::string ParseMeterConfigText(std::string_view text, std::vector<MeterPlacement>* meters);
+
+// Empties the bus and builds the topology described above. Returns the
+// meters in the order given.
+std::vector<AttachedMeter> BuildConfiguredTopology(const std::vector<MeterPlacement>& meters);
+
+// Reads, parses and builds. Returns "" on success; otherwise the error
+// (a file that cannot be read, or the parse error), and the bus is left
+// as it was.
+std::string LoadMeterConfigFile(const std::string& path, std::vector<AttachedMeter>* attached);
+
+}  // namespace usbsim
+
+#endif
