@@ -238,7 +238,8 @@ TEST_F(Lx40Test, SetupWithTableFilesWritesThoseTables) {
   ASSERT_EQ(lines.size(), 1u);
   ASSERT_EQ(lines[0].at("tables").size(), 1u);
   EXPECT_EQ(lines[0].at("tables")[0].at("type"), 8011);
-  const Json& meter = MeterState(State(), "A1");
+  const Json state = State();
+  const Json& meter = MeterState(state, "A1");
   EXPECT_EQ(StoredHex(meter, 3), HexOf(table1));
   EXPECT_EQ(StoredHex(meter, 1), "");
 }
