@@ -15,7 +15,8 @@ constexpr char kTwoSlowMeters[] =
 
 TEST_F(Lx40Test, OneCtrlCLetsEveryMeterFinishItsTableThenStops) {
   const auto env = Environment(kTwoSlowMeters, 100);
-  Lx40Process lx40(LX40_PROGRAM, {"setup", "--record", Path("record.jsonl")}, env, Path("run"));
+  const auto process = Start({"setup", "--record", Path("record.jsonl")}, env);
+  Lx40Process& lx40 = *process;
   ASSERT_TRUE(lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)));
   ASSERT_TRUE(lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20)));
   lx40.Interrupt();
@@ -43,7 +44,8 @@ TEST_F(Lx40Test, OneCtrlCLetsEveryMeterFinishItsTableThenStops) {
 
 TEST_F(Lx40Test, TwoCtrlCsStopEveryMeterMidTableAndNameThemForReplugging) {
   const auto env = Environment(kTwoSlowMeters, 100);
-  Lx40Process lx40(LX40_PROGRAM, {"setup", "--record", Path("record.jsonl")}, env, Path("run"));
+  const auto process = Start({"setup", "--record", Path("record.jsonl")}, env);
+  Lx40Process& lx40 = *process;
   ASSERT_TRUE(lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)));
   ASSERT_TRUE(lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20)));
   lx40.Interrupt();

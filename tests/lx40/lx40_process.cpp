@@ -24,6 +24,17 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
+std::string TextOutput(const std::string& path) {
+  std::string text = ReadFile(path);
+  std::string plain;
+  plain.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    plain.push_back(text[i]);
+  }
+  return plain;
+}
+
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << text;
