@@ -84,13 +84,27 @@ Lx40Process::~Lx40Process() {
   }
 }
 
-bool Lx40Process::WaitForOutput(const std::string& text, std::chrono::milliseconds limit) const {
+namespace {
+
+bool WaitForFileText(const std::string& path, const std::string& text,
+                     std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < end) {
-    if (Out().find(text) != std::string::npos) return true;
+    if (ReadFile(path).find(text) != std::string::npos) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return false;
+}
+
+}  // namespace
+
+bool Lx40Process::WaitForOutput(const std::string& text, std::chrono::milliseconds limit) const {
+  return WaitForFileText(out_path_, text, limit);
+}
+
+bool Lx40Process::WaitForErrorOutput(const std::string& text,
+                                     std::chrono::milliseconds limit) const {
+  return WaitForFileText(err_path_, text, limit);
 }
 
 void Lx40Process::Interrupt() const { ::kill(pid_, SIGINT); }

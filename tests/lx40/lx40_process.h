@@ -30,8 +30,9 @@ class Lx40Process {
   Lx40Process(const Lx40Process&) = delete;
   Lx40Process& operator=(const Lx40Process&) = delete;
 
-  // Waits until stdout contains `text`; false after `limit`.
+  // Waits until stdout (stderr) contains `text`; false after `limit`.
   bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit) const;
+  bool WaitForErrorOutput(const std::string& text, std::chrono::milliseconds limit) const;
   void Interrupt() const;  // SIGINT, as Ctrl+C
   // Waits for the end and returns the exit status (-1: killed after
   // `limit`, or ended by a signal).
