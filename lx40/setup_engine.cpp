@@ -61,6 +61,8 @@ class UnitSetup {
     observer_.OnUnitDone(unit_, record_, must_replug_);
   }
 
+  const UnitRecord& Record() const { return record_; }
+
  private:
   void Work() {
     Progress("", -1, "checking battery", true);
@@ -84,14 +86,13 @@ class UnitSetup {
         continue;
       }
       if (stop_() != StopLevel::kNone) {
+        // Between tables the meter is in order: what it holds now is still
+        // worth knowing.
+        Verify();
         return End(UnitResult::kCancelled, MLINK_OK, WizardText(ids::kBodyCancelled));
       }
       if (!Load(table, &record_.tables[i])) return;
       if (!Settle(table)) return;
-      if (stop_() != StopLevel::kNone && i + 1 < plan_.tables.size() && AnyLeft(slots, i + 1)) {
-        Verify();  // what was written is still worth knowing
-        return End(UnitResult::kCancelled, MLINK_OK, WizardText(ids::kBodyCancelled));
-      }
     }
     if (!Verify()) return;
     const bool wrote =
@@ -102,14 +103,6 @@ class UnitSetup {
     } else {
       End(UnitResult::kAlreadySet, MLINK_OK, WizardText(ids::kMessageAlreadyHasData));
     }
-  }
-
-  // Whether a table from `from` on still has an empty slot to fill.
-  bool AnyLeft(const uint8_t* slots, size_t from) const {
-    for (size_t i = from; i < plan_.tables.size(); ++i) {
-      if (slots[plan_.tables[i].info.slot] == 0) return true;
-    }
-    return false;
   }
 
   bool Load(const SensorTable& table, TableRecord* outcome) {
@@ -215,9 +208,6 @@ class UnitSetup {
   mlink_meter* meter_ = nullptr;
   bool ended_ = false;
   bool must_replug_ = false;
-
- public:
-  const UnitRecord& Record() const { return record_; }
 };
 
 }  // namespace
