@@ -299,6 +299,14 @@ TEST_F(Lx40Test, TwoTablesForOneSlotAreRefused) {
   EXPECT_FALSE(FileExists(Path("state.json")));
 }
 
+TEST_F(Lx40Test, AMalformedSettleTimeIsRefusedBeforeAnyMeterIsTouched) {
+  auto env = Environment("[meter]\nserial = A1\n");
+  env["LX40_SETTLE_MS"] = "3s";
+  EXPECT_EQ(Run({"setup"}, env), 2);
+  EXPECT_NE(Err().find("LX40_SETTLE_MS"), std::string::npos) << Err();
+  EXPECT_FALSE(FileExists(Path("state.json")));
+}
+
 TEST_F(Lx40Test, NoMeterOrAMissingNamedMeterExitsThree) {
   auto env = Environment("# no meters\n");
   EXPECT_EQ(Run({"setup"}, env), 3);
