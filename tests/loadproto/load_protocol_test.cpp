@@ -138,8 +138,10 @@ TEST(LoadProtocol, ThreeAnswersInARowWithoutAByteStopTheLoad) {
       {"failed reads count", {ack, kFails, kEmpty, kFails, ack, ack, ack}, Status::kNoAnswer, 3},
       {"silent from the start", {kEmpty, kEmpty, kEmpty}, Status::kNoAnswer, 2},
       {"silent until the trailer", {ack, ack, ack, kEmpty, kEmpty, kEmpty}, Status::kNoAnswer, 5},
-      {"a wrong byte is an answer", {ack, {{0x15}}, {{0x00}}, {{0x15}}, ack, ack, ack},
-       Status::kDone, 6},
+      {"a wrong byte is an answer",
+       {ack, {{0x15}}, {{0x00}}, {{0x15}}, ack, ack, ack},
+       Status::kDone,
+       6},
   };
   for (const Case& c : cases) {
     const Bytes table = MakeTable(5);
@@ -189,11 +191,11 @@ TEST(LoadProtocol, JudgedAnswersMustCarryTheirByte) {
 }
 
 TEST(LoadProtocol, TrailerAnswerDecides) {
-  for (const auto& [answer, result] : std::vector<std::pair<Answer, Status>>{
-           {Bytes{kAck}, Status::kDone},
-           {Bytes{0x15}, Status::kRefused},
-           {kEmpty, Status::kNoAnswer},
-           {kFails, Status::kNoAnswer}}) {
+  for (const auto& [answer, result] :
+       std::vector<std::pair<Answer, Status>>{{Bytes{kAck}, Status::kDone},
+                                              {Bytes{0x15}, Status::kRefused},
+                                              {kEmpty, Status::kNoAnswer},
+                                              {kFails, Status::kNoAnswer}}) {
     const Bytes table = MakeTable(1);
     ScriptedTransport t;
     ScriptHeader(t, table);
