@@ -113,10 +113,12 @@ class UnitSetup {
     while (rc == MLINK_OK) {
       if (stop_() == StopLevel::kNow) {
         mlink_load_abort(meter_);
-        outcome->outcome = TableOutcome::kFailed;
-        must_replug_ = true;
-        End(UnitResult::kCancelled, MLINK_ERR_LOAD_ABANDONED,
-            mlink_strerror(MLINK_ERR_LOAD_ABANDONED));
+        ProbeAfterLoad();
+        // Stopped before its first step the meter was sent nothing.
+        outcome->outcome = must_replug_ ? TableOutcome::kFailed : TableOutcome::kNotRun;
+        const int32_t code = must_replug_ ? MLINK_ERR_LOAD_ABANDONED : MLINK_OK;
+        End(UnitResult::kCancelled, code,
+            must_replug_ ? mlink_strerror(code) : WizardText(ids::kBodyCancelled));
         return false;
       }
       rc = mlink_load_step(meter_);
@@ -131,8 +133,8 @@ class UnitSetup {
     }
     if (rc != MLINK_DONE) {
       outcome->outcome = TableOutcome::kFailed;
-      must_replug_ = NeedsReplug(rc);
       Fail(rc);
+      ProbeAfterLoad();
       return false;
     }
     outcome->outcome = TableOutcome::kWritten;
@@ -160,6 +162,16 @@ class UnitSetup {
     }
     Progress(name, 100, "written", true);
     return true;
+  }
+
+  // After a load that did not end in MLINK_DONE: Meterlink knows whether
+  // the meter was left mid-table (then it refuses every command and sends
+  // nothing); otherwise "TEST" shows what the meter holds now.
+  void ProbeAfterLoad() {
+    uint8_t slots[MLINK_SLOT_COUNT] = {};
+    const int32_t tested = mlink_slots(meter_, slots, MLINK_SLOT_COUNT);
+    if (tested == MLINK_OK) record_.slots_after = SlotDigits(slots, MLINK_SLOT_COUNT);
+    must_replug_ = tested == MLINK_ERR_LOAD_ABANDONED;
   }
 
   // "TEST" again: every table written must now show in its slot.

@@ -57,7 +57,7 @@ struct UnitExpectation {
   bool plugged;
 };
 
-constexpr char kSixMeters[] = R"(
+constexpr char kSevenMeters[] = R"(
 [meter]
 serial = E00000001
 [meter]
@@ -75,9 +75,12 @@ silent_from = 60
 [meter]
 serial = U00000006
 unplug_at = 60
+[meter]
+serial = N00000007
+nak_trailer
 )";
 
-const std::vector<UnitExpectation>& SixMeterExpectations() {
+const std::vector<UnitExpectation>& SevenMeterExpectations() {
   static const std::vector<UnitExpectation> expectations = {
       {"E00000001",
        "set",
@@ -144,16 +147,16 @@ const std::vector<UnitExpectation>& SixMeterExpectations() {
 }
 
 TEST_F(Lx40Test, SetupOfMetersInEveryStateRecordsAndStoresWhatEachOneGot) {
-  const auto env = Environment(kSixMeters);
+  const auto env = Environment(kSevenMeters);
   const std::string record = Path("record.jsonl");
   const int status = Run({"setup", "--record", record, "--json"}, env);
   EXPECT_EQ(status, 1) << Err();
 
   const std::vector<Json> records = JsonLines(ReadFile(record));
-  ASSERT_EQ(records.size(), 6u) << ReadFile(record);
+  ASSERT_EQ(records.size(), 7u) << ReadFile(record);
   // --json prints exactly the record lines on stdout.
   const std::vector<Json> printed = JsonLines(Out());
-  ASSERT_EQ(printed.size(), 6u) << Out();
+  ASSERT_EQ(printed.size(), 7u) << Out();
   for (const Json& line : printed) {
     const Json* same = BySerial(records, line.at("serial"));
     ASSERT_NE(same, nullptr);
@@ -165,7 +168,7 @@ TEST_F(Lx40Test, SetupOfMetersInEveryStateRecordsAndStoresWhatEachOneGot) {
   const std::regex timestamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
   const Json state = State();
   EXPECT_EQ(state.at("open_handles"), 0);
-  for (const UnitExpectation& want : SixMeterExpectations()) {
+  for (const UnitExpectation& want : SevenMeterExpectations()) {
     SCOPED_TRACE(want.serial);
     const Json* unit = BySerial(records, want.serial);
     ASSERT_NE(unit, nullptr);
@@ -202,9 +205,16 @@ TEST_F(Lx40Test, SetupOfMetersInEveryStateRecordsAndStoresWhatEachOneGot) {
       EXPECT_NE(Err().find(want.serial + ": " + want.message), std::string::npos) << Err();
     }
   }
-  // The silent meter was left mid-table and must be plugged in again.
-  EXPECT_NE(Err().find("plug them in again before their next use: S00000005"), std::string::npos)
-      << Err();
+  // The silent and the unplugged meter were left mid-table and must be
+  // plugged in again; no other meter is named.
+  const std::string err = Err();
+  const size_t replug = err.find("plug them in again before their next use: ");
+  ASSERT_NE(replug, std::string::npos) << err;
+  const std::string named = err.substr(replug, err.find('\n', replug) - replug);
+  EXPECT_NE(named.find("S00000005"), std::string::npos) << named;
+  EXPECT_NE(named.find("U00000006"), std::string::npos) << named;
+  EXPECT_EQ(named.find("E00000001"), std::string::npos) << named;
+  EXPECT_EQ(named.find("N00000007"), std::string::npos) << named;
 }
 
 TEST_F(Lx40Test, SetupOfGoodMetersExitsZeroAndAppendsToTheRecord) {
