@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <algorithm>
 #include <regex>
+#include <sstream>
 
 #include "tests/lx40/lx40_fixture.h"
 
@@ -232,6 +234,28 @@ TEST_F(Lx40Test, SetupOfGoodMetersExitsZeroAndAppendsToTheRecord) {
             std::string::npos)
       << Out();
   EXPECT_EQ(Err(), "");
+}
+
+TEST_F(Lx40Test, JobsLimitsHowManyMetersAreWorkedOnAtOnce) {
+  std::string meters;
+  for (int i = 1; i <= 5; ++i) meters += "[meter]\nserial = M" + std::to_string(i) + "\n";
+  const auto env = Environment(meters, 20);
+  ASSERT_EQ(Run({"setup", "--jobs", "2"}, env), 0) << Err();
+  // The plain progress lines come in the order things happen: a meter is
+  // busy from its "opening" line to its final state.
+  int busy = 0;
+  int most = 0;
+  int done = 0;
+  std::istringstream lines(Out());
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(": opening") != std::string::npos) most = std::max(most, ++busy);
+    if (line.find(": set (8010, 8011 written)") != std::string::npos) {
+      --busy;
+      ++done;
+    }
+  }
+  EXPECT_EQ(most, 2) << Out();
+  EXPECT_EQ(done, 5) << Out();
 }
 
 TEST_F(Lx40Test, SetupOfNamedMetersLeavesTheOthersAlone) {
