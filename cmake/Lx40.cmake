@@ -73,12 +73,15 @@ endfunction()
 # Adds every sub-folder of the calling folder, in name order: tests/, bench/
 # and fuzz/ hold one folder per layer. A folder without a CMakeLists.txt is
 # a configure error unless it is named in HEADERS_ONLY (shared headers that
-# the other folders include).
+# the other folders include). Folders named in FIRST come before the rest, so
+# the libraries they define exist when the others ask for them.
 function(lx40_add_subfolders)
-  cmake_parse_arguments(SF "" "" "HEADERS_ONLY" ${ARGN})
+  cmake_parse_arguments(SF "" "" "HEADERS_ONLY;FIRST" ${ARGN})
   file(GLOB _groups LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/*)
   list(SORT _groups)
+  list(REMOVE_ITEM _groups ${SF_FIRST})
+  list(PREPEND _groups ${SF_FIRST})
   foreach(_g IN LISTS _groups)
     if(NOT IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_g} OR _g IN_LIST SF_HEADERS_ONLY)
       continue()

@@ -15,8 +15,8 @@
 
 #include "meterlink/meterlink.h"
 #include "mlink.h"
-#include "usbhost/sim/meter_attach.h"
-#include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/meter/meter_attach.h"
+#include "usbhost/sim/bus/sim_bus.h"
 #include "wizard/core/sensor_data.h"
 #include "wizard/resources/compiled_in_resources.h"
 

@@ -11,9 +11,9 @@
 
 #include "meterlink/meterlink.h"
 #include "mlink.h"
-#include "usbhost/sim/meter_attach.h"
-#include "usbhost/sim/sim_bus.h"
-#include "usbhost/sim/virtual_meter.h"
+#include "usbhost/sim/meter/meter_attach.h"
+#include "usbhost/sim/bus/sim_bus.h"
+#include "usbhost/sim/meter/virtual_meter.h"
 
 namespace handletest {
 

@@ -138,12 +138,12 @@ TEST_F(HandleTest, EightMetersAnswerEightThreadsAtTheSameTime) {
     config.latency = std::chrono::milliseconds(1);
     auto meter = std::make_shared<usbsim::VirtualMeter>(config);
     taps.push_back(std::make_shared<GatheringTap>(meter, gate));
-    usbsim::DeviceSpec spec;
-    spec.vendor_id = usbsim::kMeterVendorId;
-    spec.product_id = usbsim::kMeterProductId;
-    spec.serial.assign(config.serial.begin(), config.serial.end());
-    spec.pipes = taps.back();
-    ASSERT_NE(Bus().Plug(root, i + 1, spec), 0u);
+    usbsim::SimulatedDevice device;
+    device.vendor_id = usbsim::kMeterVendorId;
+    device.product_id = usbsim::kMeterProductId;
+    device.serial.assign(config.serial.begin(), config.serial.end());
+    device.pipes = taps.back();
+    ASSERT_NE(Bus().Plug(root, i + 1, device), 0u);
   }
   std::vector<mlink_meter*> handles;
   for (int i = 0; i < kMeters; ++i) handles.push_back(Open(SerialOf(i)));
