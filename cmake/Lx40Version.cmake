@@ -21,7 +21,9 @@ file(WRITE ${CMAKE_BINARY_DIR}/lx40-version.txt "${LX40_VERSION}\n")
 # lx40_version_info(<target> DESCRIPTION <text>)
 #
 # Gives <target> the project's version in one line:
-#   - the compile definition LX40_VERSION_TEXT="x.y.z" (every platform);
+#   - the compile definitions LX40_VERSION_TEXT="x.y.z" and
+#     LX40_VERSION_MAJOR, LX40_VERSION_MINOR, LX40_VERSION_PATCH (numbers),
+#     on every platform;
 #   - on Windows, a version resource (file and product version x.y.z.0,
 #     file type from the target's type, <text> as file description, the
 #     binary's file name as internal and original name).
@@ -31,7 +33,11 @@ function(lx40_version_info target)
   if(NOT V_DESCRIPTION)
     message(FATAL_ERROR "lx40_version_info(${target} DESCRIPTION <text>)")
   endif()
-  target_compile_definitions(${target} PRIVATE LX40_VERSION_TEXT="${LX40_VERSION}")
+  list(GET LX40_VERSION_NUMBERS 0 _major)
+  list(GET LX40_VERSION_NUMBERS 1 _minor)
+  list(GET LX40_VERSION_NUMBERS 2 _patch)
+  target_compile_definitions(${target} PRIVATE LX40_VERSION_TEXT="${LX40_VERSION}"
+    LX40_VERSION_MAJOR=${_major} LX40_VERSION_MINOR=${_minor} LX40_VERSION_PATCH=${_patch})
   if(NOT WIN32)
     return()
   endif()

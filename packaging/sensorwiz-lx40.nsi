@@ -51,8 +51,9 @@ VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) ${PUBLISHER}. All rights reserved."
 
-!define MUI_ICON "${__FILEDIR__}/../wizard/resources/sensorwiz.ico"
-!define MUI_UNICON "${__FILEDIR__}/../wizard/resources/sensorwiz.ico"
+; Paths are relative to this file's folder (makensis works from there).
+!define MUI_ICON "../wizard/resources/sensorwiz.ico"
+!define MUI_UNICON "../wizard/resources/sensorwiz.ico"
 !define MUI_FINISHPAGE_NOAUTOCLOSE
 
 !insertmacro MUI_PAGE_WELCOME
