@@ -9,7 +9,7 @@
 ;   OUTFILE   the installer to write
 ;   STAGING   the folder with the files to ship, laid out as installed
 ;   FILES_NSH the install and remove steps made from packaging/files.txt
-; makensis -INPUTCHARSET UTF8 reads this file (it holds Japanese text).
+; makensis -INPUTCHARSET UTF8 reads this file.
 
 Unicode true
 Target amd64-unicode
@@ -34,7 +34,6 @@ ManifestDPIAware true
 
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
-!include "x64.nsh"
 !include "${FILES_NSH}"
 
 Name "${PRODUCT} ${VERSION}"
@@ -67,14 +66,9 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) ${PUBLISHER}. All rights
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Japanese"
 
-LangString Needs64Bit ${LANG_ENGLISH} "${PRODUCT} needs 64-bit Windows."
-LangString Needs64Bit ${LANG_JAPANESE} "${PRODUCT} には 64 ビット版の Windows が必要です。"
-
+; Every text of the pages comes from the two languages' tables; a 64-bit
+; installer does not start on 32-bit Windows at all, so nothing here asks.
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "$(Needs64Bit)" /SD IDOK
-    Abort
-  ${EndIf}
   SetShellVarContext all
   SetRegView 64
 FunctionEnd

@@ -42,7 +42,12 @@ int wmain(int argc, wchar_t** argv) {
 
   int status = 0;
   gui::WizardWindow wizard(process.dwProcessId, gui::EnglishCaptions());
-  if (!wizard.Find(gui::kStartTimeoutMs)) {
+  // A program that cannot start (a missing DLL) ends at once: no need to
+  // wait the whole start time for its window then.
+  const bool ended_or_found = gui::WaitUntil(
+      [&] { return wizard.Find(0) || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; },
+      gui::kStartTimeoutMs);
+  if (!ended_or_found || !wizard.Exists()) {
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     std::printf("installed_wizard_probe: no wizard window (process exit code %lu)\n", code);
