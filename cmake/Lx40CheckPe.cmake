@@ -2,17 +2,22 @@
 # read with MinGW-w64's objdump -p. Run in script mode by the tests that
 # lx40_add_pe_check (Lx40Windows.cmake) registers:
 #
-#   cmake -DOBJDUMP=<objdump> -DBINARY=<file>
-#         [-DEXPORTS=Name@N|Name@N...] [-DEXACT_EXPORTS=ON]
+#   cmake -DOBJDUMP=<objdump> -DBINARY=<file> [-DFORMAT=pei-i386|pei-x86-64]
+#         [-DEXPORTS=Name@N|Name@N...] [-DEXACT_EXPORTS=ON] [-DEXPORTS_DEF=<file.def>]
 #         [-DIMPORTS_BY_ORDINAL=Dll.dll:1,18-26|Other.dll:2...]
-#         [-DNO_IMPORTS_FROM=Dll.dll|...]
+#         [-DNO_IMPORTS_FROM=Dll.dll|...] [-DALLOWED_IMPORTS=Dll.dll|...]
 #         -P Lx40CheckPe.cmake
 #
+# Always: every exported name is plain (no _ or ? in front, no @ in it), as
+# C callers and GetProcAddress look it up.
+# FORMAT: objdump's file format, which says the machine type (x86 or x64).
 # EXPORTS: each Name is exported by name with ordinal N.
 # EXACT_EXPORTS: nothing else is exported (no other ordinal, no other name).
+# EXPORTS_DEF: every "Name @N" line of the .def as EXPORTS, and EXACT_EXPORTS.
 # IMPORTS_BY_ORDINAL: the binary imports exactly these ordinals from the DLL,
 #   every one by ordinal only, and nothing from it by name.
 # NO_IMPORTS_FROM: the binary does not import from that DLL at all.
+# ALLOWED_IMPORTS: the binary imports from no DLL outside this list.
 # Lists are separated by "|" so that they pass through -D unharmed.
 cmake_minimum_required(VERSION 3.25)
 
@@ -39,6 +44,34 @@ macro(_fail text)
   string(APPEND _errors "  ${text}\n")
 endmacro()
 
+# --- Machine type -----------------------------------------------------------
+if(FORMAT)
+  if(NOT _dump MATCHES "file format ([A-Za-z0-9_-]+)")
+    _fail("objdump names no file format")
+  elseif(NOT CMAKE_MATCH_1 STREQUAL FORMAT)
+    _fail("file format ${CMAKE_MATCH_1}, expected ${FORMAT}")
+  endif()
+endif()
+
+# The exports a module-definition file gives: "Name @N" lines.
+if(EXPORTS_DEF)
+  if(NOT EXISTS "${EXPORTS_DEF}")
+    message(FATAL_ERROR "Lx40CheckPe: ${EXPORTS_DEF} does not exist")
+  endif()
+  file(STRINGS "${EXPORTS_DEF}" _def_lines)
+  foreach(_def_line IN LISTS _def_lines)
+    string(REGEX REPLACE ";.*$" "" _def_line "${_def_line}")
+    if(_def_line MATCHES "^[ \t]*([A-Za-z_][A-Za-z0-9_]*)[ \t]+@[ \t]*([0-9]+)")
+      string(APPEND EXPORTS "|${CMAKE_MATCH_1}@${CMAKE_MATCH_2}")
+    endif()
+  endforeach()
+  string(REGEX REPLACE "^\\|" "" EXPORTS "${EXPORTS}")
+  if(EXPORTS STREQUAL "")
+    message(FATAL_ERROR "Lx40CheckPe: ${EXPORTS_DEF} lists no export")
+  endif()
+  set(EXACT_EXPORTS ON)
+endif()
+
 # --- Exports --------------------------------------------------------------
 # "Export Address Table -- Ordinal Base B" then "[ i] +base[ N] rva ..." for
 # every ordinal N; "[Ordinal/Name Pointer] Table" then "[ i] Name" where i is
@@ -60,6 +93,15 @@ foreach(_line IN LISTS _lines)
   elseif(_section STREQUAL "names" AND _line MATCHES "^[ \t]*\\[ *([0-9]+)\\] ([^ \t]+)")
     math(EXPR _ordinal "${CMAKE_MATCH_1} + ${_base}")
     list(APPEND _export_names "${CMAKE_MATCH_2}@${_ordinal}")
+  endif()
+endforeach()
+
+# A decorated name (_Name, _Name@8 of __stdcall, ?Name@@... of C++) is not
+# the name a caller asks for.
+foreach(_have IN LISTS _export_names)
+  string(REGEX REPLACE "@[0-9]+$" "" _name "${_have}")
+  if(NOT _name MATCHES "^[A-Za-z][A-Za-z0-9_]*$")
+    _fail("decorated export name ${_name}")
   endif()
 endforeach()
 
@@ -100,8 +142,9 @@ endif()
 
 # --- Imports --------------------------------------------------------------
 # "DLL Name: X.dll", a header line, then one line per import: by name
-# "<hint-table rva> <hint> <Name>", by ordinal "<8000...N> <N> <none>", the
-# ordinal in hex in the low bits of the first field.
+# "<hint-table rva> <hint> <Name>", by ordinal "<8000...N> <N> <none>": the
+# ordinal flag in the top bit of the first field (8 hex digits in a PE32
+# file, 16 in a PE32+ file) and the ordinal in its low 16 bits.
 set(_dll "")
 set(_imports "")  # entries "dll|kind|value", dll in lower case
 foreach(_line IN LISTS _lines)
@@ -114,8 +157,9 @@ foreach(_line IN LISTS _lines)
     set(_first ${CMAKE_MATCH_1})
     set(_member ${CMAKE_MATCH_3})
     string(LENGTH "${_first}" _digits)
-    if(_digits EQUAL 16 AND _first MATCHES "^8" AND _member STREQUAL "<none>")
-      string(SUBSTRING "${_first}" 8 8 _low)
+    if((_digits EQUAL 16 OR _digits EQUAL 8) AND _first MATCHES "^8" AND _member STREQUAL "<none>")
+      math(EXPR _low_start "${_digits} - 4")
+      string(SUBSTRING "${_first}" ${_low_start} 4 _low)
       math(EXPR _ordinal "0x${_low}" OUTPUT_FORMAT DECIMAL)
       list(APPEND _imports "${_dll}|ordinal|${_ordinal}")
     else()
@@ -178,6 +222,19 @@ foreach(_dll_name IN LISTS _forbidden)
     endif()
   endforeach()
 endforeach()
+
+if(ALLOWED_IMPORTS)
+  string(TOLOWER "${ALLOWED_IMPORTS}" _allowed)
+  string(REPLACE "|" ";" _allowed "${_allowed}")
+  set(_seen "")
+  foreach(_entry IN LISTS _imports)
+    if(_entry MATCHES "^([^|]+)\\|" AND NOT CMAKE_MATCH_1 IN_LIST _allowed
+       AND NOT CMAKE_MATCH_1 IN_LIST _seen)
+      list(APPEND _seen ${CMAKE_MATCH_1})
+      _fail("imports from ${CMAKE_MATCH_1}, which is not on the allowed list")
+    endif()
+  endforeach()
+endif()
 
 if(NOT _errors STREQUAL "")
   message(FATAL_ERROR "Lx40CheckPe: ${BINARY}:\n${_errors}")

@@ -3,8 +3,20 @@
 # Windows builds.
 include_guard(GLOBAL)
 
-find_program(LX40_DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
-find_program(LX40_OBJDUMP NAMES x86_64-w64-mingw32-objdump REQUIRED)
+# The binutils of the architecture being built (the toolchain file names
+# it): an import library made for another machine type does not link, and
+# objdump's listing differs between PE32 and PE32+.
+if(NOT LX40_MINGW_TRIPLE)
+  message(FATAL_ERROR "Lx40Windows: LX40_MINGW_TRIPLE is not set (use a cmake/mingw-w64-*.cmake toolchain)")
+endif()
+find_program(LX40_DLLTOOL NAMES ${LX40_MINGW_TRIPLE}-dlltool REQUIRED)
+find_program(LX40_OBJDUMP NAMES ${LX40_MINGW_TRIPLE}-objdump REQUIRED)
+# The PE file format objdump reports for every binary of this build.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(LX40_PE_FORMAT pei-x86-64)
+else()
+  set(LX40_PE_FORMAT pei-i386)
+endif()
 
 # lx40_ordinal_import(<target> DEF <file.def> DLL <Name.dll>)
 #
@@ -61,31 +73,41 @@ function(lx40_ordinal_import target)
 endfunction()
 
 # lx40_add_pe_check(<test-name> TARGET <target>
-#                   [EXPORTS <Name@N>...] [EXACT_EXPORTS]
+#                   [EXPORTS <Name@N>...] [EXACT_EXPORTS] [EXPORTS_DEF <file.def>]
 #                   [IMPORTS_BY_ORDINAL <Dll.dll:1,18-26>...]
-#                   [NO_IMPORTS_FROM <Dll.dll>...])
+#                   [NO_IMPORTS_FROM <Dll.dll>...] [ALLOWED_IMPORTS <Dll.dll>...])
 #
-# A ctest test (run on the build machine, not under Wine) that reads the
-# export and import tables of <target>'s binary with objdump -p and fails
-# unless:
+# A ctest test (run on the build machine, not under Wine, so it also checks
+# binaries that cannot run here) that reads the export and import tables of
+# <target>'s binary with objdump -p and fails unless the binary is of this
+# build's machine type (LX40_PE_FORMAT), every exported name is undecorated,
+# and:
 #   EXPORTS             each Name is exported by name at ordinal N;
 #   EXACT_EXPORTS       nothing else is exported;
+#   EXPORTS_DEF         exactly the "Name @N" lines of the .def are exported;
 #   IMPORTS_BY_ORDINAL  exactly these ordinals are imported from the DLL, all
 #                       by ordinal only, none by name;
-#   NO_IMPORTS_FROM     nothing is imported from that DLL.
+#   NO_IMPORTS_FROM     nothing is imported from that DLL;
+#   ALLOWED_IMPORTS     nothing is imported from any other DLL.
 # Wine loads a program even when an imported ordinal is missing from the DLL
 # (the call crashes later), so this check is what catches a wrong binding.
 # Example:
 #   lx40_add_pe_check(meterlink_binding TARGET meterlink
 #     IMPORTS_BY_ORDINAL Bulkpipe.dll:1,2)
 function(lx40_add_pe_check name)
-  cmake_parse_arguments(PE "EXACT_EXPORTS" "TARGET" "EXPORTS;IMPORTS_BY_ORDINAL;NO_IMPORTS_FROM" ${ARGN})
+  cmake_parse_arguments(PE "EXACT_EXPORTS" "TARGET;EXPORTS_DEF"
+    "EXPORTS;IMPORTS_BY_ORDINAL;NO_IMPORTS_FROM;ALLOWED_IMPORTS" ${ARGN})
   if(NOT PE_TARGET)
     message(FATAL_ERROR "lx40_add_pe_check(${name} TARGET <target> ...)")
   endif()
   list(JOIN PE_EXPORTS "|" _exports)
   list(JOIN PE_IMPORTS_BY_ORDINAL "|" _imports)
   list(JOIN PE_NO_IMPORTS_FROM "|" _forbidden)
+  list(JOIN PE_ALLOWED_IMPORTS "|" _allowed)
+  set(_def "")
+  if(PE_EXPORTS_DEF)
+    get_filename_component(_def "${PE_EXPORTS_DEF}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  endif()
   set(_exact OFF)
   if(PE_EXACT_EXPORTS)
     set(_exact ON)
@@ -94,9 +116,13 @@ function(lx40_add_pe_check name)
     COMMAND ${CMAKE_COMMAND}
       "-DOBJDUMP=${LX40_OBJDUMP}"
       "-DBINARY=$<TARGET_FILE:${PE_TARGET}>"
+      "-DFORMAT=${LX40_PE_FORMAT}"
       "-DEXPORTS=${_exports}"
       "-DEXACT_EXPORTS=${_exact}"
+      "-DEXPORTS_DEF=${_def}"
       "-DIMPORTS_BY_ORDINAL=${_imports}"
       "-DNO_IMPORTS_FROM=${_forbidden}"
+      "-DALLOWED_IMPORTS=${_allowed}"
       -P "${PROJECT_SOURCE_DIR}/cmake/Lx40CheckPe.cmake")
+  set_tests_properties(${name} PROPERTIES LABELS pe)
 endfunction()

@@ -65,6 +65,7 @@ extern "C" int usbhost_interface_path(const uint8_t guid[16], int32_t position, 
   }
 
   SP_DEVICE_INTERFACE_DATA interface_data{};
+  static_assert(sizeof interface_data == (sizeof(void*) == 4 ? 28 : 32));
   interface_data.cbSize = sizeof interface_data;
   if (!SetupDiEnumDeviceInterfaces(info.set, nullptr, &interface_class,
                                    static_cast<DWORD>(position), &interface_data)) {
@@ -84,6 +85,9 @@ extern "C" int usbhost_interface_path(const uint8_t guid[16], int32_t position, 
   }
   const DWORD record_size = required;
   auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.get());
+  // cbSize is the record's fixed size on the platform, not the buffer's:
+  // 5 bytes on x86 (packed DWORD and one CHAR), 8 on x64 (padded).
+  static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == (sizeof(void*) == 4 ? 5 : 8));
   detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
   if (!SetupDiGetDeviceInterfaceDetailA(info.set, &interface_data, detail, record_size, &required,
                                         nullptr)) {

@@ -1,0 +1,125 @@
+/*
+ * A C program that uses Meterlink.dll as the existing callers do: written in
+ * C against the public header, bound to the DLL by ordinal only. It is built
+ * for every Windows architecture (on x86 it is the 32-bit caller that cannot
+ * run on the build machines) and its import table is checked; the record
+ * layouts it relies on are pinned here, as a C compiler of that
+ * architecture sees them.
+ *
+ * Run on a PC with meters: prints each meter's identity, reading,
+ * measurement settings and wavelength list. --raw also asks "QPID" through
+ * the raw byte transfers; --reset also sets the meters' settings and
+ * wavelength lists back to their defaults.
+ */
+#include <stddef.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "meterlink/meterlink.h"
+
+/* ---- Record layouts of the binary interface ------------------------------ */
+_Static_assert(sizeof(int32_t) == 4 && sizeof(float) == 4, "32-bit fields");
+
+_Static_assert(sizeof(IdnInfo) == 80, "IdnInfo: four texts back to back");
+_Static_assert(offsetof(IdnInfo, maker) == 0, "IdnInfo.maker");
+_Static_assert(offsetof(IdnInfo, model) == 30, "IdnInfo.model");
+_Static_assert(offsetof(IdnInfo, serial) == 60, "IdnInfo.serial");
+_Static_assert(offsetof(IdnInfo, version) == 75, "IdnInfo.version");
+
+_Static_assert(sizeof(Reading) == 8, "Reading");
+_Static_assert(offsetof(Reading, value) == 0, "Reading.value");
+_Static_assert(offsetof(Reading, unit) == 4, "Reading.unit");
+
+_Static_assert(sizeof(WaveEntry) == 8, "WaveEntry");
+_Static_assert(offsetof(WaveEntry, wavelength) == 0, "WaveEntry.wavelength");
+_Static_assert(offsetof(WaveEntry, value) == 4, "WaveEntry.value");
+
+_Static_assert(sizeof(ModeSettings) == 20, "ModeSettings");
+_Static_assert(offsetof(ModeSettings, wavelength) == 0, "ModeSettings.wavelength");
+_Static_assert(offsetof(ModeSettings, relativeMode) == 4, "ModeSettings.relativeMode");
+_Static_assert(offsetof(ModeSettings, hold) == 8, "ModeSettings.hold");
+_Static_assert(offsetof(ModeSettings, rangeMode) == 12, "ModeSettings.rangeMode");
+_Static_assert(offsetof(ModeSettings, unit) == 16, "ModeSettings.unit");
+
+_Static_assert(sizeof(enum MlinkResult) == 4, "result codes are 32-bit");
+
+#define UNIT_DB 9
+
+static void show_meter(int reset, int raw) {
+  IdnInfo idn;
+  Reading reading = {0.0f, UNIT_DB};
+  Reading relative = {0.0f, UNIT_DB};
+  ModeSettings mode;
+  WaveEntry waves[MLINK_WAVE_LIST_SIZE];
+  WaveEntry current;
+  char sensor[MLINK_SENSOR_TEXT_SIZE];
+  char reply[64];
+  int32_t average = 0, range = 0, aps = 0;
+  uint8_t answer = 0;
+  int i;
+
+  if (QUES_IDN(&idn) == MLINK_OK) {
+    printf("  %s %s %s version %s\n", idn.maker, idn.model, idn.serial, idn.version);
+  }
+  if (QUES_MeasData(&reading) == MLINK_OK)
+    printf("  reading %g (unit %d)\n", reading.value, (int)reading.unit);
+  if (QUES_Rel(&relative) == MLINK_OK)
+    printf("  reference %g (unit %d)\n", relative.value, (int)relative.unit);
+  if (QUES_Sensor(sensor) == MLINK_OK) printf("  sensor %s\n", sensor);
+  if (SQ_Mode(1, &mode) == MLINK_OK) {
+    printf("  mode %d nm, relative %d, hold %d, range %d, unit %d\n", (int)mode.wavelength,
+           (int)mode.relativeMode, (int)mode.hold, (int)mode.rangeMode, (int)mode.unit);
+  }
+  if (SQ_Ave(1, &average) == MLINK_OK) printf("  averaging %d\n", (int)average);
+  if (SQ_Range(1, &range) == MLINK_OK) printf("  range %d\n", (int)range);
+  if (SQ_Aps(1, &aps) == MLINK_OK) printf("  auto power save %s\n", aps ? "on" : "off");
+  if (SQ_Wave(1, &current) == MLINK_OK) printf("  wavelength %d nm\n", (int)current.wavelength);
+  memset(waves, 0, sizeof waves);
+  if (QUES_AllWave(waves) == MLINK_OK) {
+    for (i = 0; i < MLINK_WAVE_LIST_SIZE; ++i) {
+      printf("  list %d: %d nm %.3f\n", i, (int)waves[i].wavelength, waves[i].value);
+    }
+  }
+  if (USBComd_SendRecv("QPID", reply) == MLINK_OK) printf("  QPID %s\n", reply);
+  if (raw) {
+    /* The same question through the raw transfers, byte by byte. */
+    if (sendUSBBytes((const uint8_t*)"QPID", 4) == 1 && sendUSBBin('\n') == 1 &&
+        recvUSBBin(NULL) == 1) {
+      printf("  raw answer:");
+      while (recvUSBBin(&answer) == 1) printf(" %02X", (unsigned)answer);
+      printf("\n");
+    }
+  }
+  if (reset) {
+    printf("  reset settings %d, wavelengths %d, relative %d/%d, USB %d\n", (int)ResetAllData(),
+           (int)ResetAllWave(), (int)SET_Rel0(), (int)SET_Rel1(&relative), (int)ResetDeviceUSB());
+  }
+}
+
+int main(int argc, char** argv) {
+  int reset = 0, raw = 0, i;
+  int32_t count = 0, result;
+  char serial[12];
+  char selected[12];
+
+  for (i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--reset") == 0) reset = 1;
+    if (strcmp(argv[i], "--raw") == 0) raw = 1;
+  }
+
+  result = OpenAllDevice();
+  if (result != MLINK_OK) {
+    printf("no LX40 meter (result %d)\n", (int)result);
+    return 1;
+  }
+  GetAllDeviceNum(&count);
+  printf("%d meter(s)\n", (int)count);
+  while (GetAllDeviceSerialNo(serial) == MLINK_OK && strcmp(serial, "SN_END") != 0) {
+    /* SelectOneDevice cuts its argument at 9 characters in place. */
+    memcpy(selected, serial, sizeof selected);
+    printf("meter %s\n", serial);
+    if (SelectOneDevice(selected) == MLINK_OK) show_meter(reset, raw);
+  }
+  CloseAllDevice();
+  return 0;
+}
