@@ -1,0 +1,58 @@
+"""Meters used from several threads."""
+
+from __future__ import annotations
+
+import threading
+from pathlib import Path
+from typing import List
+
+import lx40
+from helpers import run_scenario, state_slots
+
+
+def test_two_meters_from_two_threads(child_sim: Path) -> None:
+    run = run_scenario(
+        "two_threads", child_sim,
+        [{"serial": "THREAD001"}, {"serial": "THREAD002", "behind_hub": "yes"}],
+        serials=["THREAD001", "THREAD002"], tables=[8010, 8011], rounds=25,
+    )
+    assert run.returncode == 0, run.stderr
+    first, second = run.result["THREAD001"], run.result["THREAD002"]
+    assert first["errors"] == [] and second["errors"] == [], run.result
+    # Each thread saw only its own meter's settings.
+    assert first["wavelengths"] == [1300] * 25
+    assert second["wavelengths"] == [1310] * 25
+    assert (first["identity"], second["identity"]) == ("THREAD001", "THREAD002")
+    assert first["slots"] == [False, True, False, False, False, False, False]
+    assert second["slots"] == [False, False, False, True, False, False, False]
+    assert state_slots(run.meter_state("THREAD001") or {"slots": "?"}) == "0100000"
+    assert state_slots(run.meter_state("THREAD002") or {"slots": "?"}) == "0001000"
+
+
+def test_one_meter_shared_by_threads_is_used_by_one_at_a_time(
+    session_meters: List[lx40.MeterInfo],
+) -> None:
+    # Meterlink allows one thread per meter at a time; the Meter object
+    # serialises, so threads that share it each see their own exchange whole.
+    failures: List[BaseException] = []
+    with lx40.open("SHARED001") as meter:
+        start = threading.Barrier(4)
+
+        def work(count: int) -> None:
+            try:
+                start.wait()
+                for _ in range(40):
+                    meter.averaging = count
+                    identity = meter.identity()
+                    assert identity.serial == "SHARED001"
+                    assert 1 <= meter.averaging <= 4
+            except BaseException as error:
+                failures.append(error)
+
+        threads = [threading.Thread(target=work, args=(n,)) for n in range(1, 5)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        meter.reset_settings()
+    assert failures == []
