@@ -72,38 +72,35 @@ class ChildRun:
     result: Any
     state: Optional[Any]
 
-    def meter_state(self, serial: str) -> Optional[Dict[str, Any]]:
-        """The state the simulator wrote for one meter, or None when it lists none by that serial."""
-        return find_meter_state(self.state, serial)
+    def meter_state(self, serial: str) -> Dict[str, Any]:
+        """The state the simulator wrote for one meter (the test fails when there is none)."""
+        entry = find_meter_state(self.state, serial)
+        assert entry is not None, f"no state of {serial}: {self.state}"
+        return entry
+
+    @property
+    def open_handles(self) -> int:
+        """The simulator's pipe and device handles still open when the child ended."""
+        assert self.state is not None
+        return int(self.state["open_handles"])
 
 
 def find_meter_state(state: Any, serial: str) -> Optional[Dict[str, Any]]:
-    """Finds one meter's record in the simulator's state JSON."""
+    """One meter's record in the simulator's state JSON:
+    {"meters": [{"serial", "plugged", "exchanges", "load_in_progress", "slots": "0100000",
+    "stored": [{"slot", "size", "crc", "bytes"}]}], "open_handles": n}.
+    """
     if state is None:
         return None
-    meters = state.get("meters", state) if isinstance(state, dict) else state
-    if isinstance(meters, dict):
-        entry = meters.get(serial)
-        return entry if isinstance(entry, dict) else None
-    for entry in meters:
-        if isinstance(entry, dict) and entry.get("serial") == serial:
+    for entry in state["meters"]:
+        if entry["serial"] == serial:
             return entry
     return None
 
 
-def state_slots(entry: Mapping[str, Any]) -> str:
-    """A meter's slot digits ("0100000") from its state record."""
-    slots = entry["slots"]
-    if isinstance(slots, str):
-        return slots
-    digits = []
-    for slot in slots:
-        if isinstance(slot, dict):
-            filled = bool(slot.get("filled", slot.get("crc") is not None or slot.get("bytes")))
-        else:
-            filled = bool(slot)
-        digits.append("1" if filled else "0")
-    return "".join(digits)
+def stored_tables(entry: Mapping[str, Any]) -> Dict[int, bytes]:
+    """The tables a meter stored since power-on, by slot."""
+    return {table["slot"]: bytes.fromhex(table["bytes"]) for table in entry["stored"]}
 
 
 def child_env(meters: Path, state: Optional[Path]) -> Dict[str, str]:

@@ -10,8 +10,8 @@ from typing import List
 import pytest
 
 import lx40
-from helpers import REPOSITORY, make_table, run_scenario, start_scenario
-from helpers import finish_scenario, state_slots
+from helpers import REPOSITORY, finish_scenario, make_table, run_scenario, start_scenario
+from helpers import stored_tables
 
 SOURCE_TABLES = REPOSITORY / "wizard" / "resources"
 GOOD = make_table(slot=2, type_code=1234, records=[(1300, 1.5), (1310, 1.25), (1320, 1.0)])
@@ -116,8 +116,9 @@ def test_load_with_progress_stores_the_table(child_sim: Path) -> None:
     # The next command waited for the meter to settle after the table.
     assert out["seconds_to_next_command"] >= 0.5
     entry = run.meter_state("LOAD00001")
-    assert entry is not None, run.state
-    assert state_slots(entry) == "0110000"
+    assert entry["slots"] == "0110000"
+    assert stored_tables(entry) == {1: bytes(table)}  # byte for byte
+    assert run.open_handles == 0
 
 
 def test_a_meter_unplugged_mid_load_stores_nothing(child_sim: Path) -> None:
@@ -135,8 +136,9 @@ def test_a_meter_unplugged_mid_load_stores_nothing(child_sim: Path) -> None:
     assert "slots_after" not in out
     assert out["listed_after"] == ["STAYS0001"]
     entry = run.meter_state("UNPLUG001")
-    if entry is not None:
-        assert state_slots(entry) == "0000000"
+    assert entry["plugged"] is False
+    assert (entry["slots"], entry["stored"]) == ("0000000", [])
+    assert run.open_handles == 0
 
 
 def test_a_low_battery_is_an_error_of_its_own(child_sim: Path) -> None:
@@ -152,8 +154,8 @@ def test_a_low_battery_is_an_error_of_its_own(child_sim: Path) -> None:
     # load_table checks the battery before it sends anything.
     assert out["load_error"]["type"] == "BatteryLowError"
     entry = run.meter_state("LOWBAT001")
-    assert entry is not None, run.state
-    assert state_slots(entry) == "0000000"
+    assert (entry["slots"], entry["stored"], entry["load_in_progress"]) == ("0000000", [], False)
+    assert run.open_handles == 0
 
 
 @pytest.mark.parametrize("how", ["sigint", "progress"])
@@ -178,5 +180,6 @@ def test_a_load_stopped_between_steps_stores_nothing(child_sim: Path, how: str) 
     assert out["next_command"]["type"] == "LoadAbandonedError"
     assert out["next_command"]["code"] == -31
     entry = run.meter_state("STOP00001")
-    assert entry is not None, run.state
-    assert state_slots(entry) == "0000000"
+    assert (entry["slots"], entry["stored"]) == ("0000000", [])
+    assert entry["load_in_progress"] is True  # the meter still waits for table bytes
+    assert run.open_handles == 0

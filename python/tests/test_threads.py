@@ -7,7 +7,7 @@ from pathlib import Path
 from typing import List
 
 import lx40
-from helpers import run_scenario, state_slots
+from helpers import run_scenario, stored_tables
 
 
 def test_two_meters_from_two_threads(child_sim: Path) -> None:
@@ -25,8 +25,9 @@ def test_two_meters_from_two_threads(child_sim: Path) -> None:
     assert (first["identity"], second["identity"]) == ("THREAD001", "THREAD002")
     assert first["slots"] == [False, True, False, False, False, False, False]
     assert second["slots"] == [False, False, False, True, False, False, False]
-    assert state_slots(run.meter_state("THREAD001") or {"slots": "?"}) == "0100000"
-    assert state_slots(run.meter_state("THREAD002") or {"slots": "?"}) == "0001000"
+    assert stored_tables(run.meter_state("THREAD001")) == {1: bytes(lx40.Table.builtin(8010))}
+    assert stored_tables(run.meter_state("THREAD002")) == {3: bytes(lx40.Table.builtin(8011))}
+    assert run.open_handles == 0
 
 
 def test_one_meter_shared_by_threads_is_used_by_one_at_a_time(
