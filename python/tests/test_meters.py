@@ -11,7 +11,7 @@ from typing import List
 import pytest
 
 import lx40
-from conftest import SESSION_SERIALS_LISTED
+from conftest import SESSION_SERIALS_LISTED, skip_or_fail
 from helpers import meter_file
 
 
@@ -112,7 +112,7 @@ def test_module_command_lists_the_meters(library: lx40._library.Library, tmp_pat
         env=env, capture_output=True, text=True, timeout=60, cwd=tmp_path,
     )
     if "ZZ0000001" not in run.stdout and run.returncode == 3:
-        pytest.skip("the simulator does not take its meters from LX40_SIM_METERS")
+        skip_or_fail("the simulator does not take its meters from LX40_SIM_METERS")
     assert run.returncode == 0, run.stderr
     lines = run.stdout.splitlines()
     assert lines[0].split() == ["position", "serial", "model", "version", "maker"]
