@@ -45,16 +45,25 @@ def load(serial: str, table: str, settle_seconds: float) -> Any:
     data = lx40.Table.builtin(int(table)) if table.isdigit() else lx40.Table.from_file(table)
     steps: List[List[int]] = []
     out: Dict[str, Any] = {"type_code": data.type_code, "slot": data.slot}
+    waits: List[float] = []
+    real_sleep = time.sleep
+
+    def recording_sleep(seconds: float) -> None:
+        waits.append(seconds)
+        real_sleep(seconds)
+
     with lx40.open(serial) as meter:
         meter.settle_seconds = settle_seconds
         out["slots_before"] = meter.slots()
         try:
             meter.load_table(data, progress=lambda done, total: steps.append([done, total]))
-            loaded_at = time.monotonic()
+            time.sleep = recording_sleep
             out["slots_after"] = meter.slots()
-            out["seconds_to_next_command"] = time.monotonic() - loaded_at
         except lx40.MeterError as error:
             out["error"] = error_fields(error)
+        finally:
+            time.sleep = real_sleep
+    out["waits_before_next_command"] = waits
     out["steps"] = steps
     out["listed_after"] = [info.serial for info in lx40.list_meters()]
     return out
