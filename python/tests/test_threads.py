@@ -3,7 +3,9 @@
 from __future__ import annotations
 
 import threading
+import time
 from pathlib import Path
+from types import SimpleNamespace
 from typing import List
 
 import lx40
@@ -30,23 +32,55 @@ def test_two_meters_from_two_threads(child_sim: Path) -> None:
     assert run.open_handles == 0
 
 
+class OverlapWatch:
+    """Meterlink's functions, each call held open a moment, noting calls that overlap."""
+
+    def __init__(self, dll: object) -> None:
+        self._dll = dll
+        self._guard = threading.Lock()
+        self.inside = 0
+        self.overlaps = 0
+        self.calls = 0
+
+    def __getattr__(self, name: str) -> object:
+        function = getattr(self._dll, name)
+
+        def watched(*args: object) -> object:
+            with self._guard:
+                self.inside += 1
+                self.calls += 1
+                if self.inside > 1:
+                    self.overlaps += 1
+            try:
+                time.sleep(0.0005)  # widens the window another thread could use
+                return function(*args)
+            finally:
+                with self._guard:
+                    self.inside -= 1
+
+        return watched
+
+
 def test_one_meter_shared_by_threads_is_used_by_one_at_a_time(
     session_meters: List[lx40.MeterInfo],
 ) -> None:
-    # Meterlink allows one thread per meter at a time; the Meter object
-    # serialises, so threads that share it each see their own exchange whole.
+    # Meterlink allows one thread per meter at a time; a Meter serialises its
+    # calls, so threads that share one never call Meterlink on it at once.
     failures: List[BaseException] = []
     with lx40.open("SHARED001") as meter:
+        real = meter._library
+        watch = OverlapWatch(real.dll)
+        meter._library = SimpleNamespace(dll=watch, strerror=real.strerror)  # type: ignore[assignment]
         start = threading.Barrier(4)
 
         def work(count: int) -> None:
             try:
                 start.wait()
-                for _ in range(40):
+                for _ in range(25):
                     meter.averaging = count
-                    identity = meter.identity()
-                    assert identity.serial == "SHARED001"
+                    assert meter.identity().serial == "SHARED001"
                     assert 1 <= meter.averaging <= 4
+                    meter.wavelength = 1300 + count
             except BaseException as error:
                 failures.append(error)
 
@@ -56,4 +90,7 @@ def test_one_meter_shared_by_threads_is_used_by_one_at_a_time(
         for thread in threads:
             thread.join()
         meter.reset_settings()
+        meter._library = real
     assert failures == []
+    assert watch.calls >= 4 * 25 * 5
+    assert watch.overlaps == 0
