@@ -15,6 +15,8 @@ Meterlink itself (libmeterlink.so, Meterlink.dll) is found as
 subclass carrying the result code and Meterlink's text for it.
 """
 
+from importlib import metadata as _metadata
+
 from ._library import LibraryNotFoundError, load_library
 from .errors import (
     AlreadyOpenError,
@@ -52,7 +54,10 @@ from .records import (
 )
 from .table import Table, TableRecord, builtin_tables
 
-__version__ = "1.0.0"
+try:
+    __version__ = _metadata.version("lx40")
+except _metadata.PackageNotFoundError:  # used from a source tree, not installed
+    __version__ = "0+unknown"
 
 __all__ = [
     "AlreadyOpenError",

@@ -180,3 +180,13 @@ def test_refusals_are_also_value_errors() -> None:
     assert issubclass(lx40.ValueRefusedError, ValueError)
     assert issubclass(lx40.TableError, ValueError)
     assert issubclass(lx40.LoadAbandonedError, lx40.LoadError)
+
+
+def test_the_package_carries_the_projects_version() -> None:
+    from helpers import REPOSITORY
+    import re
+
+    cmake = (REPOSITORY / "CMakeLists.txt").read_text()
+    version = re.search(r"project\(lx40 VERSION ([0-9.]+)", cmake)
+    assert version is not None
+    assert lx40.__version__ == version.group(1)

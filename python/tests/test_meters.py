@@ -130,3 +130,15 @@ def test_module_command_without_meters_says_so(library: lx40._library.Library, t
         env=env, capture_output=True, text=True, timeout=60, cwd=tmp_path,
     )
     assert (run.returncode, run.stdout.strip()) == (3, "no meters found")
+
+
+def test_text_commands_for_what_has_no_method(session_meters: List[lx40.MeterInfo]) -> None:
+    with lx40.open("OPEN00001") as meter:
+        assert meter.command("GET_AVE") == str(meter.averaging)
+        assert meter.command("QPID", battery_check=False) == "LX40"
+        with pytest.raises(lx40.NotRecognisedError) as raised:
+            meter.command("NO_SUCH_COMMAND")
+        assert raised.value.code == -4
+        with pytest.raises(lx40.ValueRefusedError):
+            meter.command("SET_AVE:0")
+        assert meter.battery_ok()  # the meter still answers after the refusals
