@@ -29,6 +29,7 @@ Progress = Callable[[int, int], Any]
 #: How long a meter needs after it stored a table before its next command.
 SETTLE_SECONDS = 3.0
 
+
 def _raise_for(library: Library, code: int, operation: str, serial: Optional[str] = None) -> None:
     if code != _native.OK:
         raise make_error(code, library.strerror(code), operation, serial)

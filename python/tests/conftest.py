@@ -91,7 +91,9 @@ def child_sim(library: lx40._library.Library) -> Path:
 
 
 @pytest.fixture
-def meter(session_meters: List[lx40.MeterInfo], request: pytest.FixtureRequest) -> Iterator[lx40.Meter]:
+def meter(
+    session_meters: List[lx40.MeterInfo], request: pytest.FixtureRequest
+) -> Iterator[lx40.Meter]:
     """A session meter opened for one test (serial from the test's `serial` marker)."""
     marker = request.node.get_closest_marker("serial")
     serial = marker.args[0] if marker else "SETTINGS1"

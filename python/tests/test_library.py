@@ -30,7 +30,8 @@ def places(**kwargs: object) -> list:
         find_library=no_library,
     )
     arguments.update(kwargs)
-    return [(c.description, c.name) for c in _library.candidates(**arguments)]  # type: ignore[arg-type]
+    found = _library.candidates(**arguments)  # type: ignore[arg-type]
+    return [(c.description, c.name) for c in found]
 
 
 def test_explicit_path_and_variable_are_the_only_place_tried() -> None:
@@ -53,7 +54,11 @@ def test_linux_searches_package_folder_then_system_path() -> None:
 @pytest.mark.parametrize(
     "bits, environ, last",
     [
-        (64, {"ProgramFiles": r"C:\PF"}, ("install folder", os.path.join(r"C:\PF", "LX40", "Meterlink.dll"))),
+        (
+            64,
+            {"ProgramFiles": r"C:\PF"},
+            ("install folder", os.path.join(r"C:\PF", "LX40", "Meterlink.dll")),
+        ),
         # A 32-bit Python on 64-bit Windows: %ProgramFiles% is the x86 one; the
         # install folder is under %ProgramW6432%, the 32-bit DLL in its x86 folder.
         (

@@ -105,7 +105,9 @@ def test_dropping_an_open_meter_frees_it(session_meters: List[lx40.MeterInfo]) -
 def test_module_command_lists_the_meters(library: lx40._library.Library, tmp_path: Path) -> None:
     env = dict(os.environ)
     env["LX40_SIM_METERS"] = str(
-        meter_file(tmp_path / "m", [{"serial": "ZZ0000001"}, {"serial": "ZZ0000002", "version": "123"}])
+        meter_file(
+            tmp_path / "m", [{"serial": "ZZ0000001"}, {"serial": "ZZ0000002", "version": "123"}]
+        )
     )
     run = subprocess.run(
         [sys.executable, "-m", "lx40", "list"],
@@ -122,7 +124,9 @@ def test_module_command_lists_the_meters(library: lx40._library.Library, tmp_pat
     ]
 
 
-def test_module_command_without_meters_says_so(library: lx40._library.Library, tmp_path: Path) -> None:
+def test_module_command_without_meters_says_so(
+    library: lx40._library.Library, tmp_path: Path
+) -> None:
     env = dict(os.environ)
     env["LX40_SIM_METERS"] = str(meter_file(tmp_path / "none", []))
     run = subprocess.run(

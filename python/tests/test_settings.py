@@ -120,7 +120,12 @@ REFUSED = [
     # what, setting, exception, code
     ("averaging 0", lambda m: setattr(m, "averaging", 0), lx40.ValueRefusedError, -1),
     ("averaging 1001", lambda m: setattr(m, "averaging", 1001), lx40.ValueRefusedError, -1),
-    ("averaging beyond int32", lambda m: setattr(m, "averaging", 2**32 + 10), lx40.ValueRefusedError, -1),
+    (
+        "averaging beyond int32",
+        lambda m: setattr(m, "averaging", 2**32 + 10),
+        lx40.ValueRefusedError,
+        -1,
+    ),
     ("range not a step", lambda m: setattr(m, "range", 5), lx40.ValueRefusedError, -1),
     ("range in auto mode", lambda m: setattr(m, "range", -10), lx40.ModeError, -10),
     ("wavelength outside the sensor", lambda m: setattr(m, "wavelength", 200), lx40.ModeError, -10),
@@ -142,7 +147,12 @@ REFUSED = [
         lx40.ValueRefusedError,
         -1,
     ),
-    ("relative reference in an automatic unit", lambda m: setattr(m, "relative_reference", lx40.Reading(1.0, Unit.AUTO)), lx40.ValueRefusedError, -1),
+    (
+        "relative reference in an automatic unit",
+        lambda m: setattr(m, "relative_reference", lx40.Reading(1.0, Unit.AUTO)),
+        lx40.ValueRefusedError,
+        -1,
+    ),
 ]
 
 

@@ -71,7 +71,9 @@ def test_table_files(library: object, tmp_path: Path) -> None:
 
 
 @pytest.mark.parametrize("type_code, slot, source", [(8010, 1, 132), (8011, 3, 138)])
-def test_builtin_tables_are_the_wizards(library: object, type_code: int, slot: int, source: int) -> None:
+def test_builtin_tables_are_the_wizards(
+    library: object, type_code: int, slot: int, source: int
+) -> None:
     table = lx40.Table.builtin(type_code)
     assert (table.type_code, table.slot) == (type_code, slot)
     assert bytes(table) == (SOURCE_TABLES / f"sensor_data_{source}.bin").read_bytes()

@@ -70,7 +70,8 @@ def test_one_meter_shared_by_threads_is_used_by_one_at_a_time(
     with lx40.open("SHARED001") as meter:
         real = meter._library
         watch = OverlapWatch(real.dll)
-        meter._library = SimpleNamespace(dll=watch, strerror=real.strerror)  # type: ignore[assignment]
+        watched = SimpleNamespace(dll=watch, strerror=real.strerror)
+        meter._library = watched  # type: ignore[assignment]
         start = threading.Barrier(4)
 
         def work(count: int) -> None:
