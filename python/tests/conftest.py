@@ -106,3 +106,10 @@ def meter(
 
 def pytest_configure(config: pytest.Config) -> None:
     config.addinivalue_line("markers", "serial(name): the session meter the `meter` fixture opens")
+    # The package under test is the installed one: the source tree has no
+    # built-in tables (they are copied in when the package is built).
+    if not (Path(lx40.__file__).parent / "tables").is_dir():
+        raise pytest.UsageError(
+            f"lx40 was imported from {Path(lx40.__file__).parent}, which has no built-in tables: "
+            "install the package (pip install ./python) and run pytest outside python/"
+        )
