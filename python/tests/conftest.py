@@ -30,6 +30,7 @@ SESSION_METERS = [
     {"serial": "OPEN00001"},
     {"serial": "SHARED001"},
     {"serial": "BADTABLE1"},
+    {"serial": "EXTRA0001"},  # nine LX40s: more than list_meters first makes room for
 ]
 SESSION_SERIALS_LISTED = [m["serial"] for m in SESSION_METERS if m.get("model", "LX40") == "LX40"]
 
