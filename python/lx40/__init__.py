@@ -1,0 +1,102 @@
+"""lx40: LX40 optical power meters from Python, through Meterlink's handle API.
+
+    import lx40
+
+    for info in lx40.list_meters():
+        print(info.serial, info.model, info.version)
+
+    with lx40.open("A12345678") as meter:
+        meter.wavelength = 1550
+        print(meter.measure())          # e.g. "-10 dB", or "over-range"
+        meter.load_table(lx40.Table.builtin(8010), progress=print)
+
+Meterlink itself (libmeterlink.so, Meterlink.dll) is found as
+:func:`load_library` describes; every failure raises a :class:`MeterError`
+subclass carrying the result code and Meterlink's text for it.
+"""
+
+from importlib import metadata as _metadata
+
+from ._library import LibraryNotFoundError, load_library
+from .errors import (
+    AlreadyOpenError,
+    BatteryLowError,
+    BufferTooSmallError,
+    HandshakeError,
+    InvalidHandleError,
+    LoadAbandonedError,
+    LoadError,
+    LoadStateError,
+    MeterError,
+    ModeError,
+    NoAnswerError,
+    NoSuchMeterError,
+    NotAMeterError,
+    NotRecognisedError,
+    OutOfMemoryError,
+    SensorOrMemoryError,
+    SignalError,
+    TableError,
+    ValueRefusedError,
+)
+from .meter import SETTLE_SECONDS, Meter, Progress, list_meters, open
+from .records import (
+    Hold,
+    Identity,
+    Mark,
+    MeterInfo,
+    Mode,
+    RangeMode,
+    Reading,
+    Relative,
+    Unit,
+    WaveEntry,
+)
+from .table import Table, TableRecord, builtin_tables
+
+try:
+    __version__ = _metadata.version("lx40")
+except _metadata.PackageNotFoundError:  # used from a source tree, not installed
+    __version__ = "0+unknown"
+
+__all__ = [
+    "AlreadyOpenError",
+    "BatteryLowError",
+    "BufferTooSmallError",
+    "HandshakeError",
+    "Hold",
+    "Identity",
+    "InvalidHandleError",
+    "LibraryNotFoundError",
+    "LoadAbandonedError",
+    "LoadError",
+    "LoadStateError",
+    "Mark",
+    "Meter",
+    "MeterError",
+    "MeterInfo",
+    "Mode",
+    "ModeError",
+    "NoAnswerError",
+    "NoSuchMeterError",
+    "NotAMeterError",
+    "NotRecognisedError",
+    "OutOfMemoryError",
+    "Progress",
+    "RangeMode",
+    "Reading",
+    "Relative",
+    "SETTLE_SECONDS",
+    "SensorOrMemoryError",
+    "SignalError",
+    "Table",
+    "TableError",
+    "TableRecord",
+    "Unit",
+    "ValueRefusedError",
+    "WaveEntry",
+    "builtin_tables",
+    "list_meters",
+    "load_library",
+    "open",
+]
