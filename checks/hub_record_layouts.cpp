@@ -10,7 +10,7 @@
 #include <cstddef>
 
 #include "bulkpipe/usb_records.h"
-#include "usbhost/sim/sim_records.h"
+#include "usbhost/sim/bus/sim_records.h"
 
 namespace {
 

@@ -41,9 +41,21 @@ _Static_assert(offsetof(ModeSettings, hold) == 8, "ModeSettings.hold");
 _Static_assert(offsetof(ModeSettings, rangeMode) == 12, "ModeSettings.rangeMode");
 _Static_assert(offsetof(ModeSettings, unit) == 16, "ModeSettings.unit");
 
-_Static_assert(sizeof(enum MlinkResult) == 4, "result codes are 32-bit");
+_Static_assert(sizeof(enum mlink_result) == 4, "result codes are 32-bit");
 
-#define UNIT_DB 9
+_Static_assert(sizeof(mlink_meter_info) == 124, "mlink_meter_info");
+_Static_assert(offsetof(mlink_meter_info, serial) == 0, "mlink_meter_info.serial");
+_Static_assert(offsetof(mlink_meter_info, maker) == 48, "mlink_meter_info.maker");
+_Static_assert(offsetof(mlink_meter_info, model) == 78, "mlink_meter_info.model");
+_Static_assert(offsetof(mlink_meter_info, version) == 108, "mlink_meter_info.version");
+_Static_assert(offsetof(mlink_meter_info, position) == 116, "mlink_meter_info.position");
+_Static_assert(offsetof(mlink_meter_info, flags) == 120, "mlink_meter_info.flags");
+
+_Static_assert(sizeof(mlink_table_info) == 22, "mlink_table_info: eleven 16-bit fields");
+_Static_assert(offsetof(mlink_table_info, header_wavelengths) == 8, "header_wavelengths");
+_Static_assert(offsetof(mlink_table_info, crc) == 20, "mlink_table_info.crc");
+
+#define UNIT_DB MLINK_UNIT_DB
 
 static void show_meter(int reset, int raw) {
   IdnInfo idn;
@@ -96,6 +108,30 @@ static void show_meter(int reset, int raw) {
   }
 }
 
+/* The same meters through the handle API, one handle each. */
+static void show_handle_meters(void) {
+  mlink_meter_info infos[8];
+  size_t found = 0, i;
+  int32_t result = mlink_enumerate(infos, 8, &found);
+  uint32_t version = mlink_version();
+  printf("handle API %u.%u.%u: %s, %u meter(s)\n", (unsigned)(version >> 16),
+         (unsigned)((version >> 8) & 0xFF), (unsigned)(version & 0xFF), mlink_strerror(result),
+         (unsigned)found);
+  for (i = 0; result == MLINK_OK && i < found && i < 8; ++i) {
+    mlink_meter* meter = NULL;
+    IdnInfo idn;
+    int32_t opened = mlink_open(infos[i].serial, &meter);
+    if (opened != MLINK_OK) {
+      printf("  %s: %s\n", infos[i].serial, mlink_strerror(opened));
+      continue;
+    }
+    if (mlink_identity(meter, &idn) == MLINK_OK) {
+      printf("  %s: %s %s version %s\n", infos[i].serial, idn.maker, idn.model, idn.version);
+    }
+    mlink_close(meter);
+  }
+}
+
 int main(int argc, char** argv) {
   int reset = 0, raw = 0, i;
   int32_t count = 0, result;
@@ -121,5 +157,6 @@ int main(int argc, char** argv) {
     if (SelectOneDevice(selected) == MLINK_OK) show_meter(reset, raw);
   }
   CloseAllDevice();
+  show_handle_meters();
   return 0;
 }
