@@ -5,6 +5,7 @@
 
 #include "lx40/commands.h"
 #include "lx40/exit_status.h"
+#include "lx40/meter_list.h"
 #include "lx40/meter_messages.h"
 #include "lx40/meter_words.h"
 #include "lx40/unit_record.h"
@@ -60,11 +61,7 @@ void PrintText(const Json& json) {
 int RunInfoCommand(const Options& options) {
   const std::string& serial = options.serials.at(0);
   mlink_meter* meter = nullptr;
-  const int32_t opened = mlink_open(serial.c_str(), &meter);
-  if (opened != MLINK_OK) {
-    std::fprintf(stderr, "%s: %s\n", serial.c_str(), MeterMessage(opened).c_str());
-    return opened == MLINK_ERR_NO_SUCH_METER ? kExitNoMeter : kExitUnitFailed;
-  }
+  if (const int status = OpenNamedMeter(serial, &meter); status != 0) return status;
   mlink_meter_info info{};
   mlink_get_info(meter, &info);
   InfoQuery query(meter);

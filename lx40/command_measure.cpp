@@ -8,6 +8,7 @@
 #include "lx40/commands.h"
 #include "lx40/exit_status.h"
 #include "lx40/interrupt.h"
+#include "lx40/meter_list.h"
 #include "lx40/meter_messages.h"
 #include "lx40/meter_words.h"
 #include "lx40/station_clock.h"
@@ -33,11 +34,7 @@ bool WaitUnlessInterrupted(std::chrono::milliseconds wait) {
 int RunMeasureCommand(const Options& options) {
   const std::string& serial = options.serials.at(0);
   mlink_meter* meter = nullptr;
-  const int32_t opened = mlink_open(serial.c_str(), &meter);
-  if (opened != MLINK_OK) {
-    std::fprintf(stderr, "%s: %s\n", serial.c_str(), MeterMessage(opened).c_str());
-    return opened == MLINK_ERR_NO_SUCH_METER ? kExitNoMeter : kExitUnitFailed;
-  }
+  if (const int status = OpenNamedMeter(serial, &meter); status != 0) return status;
   InstallInterruptHandler();
   if (options.csv) std::printf("serial,index,time,value,unit,mark\n");
   int status = kExitOk;

@@ -1,6 +1,10 @@
 #include "lx40/meter_list.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "lx40/exit_status.h"
+#include "lx40/meter_messages.h"
 
 namespace lx40 {
 
@@ -50,6 +54,13 @@ std::vector<mlink_meter_info> SelectMeters(const std::vector<mlink_meter_info>& 
     }
   }
   return chosen;
+}
+
+int OpenNamedMeter(const std::string& serial, mlink_meter** meter) {
+  const int32_t opened = mlink_open(serial.c_str(), meter);
+  if (opened == MLINK_OK) return 0;
+  std::fprintf(stderr, "%s: %s\n", serial.c_str(), MeterMessage(opened).c_str());
+  return opened == MLINK_ERR_NO_SUCH_METER ? kExitNoMeter : kExitUnitFailed;
 }
 
 }  // namespace lx40

@@ -21,6 +21,11 @@ std::vector<mlink_meter_info> SelectMeters(const std::vector<mlink_meter_info>& 
                                            const std::vector<std::string>& serials,
                                            std::vector<std::string>* missing);
 
+// Opens the meter named on the command line. On failure says why on stderr
+// ("SERIAL: <message>") and returns the exit status for it (no such meter,
+// else a failed unit); 0 with *meter set on success.
+int OpenNamedMeter(const std::string& serial, mlink_meter** meter);
+
 }  // namespace lx40
 
 #endif
