@@ -13,16 +13,27 @@ namespace {
 constexpr char kTwoSlowMeters[] =
     "[meter]\nserial = A1\nlatency_us = 1000\n[meter]\nserial = B2\nlatency_us = 1000\n";
 
-TEST_F(Lx40Test, OneCtrlCLetsEveryMeterFinishItsTableThenStops) {
-  const auto env = Environment(kTwoSlowMeters, 100);
-  const auto process = Start({"setup", "--record", Path("record.jsonl")}, env);
+// Two meters setting up with a record file, both in the middle of table 8010.
+class Lx40InterruptTest : public Lx40Test {
+ protected:
+  std::unique_ptr<Lx40Process> StartSetupOfTwoMeters() {
+    return Start({"setup", "--record", Path("record.jsonl")}, Environment(kTwoSlowMeters, 100));
+  }
+  static bool BothWriting(Lx40Process& lx40) {
+    return lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)) &&
+           lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20));
+  }
+  std::vector<Json> RecordsOfBoth() { return JsonLines(ReadFile(Path("record.jsonl"))); }
+};
+
+TEST_F(Lx40InterruptTest, OneCtrlCLetsEveryMeterFinishItsTableThenStops) {
+  const auto process = StartSetupOfTwoMeters();
   Lx40Process& lx40 = *process;
-  ASSERT_TRUE(lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)));
-  ASSERT_TRUE(lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20)));
+  ASSERT_TRUE(BothWriting(lx40));
   lx40.Interrupt();
   EXPECT_EQ(lx40.Wait(), 1) << lx40.Err();
 
-  const std::vector<Json> records = JsonLines(ReadFile(Path("record.jsonl")));
+  const std::vector<Json> records = RecordsOfBoth();
   ASSERT_EQ(records.size(), 2u);
   const Json state = State();
   EXPECT_EQ(state.at("open_handles"), 0);
@@ -64,18 +75,16 @@ TEST_F(Lx40Test, OneCtrlCLeavesMetersNotStartedYetUntouched) {
   EXPECT_EQ(StoredHex(MeterState(state, "A1"), 1), HexOf(BuiltInTable(132)));
 }
 
-TEST_F(Lx40Test, TwoCtrlCsStopEveryMeterMidTableAndNameThemForReplugging) {
-  const auto env = Environment(kTwoSlowMeters, 100);
-  const auto process = Start({"setup", "--record", Path("record.jsonl")}, env);
+TEST_F(Lx40InterruptTest, TwoCtrlCsStopEveryMeterMidTableAndNameThemForReplugging) {
+  const auto process = StartSetupOfTwoMeters();
   Lx40Process& lx40 = *process;
-  ASSERT_TRUE(lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)));
-  ASSERT_TRUE(lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20)));
+  ASSERT_TRUE(BothWriting(lx40));
   lx40.Interrupt();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   lx40.Interrupt();
   EXPECT_EQ(lx40.Wait(), 1) << lx40.Err();
 
-  const std::vector<Json> records = JsonLines(ReadFile(Path("record.jsonl")));
+  const std::vector<Json> records = RecordsOfBoth();
   ASSERT_EQ(records.size(), 2u);
   const Json state = State();
   EXPECT_EQ(state.at("open_handles"), 0);
