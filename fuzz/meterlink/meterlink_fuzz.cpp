@@ -58,10 +58,10 @@ class FuzzEndpoint : public usbsim::PipeEndpoint {
         // A block of any size up to twice what was asked: a device may
         // report more than the read could hold; the transport cuts it.
         const std::size_t wanted = input_.Byte() % (2 * size + 1);
-        std::vector<uint8_t> block(wanted);
-        const std::size_t n = input_.Take(block.data(), wanted);
+        block_.resize(wanted);  // capacity kept: no allocation per read
+        const std::size_t n = input_.Take(block_.data(), wanted);
         const std::size_t delivered = n < size ? n : size;
-        if (delivered > 0) std::memcpy(data, block.data(), delivered);
+        if (delivered > 0) std::memcpy(data, block_.data(), delivered);
         *done = static_cast<uint32_t>(delivered);
         return true;
       }
@@ -77,6 +77,7 @@ class FuzzEndpoint : public usbsim::PipeEndpoint {
   }
 
   InputStream& input_;  // shared by all devices: one stream decides everything
+  std::vector<uint8_t> block_;
 };
 
 // Caller buffers of the exact documented size, on the heap, so the address
