@@ -31,6 +31,7 @@ TEST(MeterConfigFile, EveryKeyIsRead) {
       "hang_from = 11\n"
       "read_limit_ms = 150\n"
       "unplug_at = 12\n"
+      "replug_after_ms = 700\n"
       "error_reply = BTRY=MEM_ERR\n"
       "error_reply = IDN=DATA_ERR\n"
       "no_cr = TEST\n"
@@ -59,6 +60,7 @@ TEST(MeterConfigFile, EveryKeyIsRead) {
   EXPECT_EQ(c.faults.silent_from, 9);
   EXPECT_EQ(c.faults.unplug_at, 12);
   EXPECT_EQ(c.faults.hang_from, 11);
+  EXPECT_EQ(c.faults.replug_after, std::chrono::milliseconds(700));
   EXPECT_EQ(c.read_limit, std::chrono::milliseconds(150));
   EXPECT_EQ(c.faults.error_replies,
             (std::map<std::string, std::string>{{"BTRY", "MEM_ERR"}, {"IDN", "DATA_ERR"}}));
@@ -127,6 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadLineCase{"[meter]\nserial = A1\nunplug_at = x\n", "line 3: unplug_at"},
         BadLineCase{"[meter]\nserial = A1\nhang_from = 0\n", "line 3: hang_from"},
         BadLineCase{"[meter]\nserial = A1\nread_limit_ms = 0\n", "line 3: read_limit_ms"},
+        BadLineCase{"[meter]\nserial = A1\nreplug_after_ms = 0\n", "line 3: replug_after_ms"},
         BadLineCase{"[meter]\nserial = A1\nread_limit_ms = 60001\n", "line 3: read_limit_ms"},
         BadLineCase{"[meter]\nserial = A1\nerror_reply = BTRY\n", "line 3: error_reply"},
         BadLineCase{"[meter]\nserial = A1\nerror_reply = =MEM_ERR\n", "line 3: error_reply"},

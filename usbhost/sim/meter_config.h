@@ -43,6 +43,10 @@ struct MeterFaults {
   // >= 1: at this exchange the meter is pulled out: that write and every
   // later write and read fail. 0: never.
   int unplug_at = 0;
+  // > 0: a meter pulled out by unplug_at is plugged back into its port this
+  // long afterwards (seen by the first host call from then on), as after a
+  // power cycle: see VirtualMeter::PlugBackIn. 0: it stays out.
+  std::chrono::milliseconds replug_after{0};
   // Command word -> keyword the meter answers instead (for example
   // "BTRY" -> "MEM_ERR"). The command itself is not carried out.
   std::map<std::string, std::string> error_replies;

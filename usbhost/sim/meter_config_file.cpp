@@ -163,6 +163,11 @@ std::string SectionParser::Take(std::string_view key, std::optional<std::string_
     faults.wrong_echo_at = static_cast<int>(number);
     return error;
   }
+  if (key == "replug_after_ms") {
+    std::string error = TakeNumber(key, v, 1, kMaxReadLimitMs, number);
+    faults.replug_after = std::chrono::milliseconds(number);
+    return error;
+  }
   if (key == "read_limit_ms") {
     std::string error = TakeNumber(key, v, 1, kMaxReadLimitMs, number);
     config.read_limit = std::chrono::milliseconds(number);

@@ -27,6 +27,9 @@
 //   hang_from = 5            from this exchange on, writes are taken but no
 //                            read completes: each ends idle at the read limit
 //   unplug_at = 7            at this exchange the meter is pulled out
+//   replug_after_ms = 500    ... and plugged back in this long after, 1 to
+//                            60000 (as after a power cycle: slots kept,
+//                            silent_from, hang_from and unplug_at cleared)
 //   error_reply = BTRY=MEM_ERR   answer this keyword to that command word
 //   no_cr = TEST             answer that command without the final CR
 //   long_reply = IDN         answer that command with more than 64 bytes

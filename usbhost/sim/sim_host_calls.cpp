@@ -107,6 +107,7 @@ std::shared_ptr<PipeEndpoint> PipeFor(const BusState& bus, usbhost_handle h, int
 
 usbhost_handle Bus::Open(const char* path, uint32_t access, uint32_t /*share*/) {
   if (path == nullptr) return USBHOST_INVALID;
+  RunDueChanges();
   const std::string name = path;
   std::lock_guard lock(state_->mutex);
   BusState& bus = *state_;
@@ -159,6 +160,7 @@ bool Bus::Ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t in_size, voi
                 uint32_t out_size, uint32_t* returned) {
   if (returned == nullptr) return false;
   *returned = 0;
+  RunDueChanges();
   if ((in == nullptr && in_size != 0) || (out == nullptr && out_size != 0)) return false;
   // The input is read in full before any output is written: callers pass
   // one buffer as both.
@@ -186,6 +188,7 @@ bool Bus::Ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t in_size, voi
 
 bool Bus::InterfacePathAt(const uint8_t guid[16], int32_t position, char* path, uint32_t size) {
   if (guid == nullptr || path == nullptr) return false;
+  RunDueChanges();
   if (std::memcmp(guid, kMeterInterfaceGuid.data(), kMeterInterfaceGuid.size()) != 0) {
     return false;
   }

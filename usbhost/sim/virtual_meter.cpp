@@ -336,6 +336,17 @@ void VirtualMeter::SetSensor(SensorConfig sensor) {
   config_.sensor = std::move(sensor);
 }
 
+void VirtualMeter::PlugBackIn() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  unplugged_ = false;
+  receiver_.Abort();
+  outbox_.clear();
+  end_read_owed_ = false;
+  config_.faults.silent_from = 0;
+  config_.faults.hang_from = 0;
+  config_.faults.unplug_at = 0;
+}
+
 void VirtualMeter::SetUnplugHandler(std::function<void()> handler) {
   std::lock_guard<std::mutex> lock(mutex_);
   unplug_handler_ = std::move(handler);

@@ -88,6 +88,11 @@ class VirtualMeter : public PipeEndpoint {
   void SetBatteryLow(bool low);
   void SetLatency(std::chrono::microseconds latency);
   void SetReadLimit(std::chrono::milliseconds limit);
+  // The meter back in after being pulled out, as after a power cycle: the
+  // slots keep what they hold, an unfinished load and unread answers are
+  // gone, and the faults that strike from an exchange on (silent_from,
+  // hang_from, unplug_at) are cleared. The caller puts it back on the bus.
+  void PlugBackIn();
   // Called once, outside the meter's lock, when the unplug fault strikes
   // (AttachMeter uses it to take the device off the bus as well).
   void SetUnplugHandler(std::function<void()> handler);
