@@ -2,23 +2,24 @@
 
 #include <cstring>
 
-#include "meterlink/exchange.h"
 #include "meterlink/formats/decimal_parse.h"
-#include "meterlink/result_codes.h"
+#include "mlink.h"
 
 namespace meterlink {
 
-int32_t SendAssembled(const char* command, Battery battery) {
+int32_t SendAssembled(Meter& meter, const char* command, Battery battery) {
   if (command == nullptr) return MLINK_TRANSPORT_FAILED;
-  return SendMeterCommand(command, ReplyText(), battery == Battery::kSkip ? 1 : 0);
+  return SendMeterCommand(meter, command, meter.reply_text(), battery == Battery::kSkip ? 1 : 0);
 }
 
-int32_t ExpectOk(int32_t sent) {
+int32_t ExpectOk(Meter& meter, int32_t sent) {
   if (sent != MLINK_OK) return sent;
-  return std::strcmp(ReplyText(), "OK") == 0 ? MLINK_OK : MLINK_NOT_RECOGNISED;
+  return std::strcmp(meter.reply_text(), "OK") == 0 ? MLINK_OK : MLINK_NOT_RECOGNISED;
 }
 
-ReplyFields CurrentReplyFields() { return SplitReplyFields(ReplyText(), kReplyTextSize); }
+ReplyFields CurrentReplyFields(Meter& meter) {
+  return SplitReplyFields(meter.reply_text(), kReplyTextSize);
+}
 
 std::optional<int32_t> IntegerField(const ReplyFields& fields, std::size_t number) {
   const std::optional<std::string_view> field = fields.Field(number);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "meterlink/exchange.h"
 #include "meterlink/formats/reply_fields.h"
 
 namespace meterlink {
@@ -16,15 +17,15 @@ namespace meterlink {
 enum class Battery { kCheck, kSkip };
 
 // Sends `command` (from AssembleCommand) through SendMeterCommand into
-// ReplyText(). A null command (it did not fit) gives -2, nothing sent.
-int32_t SendAssembled(const char* command, Battery battery = Battery::kCheck);
+// meter.reply_text(). A null command (it did not fit) gives -2, nothing sent.
+int32_t SendAssembled(Meter& meter, const char* command, Battery battery = Battery::kCheck);
 
 // The result of a command that expects "OK": a failure unchanged, else 1
 // for the reply "OK" and -4 for any other.
-int32_t ExpectOk(int32_t sent);
+int32_t ExpectOk(Meter& meter, int32_t sent);
 
-// The fields of the reply in ReplyText().
-ReplyFields CurrentReplyFields();
+// The fields of the reply in meter.reply_text().
+ReplyFields CurrentReplyFields(Meter& meter);
 
 // Field `number` (from 1) as a decimal integer or decimal real; empty when
 // the reply has fewer fields or the field is not such a number.

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "meterlink/exchange.h"
-
 namespace meterlink {
 namespace {
 
@@ -18,8 +16,9 @@ bool Append(char* text, std::size_t& length, std::string_view part) {
 
 }  // namespace
 
-const char* AssembleCommand(std::string_view word, std::initializer_list<std::string_view> params) {
-  char* text = CommandText();
+const char* AssembleCommand(Meter& meter, std::string_view word,
+                            std::initializer_list<std::string_view> params) {
+  char* text = meter.command_text();
   text[0] = '\0';
   std::size_t length = 0;
   bool fits = Append(text, length, word);

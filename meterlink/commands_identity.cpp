@@ -1,13 +1,12 @@
-// QUES_IDN and QUES_Sensor: what the meter says about itself and its sensor.
+// "IDN" and "GET_SENSER": what the meter says about itself and its sensor.
 #include <cstring>
 
-#include "meterlink/command_reply.h"
 #include "meterlink/command_text.h"
-#include "meterlink/exchange.h"
-#include "meterlink/meter_commands.h"
+#include "meterlink/commands.h"
 
 static_assert(sizeof(IdnInfo) == 30 + 30 + 15 + 5, "IdnInfo is four texts back to back");
 
+namespace meterlink {
 namespace {
 
 // The version field's first three characters: "100" becomes "1.00".
@@ -15,19 +14,17 @@ constexpr std::size_t kVersionDigits = 3;
 
 }  // namespace
 
-extern "C" MLINK_API int32_t QUES_IDN(IdnInfo* info) {
-  using namespace meterlink;
-  if (info == nullptr) return MLINK_BAD_ARGUMENT;
-  const int32_t sent = SendAssembled(AssembleCommand("IDN"));
+int32_t QueryIdentity(Meter& meter, IdnInfo& info, Battery battery) {
+  const int32_t sent = SendAssembled(meter, AssembleCommand(meter, "IDN"), battery);
   if (sent != MLINK_OK) return sent;
 
-  const ReplyFields fields = CurrentReplyFields();
+  const ReplyFields fields = CurrentReplyFields(meter);
   const std::optional<std::string_view> version = fields.Field(4);
   // Fewer than four fields, or a version too short to make "d.dd" from:
   // not an identification, and no character is guessed.
   if (!version || version->size() < kVersionDigits) return MLINK_NOT_RECOGNISED;
 
-  // Built aside and copied whole, so a refused reply leaves *info as it was.
+  // Built aside and copied whole, so a refused reply leaves info as it was.
   IdnInfo out{};
   CopyCut(*fields.Field(1), out.maker, sizeof out.maker);
   CopyCut(*fields.Field(2), out.model, sizeof out.model);
@@ -35,17 +32,12 @@ extern "C" MLINK_API int32_t QUES_IDN(IdnInfo* info) {
   const char versionText[] = {(*version)[0], '.', (*version)[1], (*version)[2], '\0'};
   static_assert(sizeof versionText == sizeof out.version);
   std::memcpy(out.version, versionText, sizeof versionText);
-  *info = out;
+  info = out;
   return MLINK_OK;
 }
 
-extern "C" MLINK_API int32_t QUES_Sensor(char* text) {
-  using namespace meterlink;
-  if (text == nullptr) return MLINK_BAD_ARGUMENT;
-  const int32_t sent = SendAssembled(AssembleCommand("GET_SENSER"));
-  if (sent != MLINK_OK) return sent;
-  // A reply is at most 63 characters; the bound holds even if it were not.
-  CopyCut(std::string_view(ReplyText(), strnlen(ReplyText(), kReplyTextSize)), text,
-          MLINK_SENSOR_TEXT_SIZE);
-  return MLINK_OK;
+int32_t QuerySensor(Meter& meter) {
+  return SendAssembled(meter, AssembleCommand(meter, "GET_SENSER"));
 }
+
+}  // namespace meterlink

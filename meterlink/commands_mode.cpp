@@ -1,25 +1,28 @@
-// SQ_Mode: the measurement mode (wavelength, relative mode, hold, range
-// mode, unit), queried as mode keyword indices or set from them.
+// "GET_MODE" and "SET_MODE": the measurement mode (wavelength, relative
+// mode, hold, range mode, unit), queried as mode keyword indices or set from
+// them.
 #include <cstring>
 
-#include "meterlink/command_reply.h"
 #include "meterlink/command_text.h"
-#include "meterlink/exchange.h"
+#include "meterlink/commands.h"
 #include "meterlink/formats/mode_keyword.h"
 #include "meterlink/formats/signed_field.h"
 #include "meterlink/formats/unit_code.h"
-#include "meterlink/meter_commands.h"
 
+namespace meterlink {
 namespace {
 
 constexpr int kWavelengthDigits = 5;
 
-int32_t QueryMode(ModeSettings& settings) {
-  using namespace meterlink;
-  const int32_t sent = SendAssembled(AssembleCommand("GET_MODE"));
+bool InRange(int32_t value, int32_t low, int32_t high) { return value >= low && value <= high; }
+
+}  // namespace
+
+int32_t QueryMode(Meter& meter, ModeSettings& settings) {
+  const int32_t sent = SendAssembled(meter, AssembleCommand(meter, "GET_MODE"));
   if (sent != MLINK_OK) return sent;
 
-  const ReplyFields fields = CurrentReplyFields();
+  const ReplyFields fields = CurrentReplyFields(meter);
   const std::optional<int32_t> wavelength = IntegerField(fields, 1);
   if (!wavelength || fields.count() < 5) return MLINK_NOT_RECOGNISED;
   // Each keyword is looked for from the index the previous one was found
@@ -35,10 +38,7 @@ int32_t QueryMode(ModeSettings& settings) {
   return MLINK_OK;
 }
 
-bool InRange(int32_t value, int32_t low, int32_t high) { return value >= low && value <= high; }
-
-int32_t SetMode(const ModeSettings& settings) {
-  using namespace meterlink;
+int32_t SetMode(Meter& meter, const ModeSettings& settings) {
   // Checked in this order; the first failure refuses the whole set.
   if (!InRange(settings.rangeMode, kRangeManual, kRangeAuto)) return MLINK_BAD_ARGUMENT;
   if (!InRange(settings.relativeMode, kModeRel0, kModeAbs)) return MLINK_BAD_ARGUMENT;
@@ -51,20 +51,14 @@ int32_t SetMode(const ModeSettings& settings) {
       FormatSigned(settings.wavelength, kWavelengthDigits);
   if (!wavelength) return MLINK_BAD_ARGUMENT;
 
-  const int32_t sent = SendAssembled(AssembleCommand(
-      "SET_MODE",
-      {wavelength->view(), *ModeKeywordText(settings.relativeMode), *ModeKeywordText(settings.hold),
-       *ModeKeywordText(settings.rangeMode), *ModeKeywordText(unitKeyword)}));
+  const int32_t sent = SendAssembled(
+      meter, AssembleCommand(meter, "SET_MODE",
+                             {wavelength->view(), *ModeKeywordText(settings.relativeMode),
+                              *ModeKeywordText(settings.hold), *ModeKeywordText(settings.rangeMode),
+                              *ModeKeywordText(unitKeyword)}));
   if (sent != MLINK_OK) return sent;
-  if (std::strcmp(ReplyText(), "WAVE_ERR") == 0) return MLINK_MODE_OR_NO_DATA;
-  return ExpectOk(sent);
+  if (std::strcmp(meter.reply_text(), "WAVE_ERR") == 0) return MLINK_MODE_OR_NO_DATA;
+  return ExpectOk(meter, sent);
 }
 
-}  // namespace
-
-extern "C" MLINK_API int32_t SQ_Mode(int32_t flag, ModeSettings* settings) {
-  if (settings == nullptr) return MLINK_BAD_ARGUMENT;
-  if (flag == 1) return QueryMode(*settings);
-  if (flag == 0) return SetMode(*settings);
-  return MLINK_BAD_ARGUMENT;
-}
+}  // namespace meterlink

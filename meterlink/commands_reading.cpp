@@ -1,23 +1,20 @@
-// QUES_MeasData and QUES_Rel: a reading text from the meter, converted to
-// the unit the caller asks for.
+// "GET_MESRDATA", "GET_REL" and "SET_REL1": reading texts from and to the
+// meter, converted to and from the unit the caller gives.
 #include <cstring>
 
-#include "meterlink/command_reply.h"
 #include "meterlink/command_text.h"
-#include "meterlink/exchange.h"
+#include "meterlink/commands.h"
 #include "meterlink/formats/reading.h"
-#include "meterlink/meter_commands.h"
 
+namespace meterlink {
 namespace {
 
-int32_t QueryReading(const char* word, Reading* reading) {
-  using namespace meterlink;
-  if (reading == nullptr) return MLINK_BAD_ARGUMENT;
-  const int32_t sent = SendAssembled(AssembleCommand(word));
+int32_t QueryReading(Meter& meter, const char* word, Reading& reading) {
+  const int32_t sent = SendAssembled(meter, AssembleCommand(meter, word));
   if (sent != MLINK_OK) return sent;
 
   ParsedReading parsed;
-  const char* reply = ReplyText();
+  const char* reply = meter.reply_text();
   switch (ParseReading(std::string_view(reply, strnlen(reply, kReplyTextSize)), parsed)) {
     case ReadingStatus::kMarkN:
       return MLINK_MODE_OR_NO_DATA;
@@ -26,17 +23,29 @@ int32_t QueryReading(const char* word, Reading* reading) {
     case ReadingStatus::kOk:
       break;
   }
-  const std::optional<ConvertedReading> converted = ConvertReading(parsed, reading->unit);
+  const std::optional<ConvertedReading> converted = ConvertReading(parsed, reading.unit);
   if (!converted) return MLINK_BAD_ARGUMENT;  // record unchanged
-  reading->value = converted->value;
-  reading->unit = converted->unit;  // a marked reading hands the request back
+  reading.value = converted->value;
+  reading.unit = converted->unit;  // a marked reading hands the request back
   return MLINK_OK;
 }
 
 }  // namespace
 
-extern "C" MLINK_API int32_t QUES_MeasData(Reading* reading) {
-  return QueryReading("GET_MESRDATA", reading);
+int32_t QueryMeasurement(Meter& meter, Reading& reading) {
+  return QueryReading(meter, "GET_MESRDATA", reading);
 }
 
-extern "C" MLINK_API int32_t QUES_Rel(Reading* reading) { return QueryReading("GET_REL", reading); }
+int32_t QueryRelative(Meter& meter, Reading& reading) {
+  return QueryReading(meter, "GET_REL", reading);
+}
+
+int32_t SetRelative(Meter& meter, const Reading& reading) {
+  // A unit outside 9 to 13, or a value the seven characters cannot hold:
+  // nothing is sent.
+  const std::optional<ReadingText> text = EncodeReading(reading.value, reading.unit);
+  if (!text) return MLINK_BAD_ARGUMENT;
+  return ExpectOk(meter, SendAssembled(meter, AssembleCommand(meter, "SET_REL1", {text->view()})));
+}
+
+}  // namespace meterlink

@@ -1,15 +1,22 @@
-// ResetAllData and ResetAllWave: the meter's settings, or its wavelength
-// list, back to the meter's defaults.
-#include "meterlink/command_reply.h"
+// The commands that take no value and expect "OK": the settings or the
+// wavelength list back to the meter's defaults, and the relative reference
+// taken from the current reading.
 #include "meterlink/command_text.h"
-#include "meterlink/meter_commands.h"
+#include "meterlink/commands.h"
 
-extern "C" MLINK_API int32_t ResetAllData(void) {
-  using namespace meterlink;
-  return ExpectOk(SendAssembled(AssembleCommand("RESET_SETDATA")));
+namespace meterlink {
+namespace {
+
+int32_t SendExpectingOk(Meter& meter, const char* word) {
+  return ExpectOk(meter, SendAssembled(meter, AssembleCommand(meter, word)));
 }
 
-extern "C" MLINK_API int32_t ResetAllWave(void) {
-  using namespace meterlink;
-  return ExpectOk(SendAssembled(AssembleCommand("RESET_WVLEN")));
-}
+}  // namespace
+
+int32_t ResetSettings(Meter& meter) { return SendExpectingOk(meter, "RESET_SETDATA"); }
+
+int32_t ResetWavelengths(Meter& meter) { return SendExpectingOk(meter, "RESET_WVLEN"); }
+
+int32_t SetRelativeToCurrent(Meter& meter) { return SendExpectingOk(meter, "SET_REL0"); }
+
+}  // namespace meterlink

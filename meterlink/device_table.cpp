@@ -1,101 +1,113 @@
 // The device table: which device positions hold LX40 meters, their serial
-// numbers and pipes, and which meter is selected for every later exchange.
+// numbers and per-meter exchange state, and which meter is selected for
+// every later ordinal exchange.
 //
 // Bulkpipe reports the number of device positions and opens the two pipes of
 // each; from then on the pipes belong to this table, which closes them when a
-// position holds no meter, when the build fails, and in CloseAllDevice.
-#include <cstring>
-#include <new>
+// position holds no meter, when the build fails, and in CloseAllDevice. Each
+// meter kept is registered (meter_registry.h), so the handle API never talks
+// to it, and the table passes over meters open through the handle API or in
+// another program as if they were not attached. The table is the ordinal
+// interface's: one calling thread at a time.
+#include "meterlink/device_table.h"
 
-#include "bulkpipe/bulkpipe.h"
-#include "meterlink/exchange.h"
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "meterlink/meter_registry.h"
 #include "meterlink/meterlink.h"
-#include "meterlink/idn_serial.h"
 
 namespace meterlink {
 namespace {
 
-// Positions travel to the pipe opener as signed 8-bit numbers, so the table
-// serves positions 0 to 127; further positions are not looked at.
-constexpr int32_t kMaxDevicePositions = 128;
 // 11 characters and the NUL: a longer serial field of the "IDN" reply is cut.
 constexpr std::size_t kSerialSize = 12;
 // Serial numbers are 9 characters in practice and compared on those.
 constexpr std::size_t kComparedSerialLength = 9;
-// The exact reply of an LX40 to "QPID".
-constexpr char kModelString[] = "LX40";
 constexpr char kSerialListEnd[] = "SN_END";
 
 struct MeterEntry {
   char serial[kSerialSize] = {};  // empty: no meter here, or its serial is unknown
-  PipePair pipes;                 // "none" when not open
+  std::string path;               // registered under this path when the meter is kept
+  std::unique_ptr<Meter> meter;   // null when the position holds no meter
 };
 
 MeterEntry* g_table = nullptr;
 int32_t g_deviceCount = 0;
 int32_t g_meterCount = 0;
 int32_t g_serialCursor = 0;
+Meter* g_selected = nullptr;
 
-void ClosePipes(PipePair pipes) {
-  if (pipes.command != USBHOST_INVALID) usbhost_close(pipes.command);
-  if (pipes.reply != USBHOST_INVALID) usbhost_close(pipes.reply);
+Meter& NoMeter() {
+  static Meter none;  // no pipes: every exchange fails
+  return none;
 }
 
 void ReleaseTable() {
-  for (int32_t p = 0; p < g_deviceCount; ++p) ClosePipes(g_table[p].pipes);
+  for (int32_t p = 0; p < g_deviceCount; ++p) {
+    MeterEntry& entry = g_table[p];
+    if (entry.meter == nullptr) continue;
+    ClosePipes(entry.meter->pipes());
+    UnregisterMeter(entry.path);
+  }
   delete[] g_table;
   g_table = nullptr;
   g_deviceCount = 0;
   g_meterCount = 0;
   g_serialCursor = 0;
-  ClearCurrentPipes();
+  g_selected = nullptr;
 }
 
-PipePair OpenPipes(int32_t position) {
-  PipePair pipes;
-  pipes.command = OpenUSBBulkFile(0, position);
-  if (pipes.command != USBHOST_INVALID) pipes.reply = OpenUSBBulkFile(1, position);
-  return pipes;
-}
-
-// Asks the meter on the current pipes for its identification and keeps the
-// third field as the serial number. A reply with fewer than three fields, or
-// a failed exchange, leaves the serial empty: the meter stays in the table
-// and counted, but the serial walk passes over it and it cannot be selected.
-void ReadSerial(MeterEntry& entry) {
-  char* reply = ReplyText();
-  if (USBComd_SendRecv("IDN", reply) != MLINK_OK) return;
-  CopyIdnSerial(reply, entry.serial, kSerialSize);
-}
-
-// Looks at one position with its pipes current: 1 when it holds a meter
-// (pipes stored in the entry) or not (pipes closed, meter count lowered);
-// otherwise the failed exchange's code, with the pipes still open.
-int32_t ProbePosition(MeterEntry& entry, PipePair pipes) {
-  char* reply = ReplyText();
-  const int32_t result = USBComd_SendRecv("QPID", reply);
-  if (result != MLINK_OK) return result;
-  if (std::strcmp(reply, kModelString) != 0) {
-    ClosePipes(pipes);
-    --g_meterCount;
-    return MLINK_OK;
+// Looks at one position: 1 when it holds a meter (kept in the entry) or not
+// (passed over, meter count lowered); otherwise the failure's code, with
+// nothing left open.
+int32_t ProbePosition(int32_t position, MeterEntry& entry) {
+  OpenedPosition opened;
+  switch (OpenPosition(position, opened, nullptr)) {
+    case PositionState::kOpened:
+      break;
+    case PositionState::kOpenHere:
+    case PositionState::kOpenElsewhere:
+      --g_meterCount;  // in use: as if it were not attached
+      return MLINK_OK;
+    case PositionState::kFailed:
+      return MLINK_TRANSPORT_FAILED;
   }
-  entry.pipes = pipes;
-  ReadSerial(entry);
+  auto meter = std::make_unique<Meter>(opened.pipes);
+  bool isMeter = false;
+  mlink_meter_info info{};
+  const int32_t result = ProbeMeter(*meter, &isMeter, &info);
+  if (result != MLINK_OK || !isMeter) {
+    ClosePipes(opened.pipes);
+    if (result == MLINK_OK) --g_meterCount;
+    return result;
+  }
+  // Meters without a serial number stay in the table and counted, but the
+  // serial walk passes over them and they cannot be selected.
+  std::memcpy(entry.serial, info.serial, strnlen(info.serial, kSerialSize - 1));
+  info.position = position;
+  entry.path = opened.path;
+  entry.meter = std::move(meter);
+  RegisterMeter(opened.path, Holder::kDeviceTable, info, std::move(opened.lock));
   return MLINK_OK;
 }
 
 }  // namespace
+
+Meter& SelectedMeter() { return g_selected != nullptr ? *g_selected : NoMeter(); }
+
 }  // namespace meterlink
 
 using namespace meterlink;
 
-extern "C" MLINK_API int32_t OpenAllDevice(void) {
+extern "C" MLINK_API int32_t MLINK_CALL OpenAllDevice(void) {
   if (g_table != nullptr) return MLINK_TRANSPORT_FAILED;  // the caller closes first
 
-  int32_t count = CheckUSBDevices(nullptr);
+  const std::unique_lock<std::mutex> walk = LockWalk();
+  const int32_t count = CountPositions();
   if (count <= 0) return MLINK_TRANSPORT_FAILED;
-  if (count > kMaxDevicePositions) count = kMaxDevicePositions;
 
   g_table = new (std::nothrow) MeterEntry[static_cast<std::size_t>(count)];
   if (g_table == nullptr) return MLINK_TRANSPORT_FAILED;
@@ -104,21 +116,9 @@ extern "C" MLINK_API int32_t OpenAllDevice(void) {
   g_serialCursor = 0;
 
   int32_t failure = MLINK_OK;
-  for (int32_t p = 0; p < count; ++p) {
-    const PipePair pipes = OpenPipes(p);
-    if (pipes.command == USBHOST_INVALID || pipes.reply == USBHOST_INVALID) {
-      ClosePipes(pipes);
-      failure = MLINK_TRANSPORT_FAILED;
-      break;
-    }
-    SetCurrentPipes(pipes);
-    failure = ProbePosition(g_table[p], pipes);
-    if (failure != MLINK_OK) {
-      ClosePipes(pipes);  // not stored in the table yet
-      break;
-    }
+  for (int32_t p = 0; p < count && failure == MLINK_OK; ++p) {
+    failure = ProbePosition(p, g_table[p]);
   }
-  ClearCurrentPipes();
 
   if (failure != MLINK_OK) {
     ReleaseTable();
@@ -131,20 +131,20 @@ extern "C" MLINK_API int32_t OpenAllDevice(void) {
   return MLINK_OK;
 }
 
-extern "C" MLINK_API int32_t CloseAllDevice(void) {
+extern "C" MLINK_API int32_t MLINK_CALL CloseAllDevice(void) {
   if (g_table == nullptr || g_deviceCount == 0) return MLINK_TRANSPORT_FAILED;
   ReleaseTable();
   return MLINK_OK;
 }
 
-extern "C" MLINK_API int32_t GetAllDeviceNum(int32_t* count) {
+extern "C" MLINK_API int32_t MLINK_CALL GetAllDeviceNum(int32_t* count) {
   if (count == nullptr) return MLINK_BAD_ARGUMENT;
   if (g_table == nullptr || g_meterCount == 0) return MLINK_TRANSPORT_FAILED;
   *count = g_meterCount;
   return MLINK_OK;
 }
 
-extern "C" MLINK_API int32_t GetAllDeviceSerialNo(char* serial) {
+extern "C" MLINK_API int32_t MLINK_CALL GetAllDeviceSerialNo(char* serial) {
   if (serial == nullptr) return MLINK_BAD_ARGUMENT;
   if (g_table == nullptr || g_meterCount == 0) return MLINK_TRANSPORT_FAILED;
 
@@ -162,7 +162,7 @@ extern "C" MLINK_API int32_t GetAllDeviceSerialNo(char* serial) {
   return MLINK_OK;
 }
 
-extern "C" MLINK_API int32_t SelectOneDevice(char* serial) {
+extern "C" MLINK_API int32_t MLINK_CALL SelectOneDevice(char* serial) {
   if (serial == nullptr) return MLINK_BAD_ARGUMENT;
   serial[kComparedSerialLength] = '\0';  // the caller sees its text cut here
   if (g_table == nullptr || serial[0] == '\0') return MLINK_TRANSPORT_FAILED;
@@ -173,7 +173,7 @@ extern "C" MLINK_API int32_t SelectOneDevice(char* serial) {
   for (int32_t p = 0; p < g_deviceCount; ++p) {
     const MeterEntry& entry = g_table[p];
     if (entry.serial[0] != '\0' && std::strncmp(serial, entry.serial, kComparedSerialLength) == 0) {
-      SetCurrentPipes(entry.pipes);
+      g_selected = entry.meter.get();
       return MLINK_OK;
     }
   }

@@ -1,9 +1,11 @@
-// The command exchange inside Meterlink: the current pipe pair, the shared
-// command and reply buffers, and the two operations the meter commands are
-// built on. Internal to the library (not exported).
+// The per-meter core of Meterlink: one meter's two pipes, its command and
+// reply texts and its raw receive buffer, and the exchanges built on them.
+// Both interfaces use it: the ordinal exports through the device table's
+// selected meter, the handle API through each mlink_meter. Internal to the
+// library (not exported).
 //
-// Every exchange path uses these fixed buffers and no heap. All state is
-// process-wide and unguarded: one calling thread at a time.
+// A Meter is used by one thread at a time; different Meters are independent.
+// Every exchange uses the object's fixed buffers and no heap.
 #ifndef LX40_METERLINK_EXCHANGE_H
 #define LX40_METERLINK_EXCHANGE_H
 
@@ -16,13 +18,13 @@ namespace meterlink {
 
 // Longest command text; the frame adds one LF.
 inline constexpr std::size_t kMaxCommandLength = 100;
-// Size of the shared command text and reply buffers.
+// Size of the command text and reply buffers.
 inline constexpr std::size_t kCommandTextSize = 100;
 inline constexpr std::size_t kReplyTextSize = 100;
 // Every read on the reply pipe asks for this many bytes; a text reply must
 // fit in one block, so it is at most 63 characters and its CR.
 inline constexpr uint32_t kReadBlockSize = 64;
-// Size of the raw receive buffer of recvUSBBin.
+// Size of the raw receive buffer.
 inline constexpr std::size_t kReceiveBufferSize = 1000;
 // A reply ends with a read that completes with no byte. A device that keeps
 // sending would keep the caller in the read loop for ever, so one receive
@@ -31,39 +33,85 @@ inline constexpr std::size_t kReceiveBufferSize = 1000;
 // few bytes).
 inline constexpr int kMaxBlocksPerReceive = 1024;
 
-// The pipes of the selected meter: every send writes `command`, every
-// receive reads `reply`. USBHOST_INVALID ("none") when no meter is selected.
+// A meter's pipes: every send writes `command`, every receive reads `reply`.
+// USBHOST_INVALID ("none") when not open.
 struct PipePair {
   usbhost_handle command = USBHOST_INVALID;
   usbhost_handle reply = USBHOST_INVALID;
 };
 
-// Set by meter selection and by building or closing the device table; the
-// exchange itself never opens, closes or chooses pipes.
-void SetCurrentPipes(PipePair pipes);
-void ClearCurrentPipes();
-PipePair CurrentPipes();
+// Closes whichever of the two pipes is open.
+void ClosePipes(PipePair pipes);
 
-// Where the meter commands assemble their command text (clear it to "" before
-// each assembly; at most kMaxCommandLength characters and the NUL).
-char* CommandText();
-// Where the battery check, the device table and the meter commands receive
-// their reply text. A command whose reply lands here overwrites the battery
-// reply that preceded it.
-char* ReplyText();
+class Meter {
+ public:
+  Meter() = default;
+  explicit Meter(PipePair pipes) : pipes_(pipes) {}
+  Meter(const Meter&) = delete;
+  Meter& operator=(const Meter&) = delete;
 
-// Sends `command` to the current meter, after the battery check unless
-// `skipBattery` is non-zero, and receives its reply into `reply` (a buffer of
-// kReplyTextSize bytes, usually ReplyText()). Maps the meter's error replies:
-// "CMD_ERR" -4, "DATA_ERR" -1, "NO_SENSER" -7, "MEM_ERR" -7, "MODE_ERR" -10.
-// Otherwise 1, with the reply left in `reply` for the caller to parse.
-// Battery and exchange failures come back unchanged; with a battery failure
-// the command is not sent. A null `command` or `reply` gives -1, no I/O.
-int32_t SendMeterCommand(const char* command, char* reply, int32_t skipBattery);
+  PipePair pipes() const { return pipes_; }
+  // The exchange never opens or closes pipes; their owner does.
+  void set_pipes(PipePair pipes) { pipes_ = pipes; }
 
-// Sends "BTRY" and receives into ReplyText(): "BATERY_OK" 1, "BATERY_LO" -5,
-// any other reply -4; exchange failures unchanged.
-int32_t CheckBattery();
+  // Where the meter commands assemble their command text (at most
+  // kMaxCommandLength characters and the NUL).
+  char* command_text() { return command_text_; }
+  // Where the battery check and the meter commands receive their reply
+  // text. A command's reply overwrites the battery reply before it.
+  char* reply_text() { return reply_text_; }
+
+  // --- Text exchange (the frame of USBComd_SendRecv) ---
+  // `command` (1 to 100 characters) and LF in one write. -2 when too long
+  // (nothing written), no pipe, or the write fails.
+  int32_t SendText(const char* command);
+  // Reads the reply line into `reply` (at least 64 bytes) without its CR.
+  // -2 when a read fails or the meter never stops sending (reply ""), -4
+  // when the reply has no CR (reply untouched).
+  int32_t ReceiveText(char* reply);
+
+  // --- Raw transfers ---
+  // `size` bytes in one write: 1 on success, 0 on failure.
+  int32_t WriteRaw(const uint8_t* data, uint32_t size);
+  // Reads one answer until a read completes with no byte; the bytes of the
+  // last non-empty block are then on hand for Take. 1, or 0 when a read
+  // fails or the meter never stops sending (no byte on hand then).
+  int32_t ReceiveLastBlock();
+  // Reads one answer, every block appended into buffer[0..size-1];
+  // *received gets the whole answer's length even when it did not fit.
+  // 1, 0 as ReceiveLastBlock. Nothing is kept on hand.
+  int32_t ReceiveWhole(uint8_t* buffer, std::size_t size, std::size_t* received);
+  // The next byte on hand into *out: 1, or 0 with *out untouched when none
+  // is left.
+  int32_t Take(uint8_t* out);
+  // Bytes of the last answer that Take has not handed out yet.
+  int32_t BytesLeft() const { return bytes_on_hand_ - read_position_; }
+
+ private:
+  PipePair pipes_;
+  char command_text_[kCommandTextSize] = {};
+  char reply_text_[kReplyTextSize] = {};
+  uint8_t receive_buffer_[kReceiveBufferSize] = {};
+  int32_t read_position_ = 0;  // index of the next byte a take hands out
+  // Bytes of the last non-empty block: a take never hands out more. 0 when
+  // the last answer carried no byte or its receive failed, so stale bytes
+  // of an earlier answer are never taken for a new one.
+  int32_t bytes_on_hand_ = 0;
+};
+
+// Sends "BTRY" and receives into meter.reply_text(): "BATERY_OK" 1,
+// "BATERY_LO" -5, any other reply -4; exchange failures unchanged.
+int32_t CheckBattery(Meter& meter);
+
+// Sends `command`, after the battery check unless `skipBattery` is
+// non-zero, and receives its reply into `reply` (a buffer of
+// kReplyTextSize bytes, usually meter.reply_text()). Maps the meter's error
+// replies: "CMD_ERR" -4, "DATA_ERR" -1, "NO_SENSER" -7, "MEM_ERR" -7,
+// "MODE_ERR" -10. Otherwise 1, with the reply left in `reply` for the
+// caller to parse. Battery and exchange failures come back unchanged; with
+// a battery failure the command is not sent. A null `command` or `reply`
+// gives -1, no I/O.
+int32_t SendMeterCommand(Meter& meter, const char* command, char* reply, int32_t skipBattery);
 
 }  // namespace meterlink
 

@@ -27,72 +27,26 @@
 
 #include <stdint.h>
 
-#include "meterlink/result_codes.h"
-
-#ifndef MLINK_API
-#if defined(_WIN32)
-#define MLINK_API
-#else
-#define MLINK_API __attribute__((visibility("default")))
-#endif
-#endif
+/* The records (Reading, WaveEntry, ModeSettings, IdnInfo), the result codes
+ * and MLINK_API / MLINK_CALL. */
+#include "mlink.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* A reading or relative reference. On a query, unit is the requested unit
- * (9 to 14) before the call and the unit of value after it. */
-typedef struct Reading {
-  float value;
-  int32_t unit;
-} Reading;
-
-/* A wavelength and the number the meter keeps with it (three decimals on
- * the wire, -19.999 to 19.999). */
-typedef struct WaveEntry {
-  int32_t wavelength; /* nm */
-  float value;
-} WaveEntry;
-
-/* The measurement mode, as mode keyword indices: relativeMode 0 "REL0",
- * 1 "REL1", 2 "ABS"; hold 3 "OFF", 4 "MAX", 5 "MIN", 6 "AVE"; rangeMode
- * 7 "MANU", 8 "AUTO"; unit on a query 9 "DB" or 10 "W", on a set a unit
- * code 9 (sent as "DB") or 10 to 13 (sent as "W"). A query stores -1 for a
- * keyword it does not recognise. */
-typedef struct ModeSettings {
-  int32_t wavelength; /* nm, -19999 to 19999 on a set */
-  int32_t relativeMode;
-  int32_t hold;
-  int32_t rangeMode;
-  int32_t unit;
-} ModeSettings;
-
-/* The meter's identification: four NUL-terminated texts. Longer fields of
- * the reply are cut to fit. version is "d.dd", made from the first three
- * characters of the meter's version field ("100" gives "1.00"). */
-typedef struct IdnInfo {
-  char maker[30];
-  char model[30];
-  char serial[15];
-  char version[5];
-} IdnInfo;
-
-#define MLINK_WAVE_LIST_SIZE 10
-#define MLINK_SENSOR_TEXT_SIZE 64
-
 /* Ordinal 2. "RESET_SETDATA": the meter's settings back to their defaults.
  * Expects OK. */
-MLINK_API int32_t ResetAllData(void);
+MLINK_API int32_t MLINK_CALL ResetAllData(void);
 
 /* Ordinal 3. "RESET_WVLEN": the meter's wavelength list back to its
  * defaults. Expects OK. */
-MLINK_API int32_t ResetAllWave(void);
+MLINK_API int32_t MLINK_CALL ResetAllWave(void);
 
 /* Ordinal 4. "IDN": maker, model, serial number and version into *info.
  * A reply with fewer than four fields, or a version field of fewer than
  * three characters, gives -4. */
-MLINK_API int32_t QUES_IDN(IdnInfo* info);
+MLINK_API int32_t MLINK_CALL QUES_IDN(IdnInfo* info);
 
 /* Ordinal 5. "GET_MESRDATA": the current reading, converted to the unit
  * requested in reading->unit; the unit used is stored back. A reading the
@@ -101,7 +55,7 @@ MLINK_API int32_t QUES_IDN(IdnInfo* info);
  * (mark N); -1: the reading cannot be given in the requested unit (a dB
  * reading in a linear unit or the reverse, a code outside 9 to 14); -4: the
  * reply is not a reading. */
-MLINK_API int32_t QUES_MeasData(Reading* reading);
+MLINK_API int32_t MLINK_CALL QUES_MeasData(Reading* reading);
 
 /* Ordinal 6. "GET_WAVELEN:0" to "GET_WAVELEN:9" into entries[0..9] (an
  * array of MLINK_WAVE_LIST_SIZE entries); one battery check, before the
@@ -109,50 +63,50 @@ MLINK_API int32_t QUES_MeasData(Reading* reading);
  * before it keep what they received, that entry and the later ones are
  * untouched. A reply without a decimal integer and a decimal real as its
  * first two fields gives -4. */
-MLINK_API int32_t QUES_AllWave(WaveEntry* entries);
+MLINK_API int32_t MLINK_CALL QUES_AllWave(WaveEntry* entries);
 
 /* Ordinal 7. "GET_SENSER": the meter's whole reply text (at most 63
  * characters and the NUL) into text, which must hold
  * MLINK_SENSOR_TEXT_SIZE bytes. */
-MLINK_API int32_t QUES_Sensor(char* text);
+MLINK_API int32_t MLINK_CALL QUES_Sensor(char* text);
 
 /* Ordinal 8. "GET_REL": the relative reference, as QUES_MeasData. */
-MLINK_API int32_t QUES_Rel(Reading* reading);
+MLINK_API int32_t MLINK_CALL QUES_Rel(Reading* reading);
 
 /* Ordinal 9. "SET_REL0". Expects OK. */
-MLINK_API int32_t SET_Rel0(void);
+MLINK_API int32_t MLINK_CALL SET_Rel0(void);
 
 /* Ordinal 10. "SET_REL1:<reading>": value in unit (9 to 13) as the meter's
  * seven-character reading text (-10.5 dB goes out as "-010509"). -1 and
  * nothing sent for another unit or a value that cannot be written: NaN or
  * infinite, beyond +-199.99 dB, a negative linear value or one of 2000 mW
  * or more. Expects OK. */
-MLINK_API int32_t SET_Rel1(const Reading* reading);
+MLINK_API int32_t MLINK_CALL SET_Rel1(const Reading* reading);
 
 /* Ordinal 11. Query "GET_MODE" (five fields: wavelength and four keywords)
  * or set "SET_MODE:<wavelength>,<relative>,<hold>,<range>,<unit>". A set
  * checks range mode, relative mode, hold and unit in that order and the
  * wavelength's five-digit field; any failure gives -1, nothing sent. A set
  * answered "WAVE_ERR" gives -10. */
-MLINK_API int32_t SQ_Mode(int32_t flag, ModeSettings* settings);
+MLINK_API int32_t MLINK_CALL SQ_Mode(int32_t flag, ModeSettings* settings);
 
 /* Ordinal 12. Averaging count: query "GET_AVE" (a decimal integer), set
  * "SET_AVE:<five-digit signed field>" (-19999 to 19999; expects OK). */
-MLINK_API int32_t SQ_Ave(int32_t flag, int32_t* value);
+MLINK_API int32_t MLINK_CALL SQ_Ave(int32_t flag, int32_t* value);
 
 /* Ordinal 13. Range: as SQ_Ave with "GET_RANGE" and "SET_RANGE". */
-MLINK_API int32_t SQ_Range(int32_t flag, int32_t* value);
+MLINK_API int32_t MLINK_CALL SQ_Range(int32_t flag, int32_t* value);
 
 /* Ordinal 14. Current wavelength: query "GET_WAVELEN" (a decimal integer
  * and a decimal real), set "SET_WAVELEN:<+dddd>,<+dd.ddd>" (wavelength
  * -9999 to 9999, value -19.999 to 19.999, else -1 and nothing sent;
  * expects OK, so a meter's "WAVE_ERR" gives -4). */
-MLINK_API int32_t SQ_Wave(int32_t flag, WaveEntry* entry);
+MLINK_API int32_t MLINK_CALL SQ_Wave(int32_t flag, WaveEntry* entry);
 
 /* Ordinal 15. Auto power save, *on 1 or 0: query "GET_APS" ("ON" or
  * "OFF", exactly; anything else -4), set "SET_APS:ON" or "SET_APS:OFF"
  * (any other *on: -1, nothing sent; expects OK). */
-MLINK_API int32_t SQ_Aps(int32_t flag, int32_t* on);
+MLINK_API int32_t MLINK_CALL SQ_Aps(int32_t flag, int32_t* on);
 
 #ifdef __cplusplus
 }

@@ -20,16 +20,10 @@
 
 #include <stdint.h>
 
-#include "meterlink/result_codes.h"
+#include "mlink.h"
 
 #ifdef __cplusplus
 extern "C" {
-#endif
-
-#if defined(_WIN32)
-#define MLINK_API
-#else
-#define MLINK_API __attribute__((visibility("default")))
 #endif
 
 /* ---- Device table and selection ---------------------------------------- */
@@ -42,21 +36,21 @@ extern "C" {
  * failed in transport; -4: a "QPID" reply without CR; -6: no LX40 found.
  * On any result but 1 (except "table already exists") no table is left and
  * no pipe is open. */
-MLINK_API int32_t OpenAllDevice(void);
+MLINK_API int32_t MLINK_CALL OpenAllDevice(void);
 
 /* Ordinal 23. Closes every pipe, frees the table, clears the selection.
  * -2 when there is no table. */
-MLINK_API int32_t CloseAllDevice(void);
+MLINK_API int32_t MLINK_CALL CloseAllDevice(void);
 
 /* Ordinal 24. Writes the number of meters in the table to *count.
  * -1: count is null; -2: no table. */
-MLINK_API int32_t GetAllDeviceNum(int32_t* count);
+MLINK_API int32_t MLINK_CALL GetAllDeviceNum(int32_t* count);
 
 /* Ordinal 25. Writes the next meter's serial number (at most 11 characters)
  * or "SN_END" after the last one into serial, which must hold 12 bytes; the
  * call after "SN_END" starts again at the first meter.
  * -1: serial is null; -2: no table. */
-MLINK_API int32_t GetAllDeviceSerialNo(char* serial);
+MLINK_API int32_t MLINK_CALL GetAllDeviceSerialNo(char* serial);
 
 /* Ordinal 26. Makes the meter with this serial number the current one for
  * every later exchange. The buffer must hold at least 10 bytes: a NUL is
@@ -64,12 +58,12 @@ MLINK_API int32_t GetAllDeviceSerialNo(char* serial);
  * and those (at most 9) characters are compared with the first 9 characters
  * of each meter's serial number. An empty text matches no meter.
  * -1: serial is null; -2: no table or no such meter (selection unchanged). */
-MLINK_API int32_t SelectOneDevice(char* serial);
+MLINK_API int32_t MLINK_CALL SelectOneDevice(char* serial);
 
 /* Ordinal 1. Sends "RESET_USBLX40" to the current meter, without battery
  * check. 1 when the meter answers "LX40", -6 for another answer, otherwise
  * the exchange's code (-2 with no meter selected). */
-MLINK_API int32_t ResetDeviceUSB(void);
+MLINK_API int32_t MLINK_CALL ResetDeviceUSB(void);
 
 /* ---- Meter commands (ordinals 2 to 15) ----------------------------------
  * ResetAllData 2, ResetAllWave 3, QUES_IDN 4, QUES_MeasData 5,
@@ -94,17 +88,17 @@ MLINK_API int32_t ResetDeviceUSB(void);
  * strlen(reply) + 1 <= 64 bytes into reply. A 64-byte buffer holds any
  * reply; a smaller buffer must hold the longest reply the caller accepts
  * from the meter it talks to, because a longer one would not fit. */
-MLINK_API int32_t USBComd_SendRecv(const char* command, char* reply);
+MLINK_API int32_t MLINK_CALL USBComd_SendRecv(const char* command, char* reply);
 
 /* Ordinal 19. Writes the low byte of value to the command pipe in one
  * write. 1 on success, 0 when the write fails or no meter is selected. */
-MLINK_API int32_t sendUSBBin(int32_t value);
+MLINK_API int32_t MLINK_CALL sendUSBBin(int32_t value);
 
 /* Ordinal 20. Writes count bytes from data to the command pipe in one
  * write. count is a signed 8-bit quantity (only its low byte counts), so a
  * block is 1 to 127 bytes; a count of 0 or a low byte of 128 to 255 gives 0
  * without any I/O. 1 on success, 0 on failure, -1 when data is null. */
-MLINK_API int32_t sendUSBBytes(const uint8_t* data, int32_t count);
+MLINK_API int32_t MLINK_CALL sendUSBBytes(const uint8_t* data, int32_t count);
 
 /* Ordinal 21. out == NULL, receive: reads the meter's answer from the reply
  * pipe, 64 bytes per read, until a read completes with no byte; the bytes
@@ -115,7 +109,7 @@ MLINK_API int32_t sendUSBBytes(const uint8_t* data, int32_t count);
  * no I/O. When no byte is left on hand (the answer carried none, or all were
  * taken) it returns 0 and leaves *out untouched, so an empty answer is never
  * mistaken for a byte. */
-MLINK_API int32_t recvUSBBin(uint8_t* out);
+MLINK_API int32_t MLINK_CALL recvUSBBin(uint8_t* out);
 
 #ifdef __cplusplus
 }

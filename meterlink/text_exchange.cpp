@@ -1,5 +1,5 @@
-// USBComd_SendRecv: one text command out on the command pipe, one text reply
-// in from the reply pipe.
+// The text exchange of one meter: one text command out on the command pipe,
+// one text reply in from the reply pipe.
 //
 // Command frame: the text (1 to 100 characters) and LF, in one write.
 // Reply frame: text ended by CR; whatever follows the first CR is dropped.
@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "meterlink/exchange.h"
-#include "meterlink/meterlink.h"
+#include "mlink.h"
 
 namespace meterlink {
 namespace {
@@ -22,7 +22,9 @@ constexpr std::size_t kFrameBufferSize = 104;
 constexpr std::size_t kReplyBlockBufferSize = 100;
 static_assert(kReadBlockSize < kReplyBlockBufferSize);
 
-int32_t SendText(const char* command) {
+}  // namespace
+
+int32_t Meter::SendText(const char* command) {
   // Bounded: never looks further than one character past the limit.
   const std::size_t length = strnlen(command, kMaxCommandLength + 1);
   if (length > kMaxCommandLength) return MLINK_TRANSPORT_FAILED;
@@ -31,24 +33,22 @@ int32_t SendText(const char* command) {
   std::memcpy(frame, command, length);
   frame[length] = '\n';
 
-  const PipePair pipes = CurrentPipes();
-  if (pipes.command == USBHOST_INVALID) return MLINK_TRANSPORT_FAILED;
+  if (pipes_.command == USBHOST_INVALID) return MLINK_TRANSPORT_FAILED;
   uint32_t written = 0;  // the count the write reports is not looked at
-  if (!usbhost_write(pipes.command, frame, static_cast<uint32_t>(length + 1), &written)) {
+  if (!usbhost_write(pipes_.command, frame, static_cast<uint32_t>(length + 1), &written)) {
     return MLINK_TRANSPORT_FAILED;
   }
   return MLINK_OK;
 }
 
-int32_t ReceiveText(char* reply) {
+int32_t Meter::ReceiveText(char* reply) {
   char block[kReplyBlockBufferSize] = {};
 
-  const PipePair pipes = CurrentPipes();
   bool complete = false;
-  if (pipes.reply != USBHOST_INVALID) {
+  if (pipes_.reply != USBHOST_INVALID) {
     for (int reads = 0; reads < kMaxBlocksPerReceive; ++reads) {
       uint32_t received = 0;
-      if (!usbhost_read(pipes.reply, block, kReadBlockSize, &received)) break;
+      if (!usbhost_read(pipes_.reply, block, kReadBlockSize, &received)) break;
       if (received == 0) {
         complete = true;
         break;
@@ -76,14 +76,4 @@ int32_t ReceiveText(char* reply) {
   return MLINK_OK;
 }
 
-}  // namespace
 }  // namespace meterlink
-
-extern "C" MLINK_API int32_t USBComd_SendRecv(const char* command, char* reply) {
-  if (command == nullptr && reply == nullptr) return MLINK_RAW_FAILED;
-  if (command != nullptr) {
-    const int32_t sent = meterlink::SendText(command);
-    if (sent != MLINK_OK || reply == nullptr) return sent;
-  }
-  return meterlink::ReceiveText(reply);
-}

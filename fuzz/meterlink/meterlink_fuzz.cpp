@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "meterlink/device_table.h"
 #include "meterlink/exchange.h"
 #include "fuzz/support/fuzz_input.h"
 #include "meterlink/meterlink.h"
@@ -94,8 +95,9 @@ void DriveSelectedMeter(InputStream& input) {
   USBComd_SendRecv("TEST", reply.get());
   USBComd_SendRecv(nullptr, reply.get());
   USBComd_SendRecv("HOSEI", nullptr);
-  meterlink::CheckBattery();
-  meterlink::SendMeterCommand("GET_MODE", meterlink::ReplyText(), input.Byte() & 1);
+  meterlink::Meter& meter = meterlink::SelectedMeter();
+  meterlink::CheckBattery(meter);
+  meterlink::SendMeterCommand(meter, "GET_MODE", meter.reply_text(), input.Byte() & 1);
 
   uint8_t record[6] = {1, 2, 3, 4, 5, 6};
   sendUSBBin(input.Byte());

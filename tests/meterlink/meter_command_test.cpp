@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "meterlink/device_table.h"
 #include "meterlink/exchange.h"
 #include "meterlink/meterlink.h"
 #include "tests/meterlink/meter_bus.h"
@@ -13,9 +14,12 @@
 namespace mltest {
 namespace {
 
-using meterlink::CheckBattery;
-using meterlink::ReplyText;
-using meterlink::SendMeterCommand;
+// The selected meter's core, as the ordinal exports use it.
+int32_t CheckBattery() { return meterlink::CheckBattery(meterlink::SelectedMeter()); }
+char* ReplyText() { return meterlink::SelectedMeter().reply_text(); }
+int32_t SendMeterCommand(const char* command, char* reply, int32_t skipBattery) {
+  return meterlink::SendMeterCommand(meterlink::SelectedMeter(), command, reply, skipBattery);
+}
 using ::testing::ElementsAre;
 
 class MeterCommandTest : public MeterBusTest {};

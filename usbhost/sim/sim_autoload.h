@@ -1,13 +1,17 @@
-// The bus of a program that never builds one itself, such as the wizard
-// started on a PC without meters: on Windows, the first usbhost call builds
-// it once, from the meter file "lx40sim.ini" beside the executable or, when
-// there is none, from the default topology (BuildDefaultTopology). What was
-// built, or why the file was refused, goes to "lx40sim.log" beside the
-// executable. On other systems the bus starts empty and nothing is loaded.
+// The bus of a program that never builds one itself (the wizard, lx40, any
+// program that only calls Bulkpipe or Meterlink): the first usbhost call
+// builds it once, from the meter file named by the environment variable
+// LX40_SIM_METERS, else (Windows) from "lx40sim.ini" beside the executable,
+// else from the default topology (BuildDefaultTopology). A file that cannot
+// be used gives a bus without meters. On Windows what was built, or why the
+// file was refused, goes to "lx40sim.log" beside the executable; elsewhere
+// a refused file is reported on stderr. With LX40_SIM_STATE set, what the
+// meters hold is written when the process ends (sim_state_file.h).
 //
 // A program that uses the Bus API (a test that calls Bus::Reset() and builds
 // its own topology) is never disturbed: the first use of Bus::Instance()
-// before any usbhost call turns the automatic load off for good.
+// before any usbhost call turns the automatic load off for good, so such a
+// program never gets the default meters on top of its own.
 #ifndef LX40_USBHOST_SIM_SIM_AUTOLOAD_H
 #define LX40_USBHOST_SIM_SIM_AUTOLOAD_H
 

@@ -1,32 +1,38 @@
 #include "usbhost/sim/sim_autoload.h"
 
-#ifdef _WIN32
-
-#include <windows.h>
-
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "usbhost/sim/meter_attach.h"
 #include "usbhost/sim/meter_config_file.h"
 #include "usbhost/sim/sim_bus.h"
+#include "usbhost/sim/sim_state_file.h"
 
 namespace usbsim {
 
 namespace {
 
+constexpr char kMetersVariable[] = "LX40_SIM_METERS";
+#ifdef _WIN32
 constexpr char kConfigFileName[] = "lx40sim.ini";
 constexpr char kLogFileName[] = "lx40sim.log";
+#endif
 
 // Set once the bus's content is decided: by the automatic load, or by a
 // program that configures the bus itself.
 std::atomic<bool> g_busDecided{false};
 std::once_flag g_autoloadOnce;
 
+#ifdef _WIN32
 // The folder of the running executable, with its trailing backslash; ""
 // when the path does not fit (the files are then looked for in the
 // current folder).
@@ -61,6 +67,8 @@ void WriteLog(const std::string& path, const std::string& text) {
   }
 }
 
+#endif
+
 std::string MeterList(const std::vector<AttachedMeter>& meters) {
   std::string text;
   for (const AttachedMeter& attached : meters) {
@@ -71,33 +79,53 @@ std::string MeterList(const std::vector<AttachedMeter>& meters) {
   return text.empty() ? std::string("no meters") : text;
 }
 
+// The meter file named by the environment, else (Windows) lx40sim.ini
+// beside the program, else the default meters. A file that cannot be used
+// gives a bus without meters: the program then reports that no meter is
+// attached, and the report says why.
 void AutoloadBus() {
+  const char* variable = std::getenv(kMetersVariable);
+  std::string configPath = variable != nullptr ? variable : "";
+  std::string origin = std::string(kMetersVariable) + "=" + configPath;
+#ifdef _WIN32
   const std::string folder = ExecutableFolder();
-  const std::string configPath = folder + kConfigFileName;
   const std::string logPath = folder + kLogFileName;
+  if (configPath.empty() && IsFile(folder + kConfigFileName)) {
+    configPath = folder + kConfigFileName;
+    origin = configPath;
+  }
+#endif
   std::string report;
+  bool failed = false;
+  std::vector<AttachedMeter> meters;
   try {
-    std::vector<AttachedMeter> meters;
-    if (IsFile(configPath)) {
+    if (!configPath.empty()) {
       const std::string error = LoadMeterConfigFile(configPath, &meters);
       if (error.empty()) {
-        report = "lx40sim: meters from " + configPath + ": " + MeterList(meters);
+        report = "lx40sim: meters from " + origin + ": " + MeterList(meters);
       } else {
-        // A bad file gives a bus without meters: the wizard then reports
-        // the missing connection, and this log says why.
         Bus::Instance().Reset();
-        report = "lx40sim: " + error + "\r\nlx40sim: the bus has no meters.";
+        failed = true;
+        report = "lx40sim: " + origin + ": " + error + "; the bus has no meters.";
       }
     } else {
       meters = BuildDefaultTopology();
-      report = "lx40sim: no " + configPath + "; default meters: " + MeterList(meters);
+      report = "lx40sim: default meters: " + MeterList(meters);
     }
   } catch (const std::exception& e) {
     Bus::Instance().Reset();
-    report = std::string("lx40sim: building the bus failed (") + e.what() +
-             ")\r\nlx40sim: the bus has no meters.";
+    meters.clear();
+    failed = true;
+    report =
+        std::string("lx40sim: building the bus failed (") + e.what() + "); the bus has no meters.";
   }
+#ifdef _WIN32
   WriteLog(logPath, report);
+#endif
+  // Elsewhere only a refused file is worth a word: the program's own
+  // output stays its own.
+  if (failed) std::fprintf(stderr, "%s\n", report.c_str());
+  WriteSimStateAtExit(std::move(meters));
 }
 
 }  // namespace
@@ -111,14 +139,3 @@ void EnsureAutoloaded() {
 void NoteBusConfiguredByProgram() { g_busDecided.store(true); }
 
 }  // namespace usbsim
-
-#else  // not _WIN32: the bus starts empty; tests build what they need.
-
-namespace usbsim {
-
-void EnsureAutoloaded() {}
-void NoteBusConfiguredByProgram() {}
-
-}  // namespace usbsim
-
-#endif

@@ -86,101 +86,86 @@ bool CMeterSession::QueryTest(uint8_t slots[kSlotCount]) {
   return true;
 }
 
+bool CMeterSession::OrdinalTransport::SendCommand(const char* text) {
+  commandResult = USBComd_SendRecv(text, nullptr);
+  return commandResult == 1;
+}
+
+bool CMeterSession::OrdinalTransport::SendByte(uint8_t value) { return sendUSBBin(value) == 1; }
+
+bool CMeterSession::OrdinalTransport::SendBlock(const uint8_t* data, size_t size) {
+  return sendUSBBytes(data, static_cast<int32_t>(size)) == 1;
+}
+
+bool CMeterSession::OrdinalTransport::Receive() { return recvUSBBin(nullptr) != 0; }
+
+bool CMeterSession::OrdinalTransport::TakeByte(uint8_t* out) { return recvUSBBin(out) == 1; }
+
+void CMeterSession::Track() {
+  m_sent = m_sender.records_sent();
+  if (m_cursor != nullptr) m_cursor = m_table + m_sender.bytes_sent();
+}
+
 bool CMeterSession::StartHosei(const uint8_t* table, uint16_t records) {
-  m_step = TransferStep::None;
   // A table without records cannot be sent: the record loop ends only when
   // the count is reached after a record.
-  if (table == nullptr || records == 0) {
+  if (!m_sender.Arm(table, records)) {
     m_result = -4;
     return false;
   }
-  m_result = USBComd_SendRecv("HOSEI", nullptr);
-  if (m_result != 1) return false;
+  const loadproto::Status status = m_sender.SendHosei();
+  if (status != loadproto::Status::kOk) {
+    m_result = m_transport.commandResult;
+    return false;
+  }
+  m_result = 1;
+  m_table = table;
   m_cursor = table;
   m_sent = 0;
   m_records = records;
-  m_step = TransferStep::Armed;
   return true;
 }
 
 bool CMeterSession::SendHeaderBlock(uint8_t* count) {
   if (count != nullptr) *count = kHeaderBytes;
-  // The cursor is on the header only right after StartHosei; anywhere else
-  // the steps would walk the table out of order, and off its end.
-  if (m_step != TransferStep::Armed) {
+  const loadproto::Status status = m_sender.SendHeader();
+  Track();
+  if (status != loadproto::Status::kOk) {
     m_result = -4;
     return false;
   }
-  m_step = TransferStep::None;  // until the header is through
-  ReadAck();                    // the answer to "HOSEI", not judged
-  for (int i = 0; i < kHeaderBytes; ++i) {
-    uint8_t value = *m_cursor++;
-    if (!SendEchoedByte(value)) {
-      m_result = -4;
-      return false;
-    }
-  }
-  sendUSBBin(kAck);
-  if (!ReadAck()) {
-    m_result = -4;
-    return false;
-  }
-  sendUSBBin(kAck);
-  m_step = TransferStep::Records;
+  m_result = 1;
   return true;
 }
 
 bool CMeterSession::SendEchoedByte(uint8_t value) {
-  sendUSBBin(value);
-  if (recvUSBBin(nullptr) == 0) return false;
-  uint8_t echo = 0;
-  if (recvUSBBin(&echo) != 1) return false;  // an answer with no byte is a wrong echo
-  if (echo != value) return false;
+  if (m_sender.SendEchoedByte(value) != loadproto::Status::kOk) return false;
   m_result = 1;
   return true;
 }
 
 bool CMeterSession::SendRecord(uint8_t* count) {
   if (count != nullptr) *count = kRecordBytes;
-  // After the last record the cursor stands on the trailer: another record
-  // would be read from past the table.
-  if (m_step != TransferStep::Records || m_sent >= m_records) {
-    m_result = -4;
-    return false;
-  }
-  ReadAck();  // the answer before each record, not judged
-  sendUSBBytes(m_cursor, kRecordBytes);
-  m_cursor += kRecordBytes;
-  ++m_sent;
-  if (m_sent == m_records) {
-    m_result = -4;  // the end of the records, not a failure
-    return false;
-  }
-  return true;
+  const loadproto::Status status = m_sender.SendRecord();
+  Track();
+  if (status == loadproto::Status::kOk) return true;
+  // The end of the records (not a failure: the trailer follows), a step
+  // out of order, or a meter that stopped answering.
+  m_result = -4;
+  return false;
 }
 
 bool CMeterSession::SendTrailer() {
-  // Only after the last record does the cursor stand on the trailer.
-  if (m_step != TransferStep::Records || m_sent != m_records) {
-    m_result = -4;
-    return false;
-  }
-  m_step = TransferStep::None;
-  ReadAck();  // the answer to the last record, not judged
-  sendUSBBytes(m_cursor, kTrailerBytes);
-  if (!ReadAck()) {
+  const loadproto::Status status = m_sender.SendTrailer();
+  Track();
+  if (status != loadproto::Status::kDone) {
     m_result = -4;
     return false;
   }
   return true;  // m_result stays -4 from the last record
 }
 
-bool CMeterSession::ReadAck() {
-  if (recvUSBBin(nullptr) == 0) return false;
-  uint8_t answer = 0;
-  if (recvUSBBin(&answer) != 1) return false;  // no byte: not an acknowledgement
-  return answer == kAck;
-}
+bool CMeterSession::ReadAck() { return m_sender.ReadAck(); }
 
 unsigned CMeterSession::GetMessageId() const {
   switch (m_result) {

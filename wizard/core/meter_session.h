@@ -2,6 +2,9 @@
 // table, stepping through the meters, the battery and slot queries, and the
 // handshaken load of one sensor data table ("HOSEI", 16 echoed header bytes,
 // 0x55 handshakes, 6-byte records each paced by an answer, 2-byte trailer).
+// The load's steps are the shared load protocol's (loadproto), run over
+// Meterlink's ordinals 18 to 21; a meter that hangs mid-table (three answers
+// in a row without a byte) fails the load with -4.
 //
 // Every operation returns true or false and keeps the outcome in m_result:
 // 1 for success, otherwise Meterlink's result code or -4 / -5 of our own.
@@ -11,8 +14,14 @@
 #include <cstdint>
 #include <string>
 
+#include "loadproto/load_protocol.h"
+
 class CMeterSession {
  public:
+  CMeterSession() = default;
+  CMeterSession(const CMeterSession&) = delete;
+  CMeterSession& operator=(const CMeterSession&) = delete;
+
   static constexpr uint8_t kAck = 0x55;
   static constexpr int kSlotCount = 7;
   static constexpr int kHeaderBytes = 16;
@@ -48,13 +57,30 @@ class CMeterSession {
   const uint8_t* m_cursor = nullptr;
   uint16_t m_sent = 0;
   uint16_t m_records = 0;
+  const uint8_t* m_table = nullptr;
 
  private:
-  // Where the transfer stands, so that a step called out of the fixed
-  // order (StartHosei, SendHeaderBlock, SendRecord until false,
-  // SendTrailer) fails with -4 instead of walking off the table.
-  enum class TransferStep : uint8_t { None, Armed, Records };
-  TransferStep m_step = TransferStep::None;
+  // The load protocol's transport over Meterlink's ordinals 18 to 21. The
+  // result of the "HOSEI" command line is kept for m_result; the raw sends'
+  // results are not looked at (a failed write shows as a missing answer).
+  class OrdinalTransport : public loadproto::Transport {
+   public:
+    bool SendCommand(const char* text) override;
+    bool SendByte(uint8_t value) override;
+    bool SendBlock(const uint8_t* data, size_t size) override;
+    bool Receive() override;
+    bool TakeByte(uint8_t* out) override;
+    int32_t commandResult = 1;
+  };
+
+  // Keeps m_cursor and m_sent in step with the load.
+  void Track();
+
+  OrdinalTransport m_transport;
+  // The sender refuses a step called out of the fixed order (StartHosei,
+  // SendHeaderBlock, SendRecord until false, SendTrailer), so it fails with
+  // -4 instead of walking off the table.
+  loadproto::TableSender m_sender{m_transport, /*judgeSends=*/false};
 };
 
 #endif

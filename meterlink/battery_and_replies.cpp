@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "meterlink/exchange.h"
-#include "meterlink/meterlink.h"
+#include "mlink.h"
 
 namespace meterlink {
 namespace {
@@ -20,24 +20,30 @@ constexpr ErrorReply kErrorReplies[] = {
     {"MODE_ERR", MLINK_MODE_OR_NO_DATA},
 };
 
+int32_t Exchange(Meter& meter, const char* command, char* reply) {
+  const int32_t sent = meter.SendText(command);
+  if (sent != MLINK_OK) return sent;
+  return meter.ReceiveText(reply);
+}
+
 }  // namespace
 
-int32_t CheckBattery() {
-  char* reply = ReplyText();
-  const int32_t result = USBComd_SendRecv("BTRY", reply);
+int32_t CheckBattery(Meter& meter) {
+  char* reply = meter.reply_text();
+  const int32_t result = Exchange(meter, "BTRY", reply);
   if (result != MLINK_OK) return result;
   if (std::strcmp(reply, "BATERY_LO") == 0) return MLINK_BATTERY_LOW;
   if (std::strcmp(reply, "BATERY_OK") == 0) return MLINK_OK;
   return MLINK_NOT_RECOGNISED;
 }
 
-int32_t SendMeterCommand(const char* command, char* reply, int32_t skipBattery) {
+int32_t SendMeterCommand(Meter& meter, const char* command, char* reply, int32_t skipBattery) {
   if (command == nullptr || reply == nullptr) return MLINK_BAD_ARGUMENT;
   if (skipBattery == 0) {
-    const int32_t battery = CheckBattery();
+    const int32_t battery = CheckBattery(meter);
     if (battery != MLINK_OK) return battery;
   }
-  const int32_t result = USBComd_SendRecv(command, reply);
+  const int32_t result = Exchange(meter, command, reply);
   if (result != MLINK_OK) return result;
   for (const ErrorReply& error : kErrorReplies) {
     if (std::strcmp(reply, error.text) == 0) return error.result;

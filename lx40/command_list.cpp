@@ -1,0 +1,85 @@
+// lx40 list: every attached meter with its battery and slots.
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "lx40/commands.h"
+#include "lx40/exit_status.h"
+#include "lx40/meter_list.h"
+#include "lx40/meter_messages.h"
+#include "lx40/unit_record.h"
+
+namespace lx40 {
+
+namespace {
+
+struct MeterState {
+  std::optional<bool> battery_ok;
+  std::optional<std::string> slots;
+  std::string error;  // why the state is not known, "" when it is
+};
+
+MeterState AskMeter(const mlink_meter_info& info) {
+  MeterState state;
+  mlink_meter* meter = nullptr;
+  int32_t rc = mlink_open(info.serial, &meter);
+  if (rc != MLINK_OK) {
+    state.error = MeterMessage(rc);
+    return state;
+  }
+  int32_t ok = 0;
+  rc = mlink_battery(meter, &ok);
+  if (rc == MLINK_OK) {
+    state.battery_ok = ok != 0;
+    uint8_t slots[MLINK_SLOT_COUNT] = {};
+    rc = mlink_slots(meter, slots, MLINK_SLOT_COUNT);
+    if (rc == MLINK_OK) state.slots = SlotDigits(slots, MLINK_SLOT_COUNT);
+  }
+  if (rc != MLINK_OK) state.error = MeterMessage(rc);
+  mlink_close(meter);
+  return state;
+}
+
+}  // namespace
+
+int RunListCommand(const Options& options) {
+  std::vector<mlink_meter_info> meters;
+  const int32_t rc = ListMeters(&meters);
+  if (rc != MLINK_OK) {
+    std::fprintf(stderr, "lx40: the meters cannot be listed: %s\n", MeterMessage(rc).c_str());
+    return kExitNoMeter;
+  }
+  if (meters.empty()) {
+    std::fprintf(stderr, "lx40: no meter found\n");
+    return kExitNoMeter;
+  }
+  if (!options.json) {
+    std::printf("%-12s %-6s %-7s %-7s %s\n", "SERIAL", "MODEL", "VERSION", "BATTERY", "SLOTS");
+  }
+  for (const mlink_meter_info& info : meters) {
+    const MeterState state = AskMeter(info);
+    const char* battery = !state.battery_ok ? nullptr : *state.battery_ok ? "ok" : "low";
+    if (options.json) {
+      nlohmann::ordered_json json;
+      json["serial"] = info.serial;
+      json["model"] = info.model;
+      json["version"] = info.version;
+      json["battery"] = battery ? nlohmann::ordered_json(battery) : nullptr;
+      json["slots"] = state.slots ? nlohmann::ordered_json(*state.slots) : nullptr;
+      if (!state.error.empty()) json["message"] = state.error;
+      std::printf(
+          "%s\n",
+          json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+    } else {
+      std::printf("%-12s %-6s %-7s %-7s %s\n", info.serial, info.model, info.version,
+                  battery ? battery : "-", state.slots ? state.slots->c_str() : "-");
+      if (!state.error.empty()) std::fprintf(stderr, "%s: %s\n", info.serial, state.error.c_str());
+    }
+    std::fflush(stdout);
+  }
+  return kExitOk;
+}
+
+}  // namespace lx40

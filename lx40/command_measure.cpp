@@ -1,0 +1,81 @@
+// lx40 measure SERIAL: readings with their units and marks, as text, JSON
+// Lines or CSV. Ctrl+C ends the series early.
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "lx40/commands.h"
+#include "lx40/exit_status.h"
+#include "lx40/interrupt.h"
+#include "lx40/meter_messages.h"
+#include "lx40/meter_words.h"
+#include "lx40/station_clock.h"
+
+namespace lx40 {
+
+namespace {
+
+constexpr std::chrono::milliseconds kWaitSlice{20};
+
+// Waits, but returns early (false) on Ctrl+C.
+bool WaitUnlessInterrupted(std::chrono::milliseconds wait) {
+  const auto end = std::chrono::steady_clock::now() + wait;
+  while (std::chrono::steady_clock::now() < end) {
+    if (InterruptCount() > 0) return false;
+    std::this_thread::sleep_for(kWaitSlice);
+  }
+  return InterruptCount() == 0;
+}
+
+}  // namespace
+
+int RunMeasureCommand(const Options& options) {
+  const std::string& serial = options.serials.at(0);
+  mlink_meter* meter = nullptr;
+  const int32_t opened = mlink_open(serial.c_str(), &meter);
+  if (opened != MLINK_OK) {
+    std::fprintf(stderr, "%s: %s\n", serial.c_str(), MeterMessage(opened).c_str());
+    return opened == MLINK_ERR_NO_SUCH_METER ? kExitNoMeter : kExitUnitFailed;
+  }
+  InstallInterruptHandler();
+  if (options.csv) std::printf("serial,index,time,value,unit,mark\n");
+  int status = kExitOk;
+  for (int index = 0; index < options.count; ++index) {
+    if (index > 0 && !WaitUnlessInterrupted(std::chrono::milliseconds(options.interval_ms))) {
+      status = kExitUnitFailed;
+      break;
+    }
+    Reading reading{0.0f, MLINK_UNIT_AUTO};
+    const int32_t rc = mlink_measure(meter, &reading);
+    const std::string time = UtcTimestamp(std::chrono::system_clock::now());
+    if (rc != MLINK_OK) {
+      std::fprintf(stderr, "%s: %s\n", serial.c_str(), MeterMessage(rc).c_str());
+      status = kExitUnitFailed;
+      break;
+    }
+    nlohmann::ordered_json json;
+    json["serial"] = serial;
+    json["index"] = index;
+    json["time"] = time;
+    json.update(ReadingJson(reading));
+    const char* mark = ReadingMark(reading);
+    if (options.json) {
+      std::printf("%s\n", json.dump().c_str());
+    } else if (options.csv) {
+      std::printf("%s,%d,%s,%s,%s,%s\n", serial.c_str(), index, time.c_str(),
+                  mark ? "" : json["value"].dump().c_str(), UnitName(reading.unit),
+                  mark ? mark : "");
+    } else if (mark) {
+      std::printf("%s  %s\n", time.c_str(), mark);
+    } else {
+      std::printf("%s  %s %s\n", time.c_str(), json["value"].dump().c_str(),
+                  UnitName(reading.unit));
+    }
+    std::fflush(stdout);
+  }
+  mlink_close(meter);
+  return status;
+}
+
+}  // namespace lx40

@@ -1,0 +1,238 @@
+// lx40 setup: checks its inputs (tables, settle time, record file) before
+// any meter is touched, then sets up the meters at once and keeps the
+// record of each.
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "lx40/commands.h"
+#include "lx40/exit_status.h"
+#include "lx40/interrupt.h"
+#include "lx40/meter_list.h"
+#include "lx40/meter_messages.h"
+#include "lx40/progress_display.h"
+#include "lx40/record_file.h"
+#include "lx40/settle_time.h"
+#include "lx40/setup_engine.h"
+#include "lx40/station_clock.h"
+#include "lx40/table_source.h"
+
+namespace lx40 {
+
+namespace {
+
+// The tables to write: the built-in ones, or the files given, each checked.
+// False (message printed) when a file is unreadable or not a valid table,
+// or two tables fill the same slot.
+bool GatherTables(const Options& options, std::vector<SensorTable>* tables) {
+  if (options.table_files.empty()) {
+    *tables = BuiltInTables();
+    for (SensorTable& table : *tables) {
+      const int32_t rc = CheckTable(&table);
+      if (rc != MLINK_OK) {
+        std::fprintf(stderr, "lx40: a built-in table is damaged: %s\n", mlink_strerror(rc));
+        return false;
+      }
+    }
+    return !tables->empty();
+  }
+  std::set<uint16_t> slots;
+  for (const std::string& path : options.table_files) {
+    SensorTable table;
+    std::string error;
+    if (!ReadTableFile(path, &table, &error)) {
+      std::fprintf(stderr, "lx40: %s: %s\n", path.c_str(), error.c_str());
+      return false;
+    }
+    const int32_t rc = CheckTable(&table);
+    if (rc != MLINK_OK) {
+      std::fprintf(stderr, "lx40: %s: not a valid sensor data table: %s\n", path.c_str(),
+                   mlink_strerror(rc));
+      return false;
+    }
+    if (!slots.insert(table.info.slot).second) {
+      std::fprintf(stderr, "lx40: %s: another table given fills slot %u as well\n", path.c_str(),
+                   static_cast<unsigned>(table.info.slot));
+      return false;
+    }
+    tables->push_back(std::move(table));
+  }
+  return true;
+}
+
+std::string FinalState(const UnitRecord& record) {
+  std::string written;
+  for (const TableRecord& table : record.tables) {
+    if (table.outcome != TableOutcome::kWritten) continue;
+    written += (written.empty() ? "" : ", ") + std::to_string(table.type);
+  }
+  switch (record.result) {
+    case UnitResult::kSet:
+      return "set (" + written + " written)";
+    case UnitResult::kAlreadySet:
+      return "already set";
+    case UnitResult::kFailed:
+      return "FAILED";
+    case UnitResult::kCancelled:
+      return "cancelled";
+  }
+  return "";
+}
+
+class SetupReport final : public SetupObserver {
+ public:
+  SetupReport(ProgressDisplay& display, RecordFile* record_file, bool json)
+      : display_(display), record_file_(record_file), json_(json) {}
+
+  void OnProgress(size_t unit, const std::string& table, int percent, const std::string& state,
+                  bool event) override {
+    display_.Update(unit, table, percent, state, event);
+  }
+
+  void OnUnitDone(size_t unit, const UnitRecord& record, bool must_replug) override {
+    const std::string line = RecordLine(record);
+    // On disk first: the unit counts as done only once its record is.
+    if (record_file_ != nullptr) {
+      std::string error;
+      if (!record_file_->Append(line, &error)) {
+        record_failed_ = true;
+        display_.Message(stderr, record.serial + ": the record could not be written to " +
+                                     record_file_->Path() + ": " + error);
+      }
+    }
+    if (json_) {
+      std::lock_guard lock(stdout_mutex_);
+      std::fwrite(line.data(), 1, line.size(), stdout);
+      std::fflush(stdout);
+    }
+    display_.Update(unit, "", -1, FinalState(record), true);
+    if (record.result == UnitResult::kFailed || record.result == UnitResult::kCancelled) {
+      display_.Message(stderr, record.serial + ": " + record.message);
+    }
+    if (must_replug) {
+      std::lock_guard lock(replug_mutex_);
+      replug_.push_back(record.serial);
+    }
+  }
+
+  bool RecordFailed() const { return record_failed_; }
+  std::vector<std::string> Replug() const {
+    std::lock_guard lock(replug_mutex_);
+    return replug_;
+  }
+
+ private:
+  ProgressDisplay& display_;
+  RecordFile* record_file_;
+  const bool json_;
+  std::mutex stdout_mutex_;
+  std::atomic<bool> record_failed_{false};
+  mutable std::mutex replug_mutex_;
+  std::vector<std::string> replug_;
+};
+
+// Ctrl+C as the engine sees it, telling the operator once per level what
+// happens now.
+class InterruptStop {
+ public:
+  explicit InterruptStop(ProgressDisplay& display) : display_(display) {}
+
+  StopLevel operator()() {
+    const int count = InterruptCount();
+    const StopLevel level = count == 0   ? StopLevel::kNone
+                            : count == 1 ? StopLevel::kAfterTable
+                                         : StopLevel::kNow;
+    const int shown = static_cast<int>(level);
+    if (shown > shown_.load() && shown > shown_.exchange(shown)) {
+      display_.Message(stderr,
+                       level == StopLevel::kAfterTable
+                           ? "lx40: cancelling: each meter finishes the table it is writing, then "
+                             "stops (Ctrl+C again stops at once)"
+                           : "lx40: stopping at once: a meter stopped mid-table stores nothing "
+                             "and must be plugged in again");
+    }
+    return level;
+  }
+
+ private:
+  ProgressDisplay& display_;
+  std::atomic<int> shown_{0};
+};
+
+}  // namespace
+
+int RunSetupCommand(const Options& options) {
+  std::FILE* human = options.json ? stderr : stdout;
+
+  SetupPlan plan;
+  if (!GatherTables(options, &plan.tables)) return kExitBadInput;
+  std::string error;
+  plan.settle = SettleTime(&error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "lx40: %s\n", error.c_str());
+    return kExitBadInput;
+  }
+  std::unique_ptr<RecordFile> record_file;
+  if (!options.record_file.empty()) {
+    record_file = RecordFile::Open(options.record_file, &error);
+    if (!record_file) {
+      std::fprintf(stderr, "lx40: the record file %s cannot be opened: %s\n",
+                   options.record_file.c_str(), error.c_str());
+      return kExitBadInput;
+    }
+  }
+
+  std::vector<mlink_meter_info> attached;
+  const int32_t listed = ListMeters(&attached);
+  if (listed != MLINK_OK) {
+    std::fprintf(stderr, "lx40: the meters cannot be listed: %s\n", MeterMessage(listed).c_str());
+    return kExitNoMeter;
+  }
+  std::vector<std::string> missing;
+  plan.meters = SelectMeters(attached, options.serials, &missing);
+  for (const std::string& serial : missing) {
+    std::fprintf(stderr, "%s: %s\n", serial.c_str(), mlink_strerror(MLINK_ERR_NO_SUCH_METER));
+  }
+  if (!missing.empty()) return kExitNoMeter;
+  if (plan.meters.empty()) {
+    std::fprintf(stderr, "lx40: no meter found\n");
+    return kExitNoMeter;
+  }
+  plan.jobs = options.jobs;
+  plan.station = StationName();
+
+  InstallInterruptHandler();
+  std::vector<std::string> serials;
+  for (const mlink_meter_info& info : plan.meters) serials.push_back(info.serial);
+  ProgressDisplay display(human, ProgressDisplay::StyleFor(human), serials);
+  SetupReport report(display, record_file.get(), options.json);
+  InterruptStop stop(display);
+  const std::vector<UnitRecord> records = RunSetup(plan, report, [&stop] { return stop(); });
+  display.Finish();
+
+  int set = 0, already = 0, failed = 0, cancelled = 0;
+  for (const UnitRecord& record : records) {
+    set += record.result == UnitResult::kSet;
+    already += record.result == UnitResult::kAlreadySet;
+    failed += record.result == UnitResult::kFailed;
+    cancelled += record.result == UnitResult::kCancelled;
+  }
+  std::fprintf(human, "lx40: %zu meter(s): %d set, %d already set, %d failed, %d cancelled\n",
+               records.size(), set, already, failed, cancelled);
+  const std::vector<std::string> replug = report.Replug();
+  if (!replug.empty()) {
+    std::string names;
+    for (const std::string& serial : replug) names += (names.empty() ? "" : ", ") + serial;
+    std::fprintf(stderr,
+                 "lx40: unplug these meters and plug them in again before their next use: %s\n",
+                 names.c_str());
+  }
+  std::fflush(human);
+  return failed + cancelled > 0 || report.RecordFailed() ? kExitUnitFailed : kExitOk;
+}
+
+}  // namespace lx40

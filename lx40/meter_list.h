@@ -1,0 +1,26 @@
+// The attached meters, as Meterlink's enumeration reports them.
+#ifndef LX40_LX40_METER_LIST_H
+#define LX40_LX40_METER_LIST_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "meterlink/include/mlink.h"
+
+namespace lx40 {
+
+// Every attached, free LX40 in device position order. Returns
+// mlink_enumerate's result.
+int32_t ListMeters(std::vector<mlink_meter_info>* meters);
+
+// The meters named by `serials` (whole serial numbers), in the order named,
+// or all of `attached` when none is named. Names not attached go to
+// `missing`; a name given twice counts once.
+std::vector<mlink_meter_info> SelectMeters(const std::vector<mlink_meter_info>& attached,
+                                           const std::vector<std::string>& serials,
+                                           std::vector<std::string>* missing);
+
+}  // namespace lx40
+
+#endif

@@ -1,0 +1,115 @@
+#include "lx40/progress_display.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace lx40 {
+
+namespace {
+
+// Redrawing more often than this only costs time on a slow console.
+constexpr std::chrono::milliseconds kRedrawInterval{100};
+
+}  // namespace
+
+ProgressDisplay::Style ProgressDisplay::StyleFor(std::FILE* stream) {
+#ifdef _WIN32
+  // _isatty is also true for the NUL device and for some pipes; only a
+  // handle with a console mode is a console.
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return Style::kPlainLines;
+  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) return Style::kInPlace;
+  return SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) ? Style::kInPlace
+                                                                           : Style::kPlainLines;
+#else
+  const char* term = std::getenv("TERM");
+  if (!isatty(fileno(stream)) || term == nullptr || std::strcmp(term, "dumb") == 0) {
+    return Style::kPlainLines;
+  }
+  return Style::kInPlace;
+#endif
+}
+
+ProgressDisplay::ProgressDisplay(std::FILE* stream, Style style, std::vector<std::string> serials)
+    : stream_(stream), style_(style), serials_(std::move(serials)), lines_(serials_.size()) {
+  for (const std::string& serial : serials_) serial_width_ = std::max(serial_width_, serial.size());
+  for (Line& line : lines_) line.state = "waiting";
+}
+
+std::string ProgressDisplay::Format(size_t unit) const {
+  const Line& line = lines_[unit];
+  std::string text = serials_[unit];
+  text.resize(serial_width_ + 2, ' ');
+  std::string table = line.table;
+  table.resize(std::max<size_t>(table.size() + 1, 16), ' ');
+  text += table;
+  char percent[16] = "     ";
+  if (line.percent >= 0) std::snprintf(percent, sizeof percent, "%3d%% ", line.percent);
+  text += percent;
+  text += ' ';
+  text += line.state;
+  return text;
+}
+
+void ProgressDisplay::Erase() {
+  if (drawn_ == 0) return;
+  // Up to the first live line, then clear everything below.
+  std::fprintf(stream_, "\x1b[%zuA\r\x1b[J", drawn_);
+  drawn_ = 0;
+}
+
+void ProgressDisplay::Redraw() {
+  Erase();
+  for (size_t unit = 0; unit < lines_.size(); ++unit) {
+    std::fprintf(stream_, "%s\x1b[K\n", Format(unit).c_str());
+  }
+  drawn_ = lines_.size();
+  std::fflush(stream_);
+  last_draw_ = std::chrono::steady_clock::now();
+}
+
+void ProgressDisplay::Update(size_t unit, const std::string& table, int percent,
+                             const std::string& state, bool event) {
+  std::lock_guard lock(mutex_);
+  if (unit >= lines_.size()) return;
+  lines_[unit] = Line{table, percent, state};
+  if (style_ == Style::kPlainLines) {
+    if (!event) return;
+    std::string text = serials_[unit] + ": ";
+    if (!table.empty()) text += table + ": ";
+    text += state;
+    std::fprintf(stream_, "%s\n", text.c_str());
+    std::fflush(stream_);
+    return;
+  }
+  if (event || std::chrono::steady_clock::now() - last_draw_ >= kRedrawInterval) Redraw();
+}
+
+void ProgressDisplay::Message(std::FILE* to, const std::string& line) {
+  std::lock_guard lock(mutex_);
+  const bool live = style_ == Style::kInPlace && drawn_ > 0;
+  if (live) {
+    Erase();
+    std::fflush(stream_);
+  }
+  std::fprintf(to, "%s\n", line.c_str());
+  std::fflush(to);
+  if (live) Redraw();
+}
+
+void ProgressDisplay::Finish() {
+  std::lock_guard lock(mutex_);
+  if (style_ == Style::kInPlace) Redraw();
+  drawn_ = 0;  // the final lines stay; nothing rewrites them
+}
+
+}  // namespace lx40

@@ -1,0 +1,245 @@
+#include "lx40/setup_engine.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "lx40/meter_messages.h"
+#include "lx40/station_clock.h"
+#include "wizard/core/string_ids.h"
+#include "wizard/resources/string_table.h"
+
+namespace lx40 {
+
+namespace {
+
+// How often a settle looks whether it must stop at once.
+constexpr std::chrono::milliseconds kSettleSlice{20};
+
+std::string Now() { return UtcTimestamp(std::chrono::system_clock::now()); }
+
+std::string WizardText(uint32_t id) { return std::string(LookupString(id, UiLanguage::English)); }
+
+std::string TableName(const SensorTable& table) {
+  return std::to_string(table.info.type_code) + " slot " + std::to_string(table.info.slot);
+}
+
+// One meter's setup. Runs on a worker thread; uses only its own handle.
+class UnitSetup {
+ public:
+  UnitSetup(const SetupPlan& plan, size_t unit, SetupObserver& observer,
+            const std::function<StopLevel()>& stop)
+      : plan_(plan), unit_(unit), observer_(observer), stop_(stop) {
+    const mlink_meter_info& info = plan.meters[unit];
+    record_.serial = info.serial;
+    record_.model = info.model;
+    record_.version = info.version;
+    record_.station = plan.station;
+    for (const SensorTable& table : plan.tables) {
+      record_.tables.push_back(TableRecord{table.info.type_code, table.info.slot,
+                                           table.info.records, table.info.crc,
+                                           TableOutcome::kNotRun});
+    }
+  }
+
+  void Run() {
+    record_.started = Now();
+    if (stop_() != StopLevel::kNone) {
+      End(UnitResult::kCancelled, MLINK_OK, WizardText(ids::kBodyCancelled));
+    } else {
+      Progress("", -1, "opening", true);
+      const int32_t opened = mlink_open(record_.serial.c_str(), &meter_);
+      if (opened != MLINK_OK) {
+        Fail(opened);
+      } else {
+        Work();
+        mlink_close(meter_);
+        meter_ = nullptr;
+      }
+    }
+    record_.finished = Now();
+    observer_.OnUnitDone(unit_, record_, must_replug_);
+  }
+
+ private:
+  void Work() {
+    Progress("", -1, "checking battery", true);
+    int32_t battery_ok = 0;
+    const int32_t battery = mlink_battery(meter_, &battery_ok);
+    if (battery != MLINK_OK) return Fail(battery);
+    record_.battery_ok = battery_ok != 0;
+    if (battery_ok == 0) return Fail(MLINK_BATTERY_LOW);
+
+    Progress("", -1, "checking slots", true);
+    uint8_t slots[MLINK_SLOT_COUNT] = {};
+    const int32_t tested = mlink_slots(meter_, slots, MLINK_SLOT_COUNT);
+    if (tested != MLINK_OK) return Fail(tested);
+    record_.slots_before = SlotDigits(slots, MLINK_SLOT_COUNT);
+
+    for (size_t i = 0; i < plan_.tables.size(); ++i) {
+      const SensorTable& table = plan_.tables[i];
+      if (slots[table.info.slot] != 0) {
+        record_.tables[i].outcome = TableOutcome::kPresent;
+        Progress(TableName(table), -1, "already present", true);
+        continue;
+      }
+      if (stop_() != StopLevel::kNone) {
+        return End(UnitResult::kCancelled, MLINK_OK, WizardText(ids::kBodyCancelled));
+      }
+      if (!Load(table, &record_.tables[i])) return;
+      if (!Settle(table)) return;
+      if (stop_() != StopLevel::kNone && i + 1 < plan_.tables.size() && AnyLeft(slots, i + 1)) {
+        Verify();  // what was written is still worth knowing
+        return End(UnitResult::kCancelled, MLINK_OK, WizardText(ids::kBodyCancelled));
+      }
+    }
+    if (!Verify()) return;
+    const bool wrote =
+        std::any_of(record_.tables.begin(), record_.tables.end(),
+                    [](const TableRecord& t) { return t.outcome == TableOutcome::kWritten; });
+    if (wrote) {
+      End(UnitResult::kSet, MLINK_OK, WizardText(ids::kBodyComplete));
+    } else {
+      End(UnitResult::kAlreadySet, MLINK_OK, WizardText(ids::kMessageAlreadyHasData));
+    }
+  }
+
+  // Whether a table from `from` on still has an empty slot to fill.
+  bool AnyLeft(const uint8_t* slots, size_t from) const {
+    for (size_t i = from; i < plan_.tables.size(); ++i) {
+      if (slots[plan_.tables[i].info.slot] == 0) return true;
+    }
+    return false;
+  }
+
+  bool Load(const SensorTable& table, TableRecord* outcome) {
+    const std::string name = TableName(table);
+    Progress(name, 0, "writing", true);
+    int32_t rc = mlink_load_begin(meter_, table.bytes.data(), table.bytes.size());
+    int last_percent = 0;
+    while (rc == MLINK_OK) {
+      if (stop_() == StopLevel::kNow) {
+        mlink_load_abort(meter_);
+        outcome->outcome = TableOutcome::kFailed;
+        must_replug_ = true;
+        End(UnitResult::kCancelled, MLINK_ERR_LOAD_ABANDONED,
+            mlink_strerror(MLINK_ERR_LOAD_ABANDONED));
+        return false;
+      }
+      rc = mlink_load_step(meter_);
+      uint32_t done = 0;
+      uint32_t total = 0;
+      mlink_load_progress(meter_, &done, &total);
+      const int percent = total == 0 ? 0 : static_cast<int>(uint64_t{done} * 100 / total);
+      if (percent != last_percent) {
+        last_percent = percent;
+        Progress(name, percent, "writing", false);
+      }
+    }
+    if (rc != MLINK_DONE) {
+      outcome->outcome = TableOutcome::kFailed;
+      must_replug_ = NeedsReplug(rc);
+      Fail(rc);
+      return false;
+    }
+    outcome->outcome = TableOutcome::kWritten;
+    return true;
+  }
+
+  // The pause the meter needs after storing a table. A stop at once ends
+  // it early: the table is stored, but the meter is asked nothing more.
+  bool Settle(const SensorTable& table) {
+    const std::string name = TableName(table);
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + plan_.settle;
+    Progress(name, 0, "settling", true);
+    for (;;) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= end) break;
+      if (stop_() == StopLevel::kNow) {
+        End(UnitResult::kCancelled, MLINK_OK, WizardText(ids::kBodyCancelled));
+        return false;
+      }
+      const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - start);
+      Progress(name, static_cast<int>(elapsed * 100 / plan_.settle), "settling", false);
+      std::this_thread::sleep_for(
+          std::min<std::chrono::steady_clock::duration>(kSettleSlice, end - now));
+    }
+    Progress(name, 100, "written", true);
+    return true;
+  }
+
+  // "TEST" again: every table written must now show in its slot.
+  bool Verify() {
+    Progress("", -1, "verifying", true);
+    uint8_t slots[MLINK_SLOT_COUNT] = {};
+    const int32_t tested = mlink_slots(meter_, slots, MLINK_SLOT_COUNT);
+    if (tested != MLINK_OK) {
+      Fail(tested);
+      return false;
+    }
+    record_.slots_after = SlotDigits(slots, MLINK_SLOT_COUNT);
+    for (TableRecord& table : record_.tables) {
+      if (table.outcome == TableOutcome::kWritten && slots[table.slot] == 0) {
+        table.outcome = TableOutcome::kFailed;
+        End(UnitResult::kFailed, MLINK_SENSOR_OR_MEMORY,
+            "Not stored: table " + std::to_string(table.type) + " was loaded, but slot " +
+                std::to_string(table.slot) + " is still empty.");
+        return false;
+      }
+    }
+    return true;
+  }
+
+  void Fail(int32_t code) { End(UnitResult::kFailed, code, MeterMessage(code)); }
+
+  // Decides the unit's outcome; the first decision stands. The outcome is
+  // shown only once its record is on disk (SetupObserver::OnUnitDone).
+  void End(UnitResult result, int32_t code, std::string message) {
+    if (ended_) return;
+    ended_ = true;
+    record_.result = result;
+    record_.code = code;
+    record_.message = std::move(message);
+  }
+
+  void Progress(const std::string& table, int percent, const std::string& state, bool event) {
+    observer_.OnProgress(unit_, table, percent, state, event);
+  }
+
+  const SetupPlan& plan_;
+  const size_t unit_;
+  SetupObserver& observer_;
+  const std::function<StopLevel()>& stop_;
+  UnitRecord record_;
+  mlink_meter* meter_ = nullptr;
+  bool ended_ = false;
+  bool must_replug_ = false;
+
+ public:
+  const UnitRecord& Record() const { return record_; }
+};
+
+}  // namespace
+
+std::vector<UnitRecord> RunSetup(const SetupPlan& plan, SetupObserver& observer,
+                                 const std::function<StopLevel()>& stop) {
+  const size_t count = plan.meters.size();
+  std::vector<UnitRecord> records(count);
+  const size_t workers = std::min(count, plan.jobs == 0 ? count : plan.jobs);
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t unit = next++; unit < count; unit = next++) {
+      UnitSetup setup(plan, unit, observer, stop);
+      setup.Run();
+      records[unit] = setup.Record();
+    }
+  };
+  std::vector<std::thread> threads;
+  threads.reserve(workers);
+  for (size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+  for (std::thread& thread : threads) thread.join();
+  return records;
+}
+
+}  // namespace lx40

@@ -1,0 +1,104 @@
+#include "lx40/table_source.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "wizard/core/sensor_data.h"
+#include "wizard/resources/compiled_in_resources.h"
+
+namespace lx40 {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string SystemError() { return std::strerror(errno); }
+
+}  // namespace
+
+std::vector<SensorTable> BuiltInTables() {
+  CompiledInResources resources;
+  std::vector<SensorTable> tables;
+  for (const uint16_t id : CSensorData::TableResourceIds) {
+    const BinFile file = resources.FindBinFile(id);
+    if (file.data == nullptr) continue;
+    SensorTable table;
+    table.origin = "built-in";
+    table.bytes.assign(file.data, file.data + file.size);
+    CheckTable(&table);
+    tables.push_back(std::move(table));
+  }
+  return tables;
+}
+
+bool FindBuiltInTable(uint16_t type_code, SensorTable* table) {
+  for (SensorTable& candidate : BuiltInTables()) {
+    if (candidate.info.type_code == type_code) {
+      *table = std::move(candidate);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ReadTableFile(const std::string& path, SensorTable* table, std::string* error) {
+  File file(std::fopen(path.c_str(), "rb"));
+  if (!file) {
+    *error = "cannot be read (" + SystemError() + ")";
+    return false;
+  }
+  // One byte more than the largest table tells a too large file apart.
+  std::vector<uint8_t> bytes(MLINK_TABLE_MAX_SIZE + 1);
+  const size_t size = std::fread(bytes.data(), 1, bytes.size(), file.get());
+  if (std::ferror(file.get())) {
+    *error = "cannot be read (" + SystemError() + ")";
+    return false;
+  }
+  if (size > MLINK_TABLE_MAX_SIZE) {
+    *error = "is larger than a sensor data table can be (" + std::to_string(MLINK_TABLE_MAX_SIZE) +
+             " bytes)";
+    return false;
+  }
+  bytes.resize(size);
+  table->origin = path;
+  table->bytes = std::move(bytes);
+  table->info = {};
+  return true;
+}
+
+int32_t CheckTable(SensorTable* table) {
+  table->info = {};
+  return mlink_table_check(table->bytes.data(), table->bytes.size(), &table->info);
+}
+
+bool WriteTableFile(const std::string& path, const std::vector<uint8_t>& bytes,
+                    std::string* error) {
+  File file(std::fopen(path.c_str(), "wb"));
+  if (!file) {
+    *error = "cannot be written (" + SystemError() + ")";
+    return false;
+  }
+  const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+  if (written != bytes.size() || std::fflush(file.get()) != 0) {
+    *error = "cannot be written (" + SystemError() + ")";
+    return false;
+  }
+  if (std::fclose(file.release()) != 0) {
+    *error = "cannot be written (" + SystemError() + ")";
+    return false;
+  }
+  return true;
+}
+
+std::string CrcText(uint16_t crc) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(crc));
+  return text;
+}
+
+}  // namespace lx40

@@ -1,0 +1,43 @@
+// The sensor data tables lx40 writes: the two built into the wizard (the
+// same bytes, from the same generated source) or tables read from files.
+// Every table is checked with mlink_table_check before any meter is
+// touched.
+#ifndef LX40_LX40_TABLE_SOURCE_H
+#define LX40_LX40_TABLE_SOURCE_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "meterlink/include/mlink.h"
+
+namespace lx40 {
+
+struct SensorTable {
+  std::string origin;  // the file it came from, or "built-in"
+  std::vector<uint8_t> bytes;
+  mlink_table_info info{};
+};
+
+// The built-in tables, in the wizard's order (its table 0, then table 1).
+std::vector<SensorTable> BuiltInTables();
+
+// The built-in table with that sensor type code; false when there is none.
+bool FindBuiltInTable(uint16_t type_code, SensorTable* table);
+
+// Reads a table file (at most MLINK_TABLE_MAX_SIZE bytes are accepted).
+// False with `error` set when it cannot be read or is too large.
+bool ReadTableFile(const std::string& path, SensorTable* table, std::string* error);
+
+// mlink_table_check on the table's bytes, filling its info.
+int32_t CheckTable(SensorTable* table);
+
+// Writes the bytes to a file, replacing it. False with `error` set.
+bool WriteTableFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error);
+
+// The CRC as four upper-case hex digits, as the record writes it.
+std::string CrcText(uint16_t crc);
+
+}  // namespace lx40
+
+#endif

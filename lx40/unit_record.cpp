@@ -1,0 +1,85 @@
+#include "lx40/unit_record.h"
+
+#include "lx40/table_source.h"
+
+namespace lx40 {
+
+namespace {
+
+nlohmann::ordered_json OptionalText(const std::optional<std::string>& text) {
+  return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
+}
+
+}  // namespace
+
+const char* OutcomeName(TableOutcome outcome) {
+  switch (outcome) {
+    case TableOutcome::kWritten:
+      return "written";
+    case TableOutcome::kPresent:
+      return "present";
+    case TableOutcome::kFailed:
+      return "failed";
+    case TableOutcome::kNotRun:
+      return "not-run";
+  }
+  return "not-run";
+}
+
+const char* ResultName(UnitResult result) {
+  switch (result) {
+    case UnitResult::kSet:
+      return "set";
+    case UnitResult::kAlreadySet:
+      return "already-set";
+    case UnitResult::kFailed:
+      return "failed";
+    case UnitResult::kCancelled:
+      return "cancelled";
+  }
+  return "failed";
+}
+
+std::string SlotDigits(const uint8_t* slots, size_t count) {
+  std::string digits;
+  for (size_t i = 0; i < count; ++i) digits.push_back(slots[i] != 0 ? '1' : '0');
+  return digits;
+}
+
+nlohmann::ordered_json RecordJson(const UnitRecord& record) {
+  nlohmann::ordered_json json;
+  json["serial"] = record.serial;
+  json["model"] = record.model;
+  json["version"] = record.version;
+  json["station"] = record.station;
+  json["started"] = record.started;
+  json["finished"] = record.finished;
+  json["battery"] = record.battery_ok ? nlohmann::ordered_json(*record.battery_ok ? "ok" : "low")
+                                      : nlohmann::ordered_json(nullptr);
+  json["slots_before"] = OptionalText(record.slots_before);
+  json["slots_after"] = OptionalText(record.slots_after);
+  nlohmann::ordered_json tables = nlohmann::ordered_json::array();
+  for (const TableRecord& table : record.tables) {
+    nlohmann::ordered_json entry;
+    entry["type"] = table.type;
+    entry["slot"] = table.slot;
+    entry["records"] = table.records;
+    entry["crc"] = CrcText(table.crc);
+    entry["outcome"] = OutcomeName(table.outcome);
+    tables.push_back(std::move(entry));
+  }
+  json["tables"] = std::move(tables);
+  json["result"] = ResultName(record.result);
+  json["code"] = record.code;
+  json["message"] = record.message;
+  return json;
+}
+
+std::string RecordLine(const UnitRecord& record) {
+  // Serial numbers and messages come from devices: invalid UTF-8 is
+  // replaced rather than allowed to abort the record.
+  return RecordJson(record).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+         "\n";
+}
+
+}  // namespace lx40

@@ -1,0 +1,73 @@
+// What an mlink_meter stands for, and the table of live handles. A handle
+// is an id, never a pointer the library follows: a closed, unknown or
+// made-up handle is looked up, not found, and refused; ids are never reused.
+// Internal to the library.
+#ifndef LX40_METERLINK_METER_HANDLE_H
+#define LX40_METERLINK_METER_HANDLE_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "loadproto/load_protocol.h"
+#include "meterlink/exchange.h"
+#include "mlink.h"
+
+namespace meterlink {
+
+// The load protocol's transport over one meter's pipes.
+class MeterTransport : public loadproto::Transport {
+ public:
+  explicit MeterTransport(Meter& meter) : meter_(meter) {}
+  bool SendCommand(const char* text) override { return meter_.SendText(text) == MLINK_OK; }
+  bool SendByte(uint8_t value) override { return meter_.WriteRaw(&value, 1) == MLINK_OK; }
+  bool SendBlock(const uint8_t* data, std::size_t size) override {
+    return meter_.WriteRaw(data, static_cast<uint32_t>(size)) == MLINK_OK;
+  }
+  bool Receive() override { return meter_.ReceiveLastBlock() == MLINK_OK; }
+  bool TakeByte(uint8_t* out) override { return meter_.Take(out) == MLINK_OK; }
+
+ private:
+  Meter& meter_;
+};
+
+enum class LoadPhase {
+  kIdle,       // no load in progress; the meter takes commands
+  kRunning,    // between steps of a load
+  kAbandoned,  // a load ended mid-table: the meter still expects table bytes
+};
+
+struct MeterHandle {
+  explicit MeterHandle(PipePair pipes) : link(pipes) {}
+  MeterHandle(const MeterHandle&) = delete;
+  MeterHandle& operator=(const MeterHandle&) = delete;
+
+  Meter link;
+  std::string path;  // registered under this interface path
+  mlink_meter_info info{};
+
+  // The table load.
+  MeterTransport transport{link};
+  loadproto::TableSender sender{transport, /*judgeSends=*/true};
+  std::vector<uint8_t> table;  // the caller's table, copied by begin
+  LoadPhase phase = LoadPhase::kIdle;
+  uint32_t stepsDone = 0;
+  uint32_t stepsTotal = 0;
+};
+
+// Adds an open meter and gives its handle.
+mlink_meter* AddHandle(std::shared_ptr<MeterHandle> handle);
+// The meter behind `handle`, or null when it is not a live handle.
+std::shared_ptr<MeterHandle> FindHandle(mlink_meter* handle);
+// Takes the meter out of the table (null when it is not a live handle).
+std::shared_ptr<MeterHandle> RemoveHandle(mlink_meter* handle);
+
+// The meter for a call that exchanges with it: MLINK_OK with `out` set, or
+// MLINK_ERR_INVALID_HANDLE, MLINK_ERR_LOAD_STATE (a load is in progress) or
+// MLINK_ERR_LOAD_ABANDONED.
+int32_t MeterForExchange(mlink_meter* handle, std::shared_ptr<MeterHandle>& out);
+
+}  // namespace meterlink
+
+#endif

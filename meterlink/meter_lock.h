@@ -1,0 +1,50 @@
+// The named lock that keeps two programs from talking to one meter: a lock
+// file per meter interface, named from a hash of the interface path, held
+// exclusively while the meter is probed or open. Both interfaces take it
+// (the device table for each meter it keeps, the handle API for each handle
+// and every probe); a meter whose lock is held elsewhere is passed over as if
+// it were not attached.
+//
+// POSIX: flock() on "<dir>/lx40-meter-<hash>.lock". Windows: the same file
+// opened with no sharing (FILE_FLAG_DELETE_ON_CLOSE), which any thread may
+// release. <dir> is LX40_METER_LOCK_DIR when set, else the temp folder.
+// Internal to the library.
+#ifndef LX40_METERLINK_METER_LOCK_H
+#define LX40_METERLINK_METER_LOCK_H
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace meterlink {
+
+class MeterLock {
+ public:
+  MeterLock() = default;
+  ~MeterLock() { Release(); }
+  MeterLock(MeterLock&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+    other.handle_ = kNone;
+  }
+  MeterLock& operator=(MeterLock&& other) noexcept;
+  MeterLock(const MeterLock&) = delete;
+  MeterLock& operator=(const MeterLock&) = delete;
+
+  // Takes the lock of the meter at `interfacePath` without waiting. False
+  // when another holder has it (or the lock file cannot be made: the meter
+  // is then treated as taken, so no program talks to a meter unguarded).
+  bool TryTake(const std::string& interfacePath);
+  void Release();
+  bool held() const { return handle_ != kNone; }
+
+  // The lock file's path for an interface path (for tests and diagnostics).
+  static std::string LockFilePath(const std::string& interfacePath);
+
+ private:
+  static constexpr intptr_t kNone = -1;
+  intptr_t handle_ = kNone;  // a file descriptor or a Windows HANDLE
+  std::string path_;         // the lock file's path while held
+};
+
+}  // namespace meterlink
+
+#endif

@@ -1,0 +1,132 @@
+#include "meterlink/meter_registry.h"
+
+#include <cstring>
+#include <map>
+
+#include "bulkpipe/bulkpipe.h"
+#include "bulkpipe/meter_identity.h"
+#include "meterlink/command_reply.h"
+#include "meterlink/formats/reply_fields.h"
+
+namespace meterlink {
+namespace {
+
+// The exact reply of an LX40 to "QPID".
+constexpr char kModelString[] = "LX40";
+// Room for an interface path as the lookup reports it.
+constexpr uint32_t kPathCapacity = 1024;
+
+struct Registered {
+  Holder holder;
+  mlink_meter_info info;
+  MeterLock lock;
+};
+
+std::mutex g_walkMutex;
+std::mutex g_registryMutex;
+std::map<std::string, Registered>& Registry() {
+  static std::map<std::string, Registered> registry;
+  return registry;
+}
+
+bool PathAt(int32_t position, std::string& path) {
+  char buffer[kPathCapacity] = {};
+  if (!usbhost_interface_path(bulkpipe::kMeterInterfaceGuid, position, buffer, sizeof buffer)) {
+    return false;
+  }
+  buffer[sizeof buffer - 1] = '\0';
+  path = buffer;
+  return true;
+}
+
+bool FindRegistered(const std::string& path, mlink_meter_info* info) {
+  std::lock_guard<std::mutex> lock(g_registryMutex);
+  const auto found = Registry().find(path);
+  if (found == Registry().end()) return false;
+  if (info != nullptr) *info = found->second.info;
+  return true;
+}
+
+// The text exchange without battery check or reply mapping, as the walk
+// has always asked.
+int32_t Ask(Meter& meter, const char* command) {
+  const int32_t sent = meter.SendText(command);
+  if (sent != MLINK_OK) return sent;
+  return meter.ReceiveText(meter.reply_text());
+}
+
+void FillIdentity(const char* reply, mlink_meter_info& info) {
+  const ReplyFields fields = SplitReplyFields(reply, kReplyTextSize);
+  if (const auto maker = fields.Field(1)) CopyCut(*maker, info.maker, sizeof info.maker);
+  if (const auto model = fields.Field(2)) CopyCut(*model, info.model, sizeof info.model);
+  if (const auto serial = fields.Field(3)) {
+    CopyCut(*serial, info.serial, sizeof info.serial);
+    if (serial->size() >= sizeof info.serial) info.flags |= MLINK_INFO_SERIAL_CUT;
+  }
+  const auto version = fields.Field(4);
+  if (version && version->size() >= 3) {
+    const char text[] = {(*version)[0], '.', (*version)[1], (*version)[2], '\0'};
+    static_assert(sizeof text == sizeof info.version);
+    std::memcpy(info.version, text, sizeof text);
+  }
+}
+
+}  // namespace
+
+std::unique_lock<std::mutex> LockWalk() { return std::unique_lock<std::mutex>(g_walkMutex); }
+
+int32_t CountPositions() {
+  const int32_t count = CheckUSBDevices(nullptr);
+  return count > kMaxDevicePositions ? kMaxDevicePositions : count;
+}
+
+PositionState OpenPosition(int32_t position, OpenedPosition& out, mlink_meter_info* registered) {
+  out = OpenedPosition{};
+  if (!PathAt(position, out.path)) return PositionState::kFailed;
+  if (FindRegistered(out.path, registered)) return PositionState::kOpenHere;
+  if (!out.lock.TryTake(out.path)) return PositionState::kOpenElsewhere;
+
+  out.pipes.command = OpenUSBBulkFile(0, position);
+  if (out.pipes.command != USBHOST_INVALID) out.pipes.reply = OpenUSBBulkFile(1, position);
+  // The interface order may have changed under the walk (a meter plugged
+  // or pulled): pipes opened for another interface than the one locked are
+  // given back.
+  std::string after;
+  if (out.pipes.command == USBHOST_INVALID || out.pipes.reply == USBHOST_INVALID ||
+      !PathAt(position, after) || after != out.path) {
+    ClosePipes(out.pipes);
+    out.pipes = PipePair{};
+    out.lock.Release();
+    return PositionState::kFailed;
+  }
+  return PositionState::kOpened;
+}
+
+int32_t ProbeMeter(Meter& meter, bool* isMeter, mlink_meter_info* info) {
+  *isMeter = false;
+  *info = mlink_meter_info{};
+  const int32_t result = Ask(meter, "QPID");
+  if (result != MLINK_OK) return result;
+  if (std::strcmp(meter.reply_text(), kModelString) != 0) return MLINK_OK;
+  *isMeter = true;
+  if (Ask(meter, "IDN") == MLINK_OK) FillIdentity(meter.reply_text(), *info);
+  return MLINK_OK;
+}
+
+void RegisterMeter(const std::string& path, Holder holder, const mlink_meter_info& info,
+                   MeterLock lock) {
+  std::lock_guard<std::mutex> guard(g_registryMutex);
+  Registry().insert_or_assign(path, Registered{holder, info, std::move(lock)});
+}
+
+void UnregisterMeter(const std::string& path) {
+  std::lock_guard<std::mutex> guard(g_registryMutex);
+  Registry().erase(path);
+}
+
+void ClosePipes(PipePair pipes) {
+  if (pipes.command != USBHOST_INVALID) usbhost_close(pipes.command);
+  if (pipes.reply != USBHOST_INVALID) usbhost_close(pipes.reply);
+}
+
+}  // namespace meterlink

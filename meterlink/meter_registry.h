@@ -1,0 +1,78 @@
+// Which meters are open in this program, and the walk over the device
+// positions that finds and opens them.
+//
+// Device positions follow the interface order, not the serial numbers, so a
+// meter is known by its interface path. Every meter open through either
+// interface (the device table of the ordinal exports, or an mlink_meter) is
+// registered under its path with its identification and its cross-process
+// lock; a walk passes registered meters over without sending them a byte,
+// and passes over meters whose lock another program holds as if they were
+// not attached.
+//
+// Walks (OpenAllDevice, mlink_enumerate, mlink_open) run one at a time in
+// the process, under the walk lock; it also serialises every call into
+// Bulkpipe, whose discovery list and interface path are process-wide.
+// Internal to the library.
+#ifndef LX40_METERLINK_METER_REGISTRY_H
+#define LX40_METERLINK_METER_REGISTRY_H
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "meterlink/exchange.h"
+#include "meterlink/meter_lock.h"
+#include "mlink.h"
+
+namespace meterlink {
+
+// Positions travel to the pipe opener as signed 8-bit numbers, so walks
+// look at positions 0 to 127 only.
+inline constexpr int32_t kMaxDevicePositions = 128;
+
+// Held for a whole walk.
+std::unique_lock<std::mutex> LockWalk();
+
+// --- Under the walk lock ---
+// The number of device positions Bulkpipe reports (at most
+// kMaxDevicePositions; 0 or below when there is none).
+int32_t CountPositions();
+
+// A position opened for a walk: its interface path, both pipes and the
+// meter's cross-process lock.
+struct OpenedPosition {
+  std::string path;
+  PipePair pipes;
+  MeterLock lock;
+};
+
+enum class PositionState {
+  kOpened,         // free here and elsewhere: pipes open, lock taken
+  kOpenHere,       // registered in this program (nothing opened)
+  kOpenElsewhere,  // another program holds its lock (nothing opened)
+  kFailed,         // no interface there, or a pipe would not open
+};
+
+// Looks at `position`. kOpenHere copies the registered identification into
+// *registered (when not null).
+PositionState OpenPosition(int32_t position, OpenedPosition& out, mlink_meter_info* registered);
+
+// Asks the meter on `meter`'s pipes "QPID" and, when it answers "LX40",
+// "IDN" (neither with the battery check). *isMeter tells which; info gets
+// the identification (empty fields when "IDN" failed). The result is the
+// "QPID" exchange's.
+int32_t ProbeMeter(Meter& meter, bool* isMeter, mlink_meter_info* info);
+
+// --- Any time ---
+enum class Holder { kDeviceTable, kHandle };
+
+// Registers an open meter (its lock moves into the registry).
+void RegisterMeter(const std::string& path, Holder holder, const mlink_meter_info& info,
+                   MeterLock lock);
+// Forgets it and releases its lock.
+void UnregisterMeter(const std::string& path);
+
+}  // namespace meterlink
+
+#endif

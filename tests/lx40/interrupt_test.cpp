@@ -1,0 +1,81 @@
+// Ctrl+C during a setup, sent as SIGINT. Once: each meter finishes the
+// table it is writing, stores it, and stops. Twice: each meter stops at
+// once, mid-table, stores nothing, and is named for re-plugging.
+#include <thread>
+
+#include "tests/lx40/lx40_fixture.h"
+
+namespace lx40test {
+namespace {
+
+// Answers delayed 1 ms: table 8010 (781 records) takes about a second, long
+// enough to be interrupted in the middle.
+constexpr char kTwoSlowMeters[] =
+    "[meter]\nserial = A1\nlatency_us = 1000\n[meter]\nserial = B2\nlatency_us = 1000\n";
+
+TEST_F(Lx40Test, OneCtrlCLetsEveryMeterFinishItsTableThenStops) {
+  const auto env = Environment(kTwoSlowMeters, 100);
+  Lx40Process lx40(LX40_PROGRAM, {"setup", "--record", Path("record.jsonl")}, env, Path("run"));
+  ASSERT_TRUE(lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)));
+  ASSERT_TRUE(lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20)));
+  lx40.Interrupt();
+  EXPECT_EQ(lx40.Wait(), 1) << lx40.Err();
+
+  const std::vector<Json> records = JsonLines(ReadFile(Path("record.jsonl")));
+  ASSERT_EQ(records.size(), 2u);
+  const Json state = State();
+  EXPECT_EQ(state.at("open_handles"), 0);
+  for (const char* serial : {"A1", "B2"}) {
+    SCOPED_TRACE(serial);
+    const Json& record = *BySerial(records, serial);
+    EXPECT_EQ(record.at("result"), "cancelled");
+    EXPECT_EQ(record.at("message"), "Data Setup was cancelled before it was completed.");
+    EXPECT_EQ(record.at("tables")[0].at("outcome"), "written");
+    EXPECT_EQ(record.at("tables")[1].at("outcome"), "not-run");
+    EXPECT_EQ(record.at("slots_after"), "0100000");
+    const Json& meter = MeterState(state, serial);
+    EXPECT_EQ(StoredHex(meter, 1), HexOf(BuiltInTable(132)));
+    EXPECT_EQ(StoredHex(meter, 3), "");
+    EXPECT_EQ(meter.at("load_in_progress"), false);
+  }
+  EXPECT_EQ(lx40.Err().find("plug them in again"), std::string::npos) << lx40.Err();
+}
+
+TEST_F(Lx40Test, TwoCtrlCsStopEveryMeterMidTableAndNameThemForReplugging) {
+  const auto env = Environment(kTwoSlowMeters, 100);
+  Lx40Process lx40(LX40_PROGRAM, {"setup", "--record", Path("record.jsonl")}, env, Path("run"));
+  ASSERT_TRUE(lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)));
+  ASSERT_TRUE(lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20)));
+  lx40.Interrupt();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  lx40.Interrupt();
+  EXPECT_EQ(lx40.Wait(), 1) << lx40.Err();
+
+  const std::vector<Json> records = JsonLines(ReadFile(Path("record.jsonl")));
+  ASSERT_EQ(records.size(), 2u);
+  const Json state = State();
+  EXPECT_EQ(state.at("open_handles"), 0);
+  for (const char* serial : {"A1", "B2"}) {
+    SCOPED_TRACE(serial);
+    const Json& record = *BySerial(records, serial);
+    EXPECT_EQ(record.at("result"), "cancelled");
+    EXPECT_EQ(record.at("code"), -31);
+    EXPECT_EQ(record.at("tables")[0].at("outcome"), "failed");
+    EXPECT_EQ(record.at("tables")[1].at("outcome"), "not-run");
+    EXPECT_EQ(record.at("slots_after"), nullptr);
+    // The meter never got the trailer: it stored nothing and still waits
+    // for table bytes.
+    const Json& meter = MeterState(state, serial);
+    EXPECT_EQ(meter.at("slots"), "0000000");
+    EXPECT_EQ(meter.at("stored").size(), 0u);
+    EXPECT_EQ(meter.at("load_in_progress"), true);
+  }
+  const std::string err = lx40.Err();
+  const size_t replug = err.find("plug them in again before their next use: ");
+  ASSERT_NE(replug, std::string::npos) << err;
+  EXPECT_NE(err.find("A1", replug), std::string::npos) << err;
+  EXPECT_NE(err.find("B2", replug), std::string::npos) << err;
+}
+
+}  // namespace
+}  // namespace lx40test
