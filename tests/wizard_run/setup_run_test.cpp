@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -398,6 +400,29 @@ TEST_F(SetupRunTest, JapaneseTextsFollowTheSameSteps) {
   ExpectEndedIn(STATE_COMPLETE);
   EXPECT_EQ(Repaints()[0].body,
             (std::vector<std::string>{"<残り 1台>", "シリアルNo:A12345678", "  8010設定中...OK"}));
+}
+
+// The simulator build takes the settle pause from LX40_SETTLE_MS (tests
+// only), spread over the same 300 steps; anything malformed keeps 10 ms.
+TEST(ProgramRunOptions, SettleFromTheEnvironmentInTheSimulatorBuild) {
+  struct Case {
+    const char* value;
+    std::chrono::microseconds step;
+  };
+  const std::chrono::microseconds standard = std::chrono::milliseconds(10);
+  for (const Case& c :
+       {Case{nullptr, standard}, Case{"0", std::chrono::microseconds(0)},
+        Case{"300", std::chrono::microseconds(1000)},
+        Case{"600000", std::chrono::microseconds(2'000'000)}, Case{"600001", standard},
+        Case{"-1", standard}, Case{"12ms", standard}, Case{"", standard}}) {
+    if (c.value == nullptr) {
+      unsetenv("LX40_SETTLE_MS");
+    } else {
+      setenv("LX40_SETTLE_MS", c.value, 1);
+    }
+    EXPECT_EQ(ProgramRunOptions().settleStep, c.step) << (c.value ? c.value : "(unset)");
+  }
+  unsetenv("LX40_SETTLE_MS");
 }
 
 }  // namespace
