@@ -130,6 +130,18 @@ TEST_F(SetupRunTest, OneMeterWithBothSlotsEmptyGetsBothTables) {
   EXPECT_EQ(rig::CountWrites(meter->Transcript(), "RESET_USBLX40\n"), 0);
 }
 
+// The serial number is the meter's text: whatever bytes it holds, the page
+// shows it escaped (no control byte, no code-page lead byte reaches the
+// screen), and the meter is still set up.
+TEST_F(SetupRunTest, SerialWithHostileBytesIsShownEscaped) {
+  auto meter = bench.Attach(Meter("A\x1b[2J\xff\x07"));
+  Run();
+  ExpectEndedIn(STATE_COMPLETE);
+  EXPECT_EQ(Repaints()[0].body,
+            With(MeterHeader(1, "A\\x1B[2J\\xFF\\x07"), " Setting the 8011 ...OK"));
+  EXPECT_EQ(meter->SlotContent(3), std::optional<Bytes>(BuiltIn(1).bytes));
+}
+
 TEST_F(SetupRunTest, MeterWithBothTablesPresentGetsNoticeAndNoTransfer) {
   auto meter = bench.Attach(Meter("A12345678", true, true));
   Run();
