@@ -32,9 +32,9 @@ const std::string kSignalError = "Signal error. Check the USB connection.";
 // seen at the third empty answer.
 constexpr std::chrono::seconds kNoLongWait{60};
 
-// Sweeps take every point natively; under the sanitizers every few points,
+// Sweeps take every point natively; under the sanitizers and Wine every few points,
 // spread over the whole run, so CI time stays reasonable.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(_WIN32)
 constexpr int kSweepStride = 7;
 #else
 constexpr int kSweepStride = 1;

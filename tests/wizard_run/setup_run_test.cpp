@@ -416,6 +416,18 @@ TEST_F(SetupRunTest, JapaneseTextsFollowTheSameSteps) {
 
 // The simulator build takes the settle pause from LX40_SETTLE_MS (tests
 // only), spread over the same 300 steps; anything malformed keeps 10 ms.
+void SetSettleEnvironment(const char* value) {
+#ifdef _WIN32
+  _putenv_s("LX40_SETTLE_MS", value == nullptr ? "" : value);
+#else
+  if (value == nullptr) {
+    unsetenv("LX40_SETTLE_MS");
+  } else {
+    setenv("LX40_SETTLE_MS", value, 1);
+  }
+#endif
+}
+
 TEST(ProgramRunOptions, SettleFromTheEnvironmentInTheSimulatorBuild) {
   struct Case {
     const char* value;
@@ -427,14 +439,10 @@ TEST(ProgramRunOptions, SettleFromTheEnvironmentInTheSimulatorBuild) {
         Case{"300", std::chrono::microseconds(1000)},
         Case{"600000", std::chrono::microseconds(2'000'000)}, Case{"600001", standard},
         Case{"-1", standard}, Case{"12ms", standard}, Case{"", standard}}) {
-    if (c.value == nullptr) {
-      unsetenv("LX40_SETTLE_MS");
-    } else {
-      setenv("LX40_SETTLE_MS", c.value, 1);
-    }
+    SetSettleEnvironment(c.value);
     EXPECT_EQ(ProgramRunOptions().settleStep, c.step) << (c.value ? c.value : "(unset)");
   }
-  unsetenv("LX40_SETTLE_MS");
+  SetSettleEnvironment(nullptr);
 }
 
 }  // namespace
