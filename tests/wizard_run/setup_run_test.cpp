@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "meterlink/meterlink.h"
+#include "tests/wizard_run/built_in_tables.h"
 #include "tests/wizard_run/run_fixture.h"
 #include "wizard/core/layout.h"
 #include "wizard/core/sensor_data.h"
@@ -29,10 +30,7 @@ const std::string kAlreadyHasData = "This device already has data.";
 const std::string kNoBattery = "There is no battery. Replace the battery.";
 const std::string kSignalError = "Signal error. Check the USB connection.";
 
-CompiledInResources& BuiltInTables() {
-  static CompiledInResources tables;
-  return tables;
-}
+using wizard_tables::BuiltInTables;
 
 // The built-in tables as the run sends them.
 struct TableFacts {
