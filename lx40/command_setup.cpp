@@ -147,8 +147,12 @@ class InterruptStop {
     const StopLevel level = count == 0   ? StopLevel::kNone
                             : count == 1 ? StopLevel::kAfterTable
                                          : StopLevel::kNow;
-    const int shown = static_cast<int>(level);
-    if (shown > shown_.load() && shown > shown_.exchange(shown)) {
+    // Raise the level shown, never lower it, and tell each level once.
+    const int wanted = static_cast<int>(level);
+    int shown = shown_.load();
+    while (wanted > shown && !shown_.compare_exchange_weak(shown, wanted)) {
+    }
+    if (wanted > shown) {
       display_.Message(stderr,
                        level == StopLevel::kAfterTable
                            ? "lx40: cancelling: each meter finishes the table it is writing, then "

@@ -40,9 +40,4 @@ std::string MeterMessage(int32_t code) {
   return mlink_strerror(code);
 }
 
-bool NeedsReplug(int32_t code) {
-  return code == MLINK_ERR_HANDSHAKE || code == MLINK_ERR_NO_ANSWER ||
-         code == MLINK_ERR_LOAD_ABANDONED;
-}
-
 }  // namespace lx40

@@ -12,10 +12,6 @@ namespace lx40 {
 
 std::string MeterMessage(int32_t code);
 
-// True when a load that ended with `code` left the meter waiting for table
-// bytes: it must be unplugged and plugged in again before its next use.
-bool NeedsReplug(int32_t code);
-
 }  // namespace lx40
 
 #endif

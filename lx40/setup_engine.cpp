@@ -61,6 +61,8 @@ class UnitSetup {
     observer_.OnUnitDone(unit_, record_, must_replug_);
   }
 
+  const UnitRecord& Record() const { return record_; }
+
  private:
   void Work() {
     Progress("", -1, "checking battery", true);
@@ -84,14 +86,13 @@ class UnitSetup {
         continue;
       }
       if (stop_() != StopLevel::kNone) {
+        // Between tables the meter is in order: what it holds now is still
+        // worth knowing.
+        Verify();
         return End(UnitResult::kCancelled, MLINK_OK, WizardText(ids::kBodyCancelled));
       }
       if (!Load(table, &record_.tables[i])) return;
       if (!Settle(table)) return;
-      if (stop_() != StopLevel::kNone && i + 1 < plan_.tables.size() && AnyLeft(slots, i + 1)) {
-        Verify();  // what was written is still worth knowing
-        return End(UnitResult::kCancelled, MLINK_OK, WizardText(ids::kBodyCancelled));
-      }
     }
     if (!Verify()) return;
     const bool wrote =
@@ -104,14 +105,6 @@ class UnitSetup {
     }
   }
 
-  // Whether a table from `from` on still has an empty slot to fill.
-  bool AnyLeft(const uint8_t* slots, size_t from) const {
-    for (size_t i = from; i < plan_.tables.size(); ++i) {
-      if (slots[plan_.tables[i].info.slot] == 0) return true;
-    }
-    return false;
-  }
-
   bool Load(const SensorTable& table, TableRecord* outcome) {
     const std::string name = TableName(table);
     Progress(name, 0, "writing", true);
@@ -120,10 +113,12 @@ class UnitSetup {
     while (rc == MLINK_OK) {
       if (stop_() == StopLevel::kNow) {
         mlink_load_abort(meter_);
-        outcome->outcome = TableOutcome::kFailed;
-        must_replug_ = true;
-        End(UnitResult::kCancelled, MLINK_ERR_LOAD_ABANDONED,
-            mlink_strerror(MLINK_ERR_LOAD_ABANDONED));
+        ProbeAfterLoad();
+        // Stopped before its first step the meter was sent nothing.
+        outcome->outcome = must_replug_ ? TableOutcome::kFailed : TableOutcome::kNotRun;
+        const int32_t code = must_replug_ ? MLINK_ERR_LOAD_ABANDONED : MLINK_OK;
+        End(UnitResult::kCancelled, code,
+            must_replug_ ? mlink_strerror(code) : WizardText(ids::kBodyCancelled));
         return false;
       }
       rc = mlink_load_step(meter_);
@@ -138,8 +133,8 @@ class UnitSetup {
     }
     if (rc != MLINK_DONE) {
       outcome->outcome = TableOutcome::kFailed;
-      must_replug_ = NeedsReplug(rc);
       Fail(rc);
+      ProbeAfterLoad();
       return false;
     }
     outcome->outcome = TableOutcome::kWritten;
@@ -167,6 +162,16 @@ class UnitSetup {
     }
     Progress(name, 100, "written", true);
     return true;
+  }
+
+  // After a load that did not end in MLINK_DONE: Meterlink knows whether
+  // the meter was left mid-table (then it refuses every command and sends
+  // nothing); otherwise "TEST" shows what the meter holds now.
+  void ProbeAfterLoad() {
+    uint8_t slots[MLINK_SLOT_COUNT] = {};
+    const int32_t tested = mlink_slots(meter_, slots, MLINK_SLOT_COUNT);
+    if (tested == MLINK_OK) record_.slots_after = SlotDigits(slots, MLINK_SLOT_COUNT);
+    must_replug_ = tested == MLINK_ERR_LOAD_ABANDONED;
   }
 
   // "TEST" again: every table written must now show in its slot.
@@ -215,9 +220,6 @@ class UnitSetup {
   mlink_meter* meter_ = nullptr;
   bool ended_ = false;
   bool must_replug_ = false;
-
- public:
-  const UnitRecord& Record() const { return record_; }
 };
 
 }  // namespace

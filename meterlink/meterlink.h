@@ -5,11 +5,16 @@
  * keyed by serial number, and exchanges the meter's text commands and raw
  * bytes with the selected meter over its two bulk pipes (opened by Bulkpipe).
  *
- * Every export returns a result code (result_codes.h). Every buffer belongs
- * to the caller and is only used during the call; a null pointer gives -1
- * before any I/O unless the function says otherwise. The library keeps one
- * device table and one selected meter for the whole process and takes no
- * lock: one calling thread at a time.
+ * Every export returns a result code (mlink.h). Every buffer belongs to the
+ * caller and is only used during the call; a null pointer gives -1 before
+ * any I/O unless the function says otherwise. This interface keeps one
+ * device table and one selected meter for the whole process: one calling
+ * thread at a time. It may be used beside the handle API of mlink.h (other
+ * threads driving other meters): the table passes over meters open through
+ * a handle or in another program, as if they were not attached, and never
+ * closes them.
+ *
+ * Calling convention: cdecl (MLINK_CALL), as for the handle API.
  *
  * Windows: Meterlink.dll exports each function by name and by the ordinal
  * given below (meterlink.def); callers may import by ordinal only.
@@ -20,7 +25,7 @@
 
 #include <stdint.h>
 
-#include "mlink.h"
+#include "meterlink/include/mlink.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -7,7 +7,9 @@
 // Driven: building the device table, the serial walk and selection, text
 // exchanges with the battery check and error mapping, raw receives and takes
 // past the end of what arrived, the USB reset, and closing, after which no
-// handle may stay open.
+// handle may stay open. Then the handle API: enumeration, opening, text
+// commands and whole-answer receives into exact-size buffers of any size,
+// the slot query, and a table load against whatever the device answers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +22,8 @@
 #include "meterlink/exchange.h"
 #include "fuzz/support/fuzz_input.h"
 #include "meterlink/meterlink.h"
+#include "meterlink/table_check.h"
+#include "mlink.h"
 #include "usbhost/sim/pipe_endpoint.h"
 #include "usbhost/sim/sim_bus.h"
 
@@ -111,6 +115,43 @@ void DriveSelectedMeter(InputStream& input) {
   }
 }
 
+// A well-formed table of two records for slot 1.
+std::vector<uint8_t> SmallTable() {
+  std::vector<uint8_t> table(16 + 2 * 6 + 2, 0);
+  table[1] = static_cast<uint8_t>(table.size());
+  table[3] = 2;
+  table[5] = 1;
+  const uint16_t crc = meterlink::TableCrc(table.data(), table.size() - 2);
+  table[table.size() - 2] = static_cast<uint8_t>(crc >> 8);
+  table[table.size() - 1] = static_cast<uint8_t>(crc & 0xFF);
+  return table;
+}
+
+void DriveHandles(InputStream& input) {
+  mlink_meter_info infos[4];
+  std::size_t found = 0;
+  if (mlink_enumerate(infos, 4, &found) != MLINK_OK) return;
+  for (std::size_t i = 0; i < found && i < 4; ++i) {
+    mlink_meter* meter = nullptr;
+    if (mlink_open(infos[i].serial, &meter) != MLINK_OK) continue;
+    const std::size_t replySize = input.Byte() % 70 + 1;
+    ExactBuffer reply(replySize);
+    mlink_command(meter, "GET_MODE", reply.get(), replySize, input.Byte() & 1);
+    const std::size_t answerSize = input.Byte() % 80;
+    ExactBuffer answer(answerSize + 1);
+    std::size_t received = 0;
+    mlink_receive(meter, answer.get(), answerSize, &received);
+    uint8_t slots[MLINK_SLOT_COUNT];
+    mlink_slots(meter, slots, sizeof slots);
+    IdnInfo idn;
+    mlink_identity(meter, &idn);
+    const std::vector<uint8_t> table = SmallTable();
+    int32_t rc = mlink_load_begin(meter, table.data(), table.size());
+    for (int step = 0; rc == MLINK_OK && step < 10; ++step) rc = mlink_load_step(meter);
+    mlink_close(meter);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -138,6 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     ResetDeviceUSB();
     CloseAllDevice();
   }
+  DriveHandles(input);
   if (bus.OpenHandleCount() != 0) std::abort();  // a pipe was leaked
   // Nothing selected any more: exchanges fail without touching a device.
   if (sendUSBBin(0x55) != MLINK_RAW_FAILED) std::abort();

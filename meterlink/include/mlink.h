@@ -36,6 +36,10 @@
  * never a silently shortened success. Null pointers are refused with
  * MLINK_BAD_ARGUMENT before anything is sent to a meter.
  *
+ * Handles. An mlink_meter is looked up before every use: a null, closed or
+ * made-up handle gives MLINK_ERR_INVALID_HANDLE (checked before the other
+ * arguments), never a use of freed memory. Handle values are not reused.
+ *
  * Threads. Functions that take no mlink_meter (enumerate, open, close,
  * strerror, table check, version) may be called from any thread at any time.
  * Different meters may be used from different threads at the same time. One
@@ -48,7 +52,11 @@
  * refused by mlink_open with MLINK_ERR_ALREADY_OPEN; a meter in use by
  * another process (another program using Meterlink) is passed over as if it
  * were not attached. No function ever sends a byte to a meter that is open
- * elsewhere.
+ * elsewhere. Across processes each open meter holds a lock file named from
+ * its interface path ("lx40-meter-<hash>.lock" in the temp folder, or in
+ * the folder named by the environment variable LX40_METER_LOCK_DIR).
+ * CloseAllDevice never closes a meter opened here, and mlink_close never
+ * touches the device table.
  */
 #ifndef MLINK_H
 #define MLINK_H
@@ -235,7 +243,11 @@ typedef struct mlink_meter_info {
  * infos may be null when capacity is 0, to count. Meters in use by another
  * process are not listed. Each meter looked at is opened, asked "QPID" and
  * "IDN", and closed again: nothing is left open. MLINK_OK also when none is
- * found (*found 0). */
+ * found (*found 0). A serial number longer than MLINK_SERIAL_SIZE - 1
+ * characters is cut to fit and flagged MLINK_INFO_SERIAL_CUT (a 40-character
+ * serial fits whole). Meters open in this process are listed from what was
+ * read when they were opened, flagged MLINK_INFO_IN_USE, with nothing sent
+ * to them. */
 MLINK_API int32_t MLINK_CALL mlink_enumerate(mlink_meter_info* infos, size_t capacity,
                                              size_t* found);
 
@@ -246,7 +258,9 @@ typedef struct mlink_meter mlink_meter;
  * prefix match, no cut) and stores its handle in *meter.
  * MLINK_ERR_NO_SUCH_METER: none (or it is in use by another process);
  * MLINK_ERR_ALREADY_OPEN: open in this process already, through either
- * interface. On failure *meter is set to null. */
+ * interface. A serial of MLINK_SERIAL_SIZE characters or more matches no
+ * meter (MLINK_ERR_NO_SUCH_METER, nothing sent); an empty one is
+ * MLINK_BAD_ARGUMENT. On failure *meter is set to null. */
 MLINK_API int32_t MLINK_CALL mlink_open(const char* serial, mlink_meter** meter);
 
 /* Closes the meter's pipes and frees the handle; the handle is invalid
@@ -272,7 +286,10 @@ MLINK_API int32_t MLINK_CALL mlink_get_info(mlink_meter* meter, mlink_meter_info
  * "MEM_ERR" MLINK_SENSOR_OR_MEMORY, "MODE_ERR" MLINK_MODE_OR_NO_DATA (the
  * reply text is still stored). A reply without CR gives MLINK_NOT_RECOGNISED.
  * A reply longer than reply_size - 1 gives MLINK_ERR_BUFFER_TOO_SMALL and
- * reply is left "". With MLINK_COMMAND_NO_REPLY reply may be null. */
+ * reply is left "". With MLINK_COMMAND_NO_REPLY reply may be null. A command
+ * that is empty, longer than 100 characters or holds a control character,
+ * an unknown flag, or a null reply or reply_size 0 without
+ * MLINK_COMMAND_NO_REPLY give MLINK_BAD_ARGUMENT (nothing sent). */
 MLINK_API int32_t MLINK_CALL mlink_command(mlink_meter* meter, const char* command, char* reply,
                                            size_t reply_size, uint32_t flags);
 
@@ -297,7 +314,8 @@ MLINK_API int32_t MLINK_CALL mlink_battery(mlink_meter* meter, int32_t* ok);
 
 /* Battery check, then "TEST": slots[i] = 0 when slot i is empty, 1 when it
  * holds sensor data, for i < MLINK_SLOT_COUNT. slot_count must be at least
- * MLINK_SLOT_COUNT. */
+ * MLINK_SLOT_COUNT (else MLINK_ERR_BUFFER_TOO_SMALL, nothing sent). A reply
+ * other than "TEST:" and a digit per slot is MLINK_NOT_RECOGNISED. */
 MLINK_API int32_t MLINK_CALL mlink_slots(mlink_meter* meter, uint8_t* slots, size_t slot_count);
 
 /* ---- Meter commands -------------------------------------------------------
@@ -314,10 +332,13 @@ MLINK_API int32_t MLINK_CALL mlink_identity(mlink_meter* meter, IdnInfo* info); 
  * MLINK_MODE_OR_NO_DATA when the meter has no reading. */
 MLINK_API int32_t MLINK_CALL mlink_measure(mlink_meter* meter, Reading* reading);
 /* "GET_WAVELEN:0" to ":9" into entries (count must be at least
- * MLINK_WAVE_LIST_SIZE). */
+ * MLINK_WAVE_LIST_SIZE, else MLINK_ERR_BUFFER_TOO_SMALL). On failure no
+ * entry is changed. */
 MLINK_API int32_t MLINK_CALL mlink_get_wavelength_list(mlink_meter* meter, WaveEntry* entries,
                                                        size_t count);
-/* "GET_SENSER": the reply text into text[0..size-1]. */
+/* "GET_SENSER": the reply text into text[0..size-1]; a reply that does not
+ * fit gives MLINK_ERR_BUFFER_TOO_SMALL with text "" (MLINK_SENSOR_TEXT_SIZE
+ * bytes hold any reply). */
 MLINK_API int32_t MLINK_CALL mlink_get_sensor(mlink_meter* meter, char* text, size_t size);
 MLINK_API int32_t MLINK_CALL mlink_get_relative(mlink_meter* meter, Reading* reading);
 MLINK_API int32_t MLINK_CALL mlink_set_relative_to_current(mlink_meter* meter); /* "SET_REL0" */
@@ -382,8 +403,13 @@ MLINK_API int32_t MLINK_CALL mlink_table_check(const void* table, size_t size,
  *
  * After a failed step the load is over (later steps give
  * MLINK_ERR_LOAD_STATE). A meter that stops answering fails the load with
- * MLINK_ERR_NO_ANSWER within three empty answers; nothing more is written to
- * it. The battery and the slot are the caller's to check before begin
+ * MLINK_ERR_NO_ANSWER: at once where an answer must carry a byte (an echo,
+ * a handshake, the trailer's acknowledgement), and by the third answer in a
+ * row without a byte where an answer is only waited for (before each
+ * record); a single empty answer there is tolerated. Nothing more is written
+ * to it. A write that fails gives MLINK_TRANSPORT_FAILED.
+ *
+ * The battery and the slot are the caller's to check before begin
  * (mlink_slots); after MLINK_DONE the meter needs a pause (3 s) before the
  * next table or command.
  *
@@ -391,23 +417,29 @@ MLINK_API int32_t MLINK_CALL mlink_table_check(const void* table, size_t size,
  * The meter is then still in the middle of the table, waiting for its bytes:
  * every later command to it on this handle gives MLINK_ERR_LOAD_ABANDONED.
  * Close the handle, unplug the meter and plug it in again before its next
- * use. A load that failed with MLINK_ERR_HANDSHAKE or MLINK_ERR_NO_ANSWER
- * leaves the meter in the same state. */
+ * use. A load that failed after "HOSEI" went out leaves the meter in the
+ * same state, except when the meter refused the trailer (MLINK_ERR_HANDSHAKE
+ * on the last step: the meter ended the load itself and takes commands). While
+ * a load is in progress, every call that talks to the meter gives
+ * MLINK_ERR_LOAD_STATE. */
 
 /* Checks the table (as mlink_table_check) and arms the load; sends nothing.
- * MLINK_ERR_LOAD_STATE when a load is already in progress. */
+ * MLINK_ERR_LOAD_STATE when a load is already in progress,
+ * MLINK_ERR_LOAD_ABANDONED after an abandoned one. */
 MLINK_API int32_t MLINK_CALL mlink_load_begin(mlink_meter* meter, const void* table, size_t size);
 
 /* Runs the next step: MLINK_OK (more steps follow), MLINK_DONE (the table
  * is stored; the load is over), or a failure code (the load is over). */
 MLINK_API int32_t MLINK_CALL mlink_load_step(mlink_meter* meter);
 
-/* Steps done and steps in all (records + 3) of the current or last load. */
+/* Steps done and steps in all (records + 3) of the current or last load
+ * (0 and 0 before the first). */
 MLINK_API int32_t MLINK_CALL mlink_load_progress(mlink_meter* meter, uint32_t* done,
                                                  uint32_t* total);
 
 /* Ends a load in progress between steps (see above). MLINK_ERR_LOAD_STATE
- * when none is in progress. */
+ * when none is in progress. Before the first step nothing was sent and the
+ * meter stays usable. */
 MLINK_API int32_t MLINK_CALL mlink_load_abort(mlink_meter* meter);
 
 /* ---- Ordinals --------------------------------------------------------------

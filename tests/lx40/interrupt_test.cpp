@@ -15,7 +15,8 @@ constexpr char kTwoSlowMeters[] =
 
 TEST_F(Lx40Test, OneCtrlCLetsEveryMeterFinishItsTableThenStops) {
   const auto env = Environment(kTwoSlowMeters, 100);
-  Lx40Process lx40(LX40_PROGRAM, {"setup", "--record", Path("record.jsonl")}, env, Path("run"));
+  const auto process = Start({"setup", "--record", Path("record.jsonl")}, env);
+  Lx40Process& lx40 = *process;
   ASSERT_TRUE(lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)));
   ASSERT_TRUE(lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20)));
   lx40.Interrupt();
@@ -41,9 +42,32 @@ TEST_F(Lx40Test, OneCtrlCLetsEveryMeterFinishItsTableThenStops) {
   EXPECT_EQ(lx40.Err().find("plug them in again"), std::string::npos) << lx40.Err();
 }
 
+TEST_F(Lx40Test, OneCtrlCLeavesMetersNotStartedYetUntouched) {
+  const auto env = Environment(kTwoSlowMeters, 100);
+  const auto process = Start({"setup", "--jobs", "1", "--json"}, env);
+  // With --json the progress goes to stderr.
+  ASSERT_TRUE(process->WaitForErrorOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)));
+  process->Interrupt();
+  EXPECT_EQ(process->Wait(), 1) << process->Err();
+
+  const std::vector<Json> records = JsonLines(process->Out());
+  ASSERT_EQ(records.size(), 2u) << process->Out();
+  EXPECT_EQ(BySerial(records, "A1")->at("tables")[0].at("outcome"), "written");
+  const Json& untouched = *BySerial(records, "B2");
+  EXPECT_EQ(untouched.at("result"), "cancelled");
+  EXPECT_EQ(untouched.at("battery"), nullptr);
+  EXPECT_EQ(untouched.at("slots_before"), nullptr);
+  EXPECT_EQ(untouched.at("tables")[0].at("outcome"), "not-run");
+  EXPECT_EQ(untouched.at("tables")[1].at("outcome"), "not-run");
+  const Json state = State();
+  EXPECT_EQ(MeterState(state, "B2").at("stored").size(), 0u);
+  EXPECT_EQ(StoredHex(MeterState(state, "A1"), 1), HexOf(BuiltInTable(132)));
+}
+
 TEST_F(Lx40Test, TwoCtrlCsStopEveryMeterMidTableAndNameThemForReplugging) {
   const auto env = Environment(kTwoSlowMeters, 100);
-  Lx40Process lx40(LX40_PROGRAM, {"setup", "--record", Path("record.jsonl")}, env, Path("run"));
+  const auto process = Start({"setup", "--record", Path("record.jsonl")}, env);
+  Lx40Process& lx40 = *process;
   ASSERT_TRUE(lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)));
   ASSERT_TRUE(lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20)));
   lx40.Interrupt();

@@ -9,11 +9,13 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "tests/lx40/lx40_process.h"
+#include "tests/lx40/wine_program.h"
 
 namespace lx40test {
 
@@ -83,12 +85,25 @@ class Lx40Test : public ::testing::Test {
             {"LX40_SETTLE_MS", std::to_string(settle_ms)}};
   }
 
+  // lx40 natively, or lx40.exe under Wine (LX40_TEST_WINE_PROGRAM), with
+  // the paths in its arguments and environment made Windows paths.
+  Lx40Command Command(const std::vector<std::string>& args,
+                      const std::map<std::string, std::string>& env) const {
+    return MakeLx40Command(LX40_PROGRAM, args, env, dir_);
+  }
+  std::unique_ptr<Lx40Process> Start(const std::vector<std::string>& args,
+                                     const std::map<std::string, std::string>& env,
+                                     const std::string& name = "run") const {
+    const Lx40Command command = Command(args, env);
+    return std::make_unique<Lx40Process>(command.program, command.args, command.environment,
+                                         Path(name));
+  }
   int Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
           const std::string& name = "run") {
-    return RunLx40(LX40_PROGRAM, args, env, Path(name));
+    return Start(args, env, name)->Wait();
   }
-  std::string Out(const std::string& name = "run") const { return ReadFile(Path(name) + ".out"); }
-  std::string Err(const std::string& name = "run") const { return ReadFile(Path(name) + ".err"); }
+  std::string Out(const std::string& name = "run") const { return TextOutput(Path(name) + ".out"); }
+  std::string Err(const std::string& name = "run") const { return TextOutput(Path(name) + ".err"); }
 
   Json State() const {
     const std::string text = ReadFile(Path("state.json"));

@@ -24,6 +24,17 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
+std::string TextOutput(const std::string& path) {
+  std::string text = ReadFile(path);
+  std::string plain;
+  plain.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    plain.push_back(text[i]);
+  }
+  return plain;
+}
+
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << text;
@@ -73,13 +84,27 @@ Lx40Process::~Lx40Process() {
   }
 }
 
-bool Lx40Process::WaitForOutput(const std::string& text, std::chrono::milliseconds limit) const {
+namespace {
+
+bool WaitForFileText(const std::string& path, const std::string& text,
+                     std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < end) {
-    if (Out().find(text) != std::string::npos) return true;
+    if (ReadFile(path).find(text) != std::string::npos) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return false;
+}
+
+}  // namespace
+
+bool Lx40Process::WaitForOutput(const std::string& text, std::chrono::milliseconds limit) const {
+  return WaitForFileText(out_path_, text, limit);
+}
+
+bool Lx40Process::WaitForErrorOutput(const std::string& text,
+                                     std::chrono::milliseconds limit) const {
+  return WaitForFileText(err_path_, text, limit);
 }
 
 void Lx40Process::Interrupt() const { ::kill(pid_, SIGINT); }

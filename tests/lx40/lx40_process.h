@@ -13,6 +13,8 @@
 namespace lx40test {
 
 std::string ReadFile(const std::string& path);
+// A program's text output with Windows line ends (CR LF) made LF.
+std::string TextOutput(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
 
@@ -28,15 +30,16 @@ class Lx40Process {
   Lx40Process(const Lx40Process&) = delete;
   Lx40Process& operator=(const Lx40Process&) = delete;
 
-  // Waits until stdout contains `text`; false after `limit`.
+  // Waits until stdout (stderr) contains `text`; false after `limit`.
   bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit) const;
+  bool WaitForErrorOutput(const std::string& text, std::chrono::milliseconds limit) const;
   void Interrupt() const;  // SIGINT, as Ctrl+C
   // Waits for the end and returns the exit status (-1: killed after
   // `limit`, or ended by a signal).
   int Wait(std::chrono::milliseconds limit = std::chrono::seconds(120));
 
-  std::string Out() const { return ReadFile(out_path_); }
-  std::string Err() const { return ReadFile(err_path_); }
+  std::string Out() const { return TextOutput(out_path_); }
+  std::string Err() const { return TextOutput(err_path_); }
 
  private:
   pid_t pid_ = -1;

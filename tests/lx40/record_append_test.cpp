@@ -17,13 +17,14 @@ TEST_F(Lx40Test, TwoProcessesAppendingToOneRecordFileNeverTearALine) {
   WriteFile(Path("a.ini"), EightMeters('A'));
   WriteFile(Path("b.ini"), EightMeters('B'));
   for (int round = 0; round < 3; ++round) {
-    Lx40Process first(LX40_PROGRAM, {"setup", "--record", record},
-                      {{"LX40_SIM_METERS", Path("a.ini")}, {"LX40_SETTLE_MS", "0"}}, Path("first"));
-    Lx40Process second(LX40_PROGRAM, {"setup", "--record", record, "--jobs", "3"},
-                       {{"LX40_SIM_METERS", Path("b.ini")}, {"LX40_SETTLE_MS", "0"}},
-                       Path("second"));
-    EXPECT_EQ(first.Wait(), 0) << first.Err();
-    EXPECT_EQ(second.Wait(), 0) << second.Err();
+    const auto first =
+        Start({"setup", "--record", record},
+              {{"LX40_SIM_METERS", Path("a.ini")}, {"LX40_SETTLE_MS", "0"}}, "first");
+    const auto second =
+        Start({"setup", "--record", record, "--jobs", "3"},
+              {{"LX40_SIM_METERS", Path("b.ini")}, {"LX40_SETTLE_MS", "0"}}, "second");
+    EXPECT_EQ(first->Wait(), 0) << first->Err();
+    EXPECT_EQ(second->Wait(), 0) << second->Err();
   }
   const std::string text = ReadFile(record);
   const std::vector<Json> lines = JsonLines(text);

@@ -2,7 +2,10 @@
 // what each meter stored, and the checks made before any meter is touched.
 #include <unistd.h>
 
+#include <cctype>
+#include <algorithm>
 #include <regex>
+#include <sstream>
 
 #include "tests/lx40/lx40_fixture.h"
 
@@ -12,10 +15,15 @@ namespace {
 // The last two bytes of a table are its CRC, as the record writes it.
 std::string CrcOf(const std::string& table) { return HexOf(table.substr(table.size() - 2)); }
 
+// The computer's name as the program reports it (Windows: upper case).
 std::string Hostname() {
   char name[256] = {};
   gethostname(name, sizeof name - 1);
-  return name;
+  std::string text = name;
+  if (UnderWine()) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return text;
 }
 
 // CRC-16/CCITT-FALSE, to make well-formed tables with other fields.
@@ -51,7 +59,7 @@ struct UnitExpectation {
   bool plugged;
 };
 
-constexpr char kSixMeters[] = R"(
+constexpr char kSevenMeters[] = R"(
 [meter]
 serial = E00000001
 [meter]
@@ -69,9 +77,12 @@ silent_from = 60
 [meter]
 serial = U00000006
 unplug_at = 60
+[meter]
+serial = N00000007
+nak_trailer
 )";
 
-const std::vector<UnitExpectation>& SixMeterExpectations() {
+const std::vector<UnitExpectation>& SevenMeterExpectations() {
   static const std::vector<UnitExpectation> expectations = {
       {"E00000001",
        "set",
@@ -138,16 +149,16 @@ const std::vector<UnitExpectation>& SixMeterExpectations() {
 }
 
 TEST_F(Lx40Test, SetupOfMetersInEveryStateRecordsAndStoresWhatEachOneGot) {
-  const auto env = Environment(kSixMeters);
+  const auto env = Environment(kSevenMeters);
   const std::string record = Path("record.jsonl");
   const int status = Run({"setup", "--record", record, "--json"}, env);
   EXPECT_EQ(status, 1) << Err();
 
   const std::vector<Json> records = JsonLines(ReadFile(record));
-  ASSERT_EQ(records.size(), 6u) << ReadFile(record);
+  ASSERT_EQ(records.size(), 7u) << ReadFile(record);
   // --json prints exactly the record lines on stdout.
   const std::vector<Json> printed = JsonLines(Out());
-  ASSERT_EQ(printed.size(), 6u) << Out();
+  ASSERT_EQ(printed.size(), 7u) << Out();
   for (const Json& line : printed) {
     const Json* same = BySerial(records, line.at("serial"));
     ASSERT_NE(same, nullptr);
@@ -159,7 +170,7 @@ TEST_F(Lx40Test, SetupOfMetersInEveryStateRecordsAndStoresWhatEachOneGot) {
   const std::regex timestamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
   const Json state = State();
   EXPECT_EQ(state.at("open_handles"), 0);
-  for (const UnitExpectation& want : SixMeterExpectations()) {
+  for (const UnitExpectation& want : SevenMeterExpectations()) {
     SCOPED_TRACE(want.serial);
     const Json* unit = BySerial(records, want.serial);
     ASSERT_NE(unit, nullptr);
@@ -196,9 +207,16 @@ TEST_F(Lx40Test, SetupOfMetersInEveryStateRecordsAndStoresWhatEachOneGot) {
       EXPECT_NE(Err().find(want.serial + ": " + want.message), std::string::npos) << Err();
     }
   }
-  // The silent meter was left mid-table and must be plugged in again.
-  EXPECT_NE(Err().find("plug them in again before their next use: S00000005"), std::string::npos)
-      << Err();
+  // The silent and the unplugged meter were left mid-table and must be
+  // plugged in again; no other meter is named.
+  const std::string err = Err();
+  const size_t replug = err.find("plug them in again before their next use: ");
+  ASSERT_NE(replug, std::string::npos) << err;
+  const std::string named = err.substr(replug, err.find('\n', replug) - replug);
+  EXPECT_NE(named.find("S00000005"), std::string::npos) << named;
+  EXPECT_NE(named.find("U00000006"), std::string::npos) << named;
+  EXPECT_EQ(named.find("E00000001"), std::string::npos) << named;
+  EXPECT_EQ(named.find("N00000007"), std::string::npos) << named;
 }
 
 TEST_F(Lx40Test, SetupOfGoodMetersExitsZeroAndAppendsToTheRecord) {
@@ -216,6 +234,28 @@ TEST_F(Lx40Test, SetupOfGoodMetersExitsZeroAndAppendsToTheRecord) {
             std::string::npos)
       << Out();
   EXPECT_EQ(Err(), "");
+}
+
+TEST_F(Lx40Test, JobsLimitsHowManyMetersAreWorkedOnAtOnce) {
+  std::string meters;
+  for (int i = 1; i <= 5; ++i) meters += "[meter]\nserial = M" + std::to_string(i) + "\n";
+  const auto env = Environment(meters, 20);
+  ASSERT_EQ(Run({"setup", "--jobs", "2"}, env), 0) << Err();
+  // The plain progress lines come in the order things happen: a meter is
+  // busy from its "opening" line to its final state.
+  int busy = 0;
+  int most = 0;
+  int done = 0;
+  std::istringstream lines(Out());
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(": opening") != std::string::npos) most = std::max(most, ++busy);
+    if (line.find(": set (8010, 8011 written)") != std::string::npos) {
+      --busy;
+      ++done;
+    }
+  }
+  EXPECT_EQ(most, 2) << Out();
+  EXPECT_EQ(done, 5) << Out();
 }
 
 TEST_F(Lx40Test, SetupOfNamedMetersLeavesTheOthersAlone) {
@@ -266,7 +306,7 @@ TEST_F(Lx40Test, BadInputsStopTheSetupBeforeAnyMeterIsTouched) {
       {"cut short", short_table, "", "size"},
       {"empty file", std::string(), "", "size"},
       {"record file in a missing folder", "", Path("missing/record.jsonl"),
-       "record file " + Path("missing/record.jsonl") + " cannot be opened"},
+       "record file " + ProgramPath(Path("missing/record.jsonl")) + " cannot be opened"},
   };
   for (const RefusedInput& input : cases) {
     SCOPED_TRACE(input.name);
@@ -290,6 +330,14 @@ TEST_F(Lx40Test, TwoTablesForOneSlotAreRefused) {
   const auto env = Environment("[meter]\nserial = A1\n");
   EXPECT_EQ(Run({"setup", "--table", Path("a.bin"), "--table", Path("b.bin")}, env), 2);
   EXPECT_NE(Err().find("slot 1"), std::string::npos) << Err();
+  EXPECT_FALSE(FileExists(Path("state.json")));
+}
+
+TEST_F(Lx40Test, AMalformedSettleTimeIsRefusedBeforeAnyMeterIsTouched) {
+  auto env = Environment("[meter]\nserial = A1\n");
+  env["LX40_SETTLE_MS"] = "3s";
+  EXPECT_EQ(Run({"setup"}, env), 2);
+  EXPECT_NE(Err().find("LX40_SETTLE_MS"), std::string::npos) << Err();
   EXPECT_FALSE(FileExists(Path("state.json")));
 }
 

@@ -499,9 +499,8 @@ TEST_F(HandleTest, HungMeterFailsTheLoadAndGetsNoMoreBytes) {
     ++steps;
   }
   EXPECT_EQ(rc, MLINK_ERR_NO_ANSWER);
-  // Record 2 goes out (its preceding answer was the last one), then the
-  // answers to record 2 and 3 are empty (records 3 and 4 still go: one
-  // empty answer is tolerated), the third empty one stops the load.
+  // Records 2 to 4 go out (the answer to record 1 came; the empty answers
+  // to records 2 and 3 are tolerated); the third empty answer stops the load.
   const int written = virtualMeter->ExchangeCount();
   EXPECT_EQ(steps, 4);
   EXPECT_EQ(mlink_load_step(meter), MLINK_ERR_LOAD_STATE);

@@ -439,6 +439,34 @@ TEST_F(MeterSessionTest, AnswerWithoutAByteIsNotAnEcho) {
   EXPECT_FALSE(session.ReadAck());
 }
 
+// A meter that hangs in the middle of the records (takes every write, never
+// answers): the third answer in a row without a byte ends the records with
+// -4 ("Signal error"), the trailer is refused, and nothing more is written.
+TEST_F(MeterSessionTest, HungMeterEndsTheTransferWithSignalError) {
+  auto meter = CurrentMeter();
+  const Bytes table = BuiltInTable(1);
+  const uint16_t records = BuiltInRecords(1);
+  ASSERT_GT(records, 10);
+  uint8_t count = 0;
+  ASSERT_TRUE(session.StartHosei(table.data(), records));
+  ASSERT_TRUE(session.SendHeaderBlock(&count));
+  ASSERT_TRUE(session.SendRecord(&count));
+  usbsim::MeterFaults faults;
+  faults.silent_from = meter->ExchangeCount() + 1;
+  meter->SetFaults(faults);
+  int trues = 0;
+  while (session.SendRecord(&count) && trues < records) ++trues;
+  // Records 2 to 4 still go out: the answer to record 1 came, and the empty
+  // answers to records 2 and 3 are tolerated; the third empty one stops it.
+  EXPECT_EQ(trues, 3);
+  EXPECT_EQ(session.m_result, -4);
+  EXPECT_EQ(session.GetMessageId(), 602u);
+  const int written = meter->ExchangeCount();
+  EXPECT_FALSE(session.SendTrailer());
+  EXPECT_EQ(meter->ExchangeCount(), written);
+  EXPECT_EQ(meter->SlotContent(3), std::nullopt);
+}
+
 // A meter pulled out at any exchange of a table transfer: the transfer
 // fails, nothing hangs or crashes, and the slot stays unwritten.
 TEST_F(MeterSessionTest, UnplugAtEveryExchangeOfATableFailsTheTransfer) {
