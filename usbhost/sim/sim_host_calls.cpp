@@ -162,15 +162,16 @@ bool Bus::Ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t in_size, voi
   *returned = 0;
   RunDueChanges();
   if ((in == nullptr && in_size != 0) || (out == nullptr && out_size != 0)) return false;
-  // The input is read in full before any output is written: callers pass
-  // one buffer as both.
-  // The copy reuses its capacity: discovery sends many requests, each with a
-  // buffer of up to a few KiB.
-  const auto* in_bytes = static_cast<const uint8_t*>(in);
-  thread_local std::vector<uint8_t> request;
-  request.assign(in_bytes, in_bytes + in_size);
   auto* out_bytes = static_cast<uint8_t*>(out);
   std::lock_guard lock(state_->mutex);
+  // The input is read in full before any output is written: callers pass
+  // one buffer as both. The copy goes into the bus's own buffer, guarded by
+  // the lock, whose capacity is kept: discovery sends many requests, each
+  // with a buffer of up to a few KiB. (Not thread_local: a thread-local
+  // object with a destructor in a DLL can stall thread exit with MinGW.)
+  const auto* in_bytes = static_cast<const uint8_t*>(in);
+  std::vector<uint8_t>& request = state_->request;
+  request.assign(in_bytes, in_bytes + in_size);
   const OpenHandle* entry = LiveHandle(*state_, h);
   if (entry == nullptr) return false;
   switch (entry->kind) {
