@@ -21,6 +21,7 @@
 #include "meterlink/device_table.h"
 #include "meterlink/exchange.h"
 #include "fuzz/support/fuzz_input.h"
+#include "fuzz/support/memory_lock_dir.h"
 #include "meterlink/meterlink.h"
 #include "meterlink/table_check.h"
 #include "mlink.h"
@@ -153,6 +154,11 @@ void DriveHandles(InputStream& input) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzzsupport::PutMeterLocksInMemory();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   InputStream input(data, size);

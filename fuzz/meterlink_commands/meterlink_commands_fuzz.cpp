@@ -20,6 +20,7 @@
 
 #include "meterlink/meter_commands.h"
 #include "fuzz/support/fuzz_input.h"
+#include "fuzz/support/memory_lock_dir.h"
 #include "meterlink/meterlink.h"
 #include "usbhost/sim/pipe_endpoint.h"
 #include "usbhost/sim/sim_bus.h"
@@ -167,6 +168,11 @@ void DriveCommands(InputStream& input) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzzsupport::PutMeterLocksInMemory();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   InputStream input(data, size);
