@@ -9,6 +9,7 @@
 #include "lx40/meter_messages.h"
 #include "lx40/meter_words.h"
 #include "lx40/unit_record.h"
+#include "meterlink/formats/device_text.h"
 
 namespace lx40 {
 
@@ -52,7 +53,8 @@ void PrintText(const Json& json) {
     } else {
       text = value.dump();
     }
-    std::printf("%-12s %s\n", (key + ":").c_str(), text.c_str());
+    // Values are the meter's text: shown escaped.
+    std::printf("%-12s %s\n", (key + ":").c_str(), devtext::ForDisplay(text).c_str());
   }
 }
 
@@ -125,7 +127,7 @@ int RunInfoCommand(const Options& options) {
   mlink_close(meter);
 
   if (options.json) {
-    std::printf("%s\n", json.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
+    std::printf("%s\n", json.dump(-1, ' ', true, Json::error_handler_t::replace).c_str());
   } else {
     PrintText(json);
   }

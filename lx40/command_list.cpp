@@ -10,6 +10,7 @@
 #include "lx40/meter_list.h"
 #include "lx40/meter_messages.h"
 #include "lx40/unit_record.h"
+#include "meterlink/formats/device_text.h"
 
 namespace lx40 {
 
@@ -71,11 +72,16 @@ int RunListCommand(const Options& options) {
       if (!state.error.empty()) json["message"] = state.error;
       std::printf(
           "%s\n",
-          json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+          json.dump(-1, ' ', true, nlohmann::ordered_json::error_handler_t::replace).c_str());
     } else {
-      std::printf("%-12s %-6s %-7s %-7s %s\n", info.serial, info.model, info.version,
-                  battery ? battery : "-", state.slots ? state.slots->c_str() : "-");
-      if (!state.error.empty()) std::fprintf(stderr, "%s: %s\n", info.serial, state.error.c_str());
+      // What the meter sent is shown escaped.
+      const std::string serial = devtext::ForDisplay(info.serial);
+      std::printf("%-12s %-6s %-7s %-7s %s\n", serial.c_str(),
+                  devtext::ForDisplay(info.model).c_str(),
+                  devtext::ForDisplay(info.version).c_str(), battery ? battery : "-",
+                  state.slots ? state.slots->c_str() : "-");
+      if (!state.error.empty())
+        std::fprintf(stderr, "%s: %s\n", serial.c_str(), state.error.c_str());
     }
     std::fflush(stdout);
   }

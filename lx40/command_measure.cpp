@@ -58,7 +58,9 @@ int RunMeasureCommand(const Options& options) {
     json.update(ReadingJson(reading));
     const char* mark = ReadingMark(reading);
     if (options.json) {
-      std::printf("%s\n", json.dump().c_str());
+      std::printf(
+          "%s\n",
+          json.dump(-1, ' ', true, nlohmann::ordered_json::error_handler_t::replace).c_str());
     } else if (options.csv) {
       std::printf("%s,%d,%s,%s,%s,%s\n", serial.c_str(), index, time.c_str(),
                   mark ? "" : json["value"].dump().c_str(), UnitName(reading.unit),

@@ -20,6 +20,7 @@
 #include "lx40/setup_engine.h"
 #include "lx40/station_clock.h"
 #include "lx40/table_source.h"
+#include "meterlink/formats/device_text.h"
 
 namespace lx40 {
 
@@ -230,7 +231,9 @@ int RunSetupCommand(const Options& options) {
   const std::vector<std::string> replug = report.Replug();
   if (!replug.empty()) {
     std::string names;
-    for (const std::string& serial : replug) names += (names.empty() ? "" : ", ") + serial;
+    for (const std::string& serial : replug) {
+      names += (names.empty() ? "" : ", ") + devtext::ForDisplay(serial);
+    }
     std::fprintf(stderr,
                  "lx40: unplug these meters and plug them in again before their next use: %s\n",
                  names.c_str());

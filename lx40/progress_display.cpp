@@ -11,12 +11,16 @@
 #include <unistd.h>
 #endif
 
+#include "meterlink/formats/device_text.h"
+
 namespace lx40 {
 
 namespace {
 
 // Redrawing more often than this only costs time on a slow console.
 constexpr std::chrono::milliseconds kRedrawInterval{100};
+// A message line at most this long on the terminal.
+constexpr size_t kMaxMessageChars = 400;
 
 }  // namespace
 
@@ -41,6 +45,8 @@ ProgressDisplay::Style ProgressDisplay::StyleFor(std::FILE* stream) {
 
 ProgressDisplay::ProgressDisplay(std::FILE* stream, Style style, std::vector<std::string> serials)
     : stream_(stream), style_(style), serials_(std::move(serials)), lines_(serials_.size()) {
+  // Serial numbers are the meters' own text: shown escaped.
+  for (std::string& serial : serials_) serial = devtext::ForDisplay(serial);
   for (const std::string& serial : serials_) serial_width_ = std::max(serial_width_, serial.size());
   for (Line& line : lines_) line.state = "waiting";
 }
@@ -101,7 +107,8 @@ void ProgressDisplay::Message(std::FILE* to, const std::string& line) {
     Erase();
     std::fflush(stream_);
   }
-  std::fprintf(to, "%s\n", line.c_str());
+  // A message may quote a meter's text: escaped, like everything shown.
+  std::fprintf(to, "%s\n", devtext::ForDisplay(line, kMaxMessageChars).c_str());
   std::fflush(to);
   if (live) Redraw();
 }

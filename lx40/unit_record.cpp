@@ -76,9 +76,10 @@ nlohmann::ordered_json RecordJson(const UnitRecord& record) {
 }
 
 std::string RecordLine(const UnitRecord& record) {
-  // Serial numbers and messages come from devices: invalid UTF-8 is
-  // replaced rather than allowed to abort the record.
-  return RecordJson(record).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+  // Serial numbers and other fields come from devices: invalid UTF-8 is
+  // replaced rather than allowed to abort the record, and everything beyond
+  // ASCII is escaped, so the line is safe on any terminal too.
+  return RecordJson(record).dump(-1, ' ', true, nlohmann::ordered_json::error_handler_t::replace) +
          "\n";
 }
 

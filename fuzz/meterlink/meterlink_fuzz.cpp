@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "fuzz/support/fuzz_input.h"
+#include "fuzz/support/memory_lock_dir.h"
 #include "meterlink/device_table.h"
 #include "meterlink/exchange.h"
 #include "meterlink/meterlink.h"
@@ -64,10 +65,10 @@ class FuzzEndpoint : public usbsim::PipeEndpoint {
         // A block of any size up to twice what was asked: a device may
         // report more than the read could hold; the transport cuts it.
         const std::size_t wanted = input_.Byte() % (2 * size + 1);
-        std::vector<uint8_t> block(wanted);
-        const std::size_t n = input_.Take(block.data(), wanted);
+        block_.resize(wanted);  // capacity kept: no allocation per read
+        const std::size_t n = input_.Take(block_.data(), wanted);
         const std::size_t delivered = n < size ? n : size;
-        if (delivered > 0) std::memcpy(data, block.data(), delivered);
+        if (delivered > 0) std::memcpy(data, block_.data(), delivered);
         *done = static_cast<uint32_t>(delivered);
         return true;
       }
@@ -83,6 +84,7 @@ class FuzzEndpoint : public usbsim::PipeEndpoint {
   }
 
   InputStream& input_;  // shared by all devices: one stream decides everything
+  std::vector<uint8_t> block_;
 };
 
 // Caller buffers of the exact documented size, on the heap, so the address
@@ -153,6 +155,11 @@ void DriveHandles(InputStream& input) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzzsupport::PutMeterLocksInMemory();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   InputStream input(data, size);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "fuzz/support/fuzz_input.h"
+#include "fuzz/support/memory_lock_dir.h"
 #include "meterlink/meter_commands.h"
 #include "meterlink/meterlink.h"
 #include "tests/support/sim_bus_setup.h"
@@ -168,6 +169,11 @@ void DriveCommands(InputStream& input) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzzsupport::PutMeterLocksInMemory();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   InputStream input(data, size);

@@ -255,6 +255,43 @@ TEST_P(OneMessageScenario, RunEndsWithOneMessage) {
 INSTANTIATE_TEST_SUITE_P(Runs, OneMessageScenario, ::testing::ValuesIn(kOneMessageCases),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
+// --- A meter that hangs or is pulled out ----------------------------------------
+// (run with LX40_SETTLE_MS=0: see CMakeLists.txt)
+
+TEST_F(WizardScenario, MeterGoneHungMidTableGivesSignalErrorSoon) {
+  // From exchange 300 (in the long table) no read completes; each ends idle
+  // after 200 ms. Every record waiting that long would take minutes.
+  StartOn("[meter]\nserial = A12345678\nhang_from = 300\nread_limit_ms = 200\n");
+  const DWORD start = GetTickCount();
+  const std::vector<OwnedDialog> messages = RunTo(Page::kCancelled);
+  EXPECT_LT(GetTickCount() - start, 60000u);
+  ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(Texts(messages));
+  EXPECT_EQ(ToUtf8(messages[0].text), ToUtf8(kSignalError));
+  ExpectWizardMessageBox(messages[0]);
+  EXPECT_FALSE(window().Progress().exists);
+}
+
+TEST_F(WizardScenario, MeterGonePulledOutMidTableThenBackIsSetUpByTheNextRun) {
+  // Pulled out at exchange 400 and back in its port 300 ms later.
+  StartOn("[meter]\nserial = A12345678\nunplug_at = 400\nreplug_after_ms = 300\n");
+  std::vector<OwnedDialog> messages = RunTo(Page::kCancelled);
+  ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(Texts(messages));
+  EXPECT_EQ(ToUtf8(messages[0].text), ToUtf8(kSignalError));
+  window().Click(kBackButton);
+  ASSERT_TRUE(window().WaitForPage(Page::kStart, kStepTimeoutMs));
+  Sleep(400);
+  messages = RunTo(Page::kComplete);
+  EXPECT_TRUE(messages.empty()) << ::testing::PrintToString(Texts(messages));
+}
+
+TEST_F(WizardScenario, MeterGonePulledOutWhileOpeningIsNotReportedComplete) {
+  // Exchange 2 is the identification asked while the meters are opened.
+  StartOn("[meter]\nserial = A12345678\nunplug_at = 2\n");
+  const std::vector<OwnedDialog> messages = RunTo(Page::kCancelled);
+  ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(Texts(messages));
+  EXPECT_EQ(ToUtf8(messages[0].text), ToUtf8(kSignalError));
+}
+
 // --- Cancel during a run ------------------------------------------------------
 
 TEST_F(WizardScenario, CancelDuringRunFinishesTheTableAndItsPauseFirst) {

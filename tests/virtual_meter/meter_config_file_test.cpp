@@ -28,7 +28,10 @@ TEST(MeterConfigFile, EveryKeyIsRead) {
       "nak_header\n"
       "nak_trailer = yes\n"
       "silent_from = 9\n"
+      "hang_from = 11\n"
+      "read_limit_ms = 150\n"
       "unplug_at = 12\n"
+      "replug_after_ms = 700\n"
       "error_reply = BTRY=MEM_ERR\n"
       "error_reply = IDN=DATA_ERR\n"
       "no_cr = TEST\n"
@@ -56,6 +59,9 @@ TEST(MeterConfigFile, EveryKeyIsRead) {
   EXPECT_TRUE(c.faults.nak_trailer);
   EXPECT_EQ(c.faults.silent_from, 9);
   EXPECT_EQ(c.faults.unplug_at, 12);
+  EXPECT_EQ(c.faults.hang_from, 11);
+  EXPECT_EQ(c.faults.replug_after, std::chrono::milliseconds(700));
+  EXPECT_EQ(c.read_limit, std::chrono::milliseconds(150));
   EXPECT_EQ(c.faults.error_replies,
             (std::map<std::string, std::string>{{"BTRY", "MEM_ERR"}, {"IDN", "DATA_ERR"}}));
   EXPECT_EQ(c.faults.no_cr, (std::set<std::string>{"TEST"}));
@@ -72,6 +78,8 @@ TEST(MeterConfigFile, EveryKeyIsRead) {
   EXPECT_FALSE(meters[1].behind_hub);
   EXPECT_EQ(d.faults.wrong_echo_at, -1);
   EXPECT_FALSE(d.faults.nak_header);
+  EXPECT_EQ(d.faults.hang_from, 0);
+  EXPECT_EQ(d.read_limit, std::chrono::milliseconds(2000));
   EXPECT_TRUE(d.faults.error_replies.empty());
 }
 
@@ -119,6 +127,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadLineCase{"[meter]\nserial = A1\nnak_header = sometimes\n", "line 3: nak_header"},
         BadLineCase{"[meter]\nserial = A1\nsilent_from = 0\n", "line 3: silent_from"},
         BadLineCase{"[meter]\nserial = A1\nunplug_at = x\n", "line 3: unplug_at"},
+        BadLineCase{"[meter]\nserial = A1\nhang_from = 0\n", "line 3: hang_from"},
+        BadLineCase{"[meter]\nserial = A1\nread_limit_ms = 0\n", "line 3: read_limit_ms"},
+        BadLineCase{"[meter]\nserial = A1\nreplug_after_ms = 0\n", "line 3: replug_after_ms"},
+        BadLineCase{"[meter]\nserial = A1\nread_limit_ms = 60001\n", "line 3: read_limit_ms"},
         BadLineCase{"[meter]\nserial = A1\nerror_reply = BTRY\n", "line 3: error_reply"},
         BadLineCase{"[meter]\nserial = A1\nerror_reply = =MEM_ERR\n", "line 3: error_reply"},
         BadLineCase{"[meter]\nserial = A1\nno_cr =\n", "line 3: no_cr"},

@@ -73,6 +73,77 @@ TEST(MeterFaults, SilentFromExchangeKTakesWritesButNeverAnswers) {
   EXPECT_EQ(meter.Transcript().size(), 2u + 3u);  // QPID and its block, three silent writes
 }
 
+// Every read of a hung meter stays pending until the read limit and then
+// ends idle, even for an answer that was queued before the hang struck.
+TEST(MeterFaults, HangFromExchangeKTakesWritesButNoReadCompletes) {
+  MeterConfig config;
+  config.faults.hang_from = 3;
+  config.read_limit = std::chrono::milliseconds(40);
+  VirtualMeter meter(config);
+  EXPECT_EQ(Ask(meter, "QPID"), "LX40\r");
+  EXPECT_TRUE(Command(meter, "IDN"));  // exchange 2: answered, left unread
+  EXPECT_FALSE(meter.Hung());
+  EXPECT_TRUE(Command(meter, "BTRY"));  // exchange 3: the hang strikes
+  EXPECT_TRUE(meter.Hung());
+  for (int i = 0; i < 3; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    const meter_test::Reply reply = ReadReply(meter, 64, 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, config.read_limit);
+    EXPECT_TRUE(reply.ok);  // an idle read: success with nothing
+    EXPECT_TRUE(reply.bytes.empty());
+  }
+  const Bytes record{1, 2, 3, 4, 5, 6};
+  EXPECT_TRUE(meter_test::Write(meter, record));
+  EXPECT_EQ(meter.ExchangeCount(), 4);
+  // The writes are all in the transcript; no block went to the host after QPID's.
+  EXPECT_EQ(meter.Transcript().size(), 2u + 3u);
+}
+
+TEST(MeterFaults, UnplugEndsAPendingReadOfAHungMeterAtOnce) {
+  MeterConfig config;
+  config.faults.hang_from = 1;
+  config.faults.unplug_at = 2;
+  config.read_limit = std::chrono::milliseconds(60'000);
+  VirtualMeter meter(config);
+  EXPECT_TRUE(Command(meter, "QPID"));
+  bool read_ok = true;
+  std::thread reader([&] {
+    uint32_t done = 0;
+    uint8_t block[64];
+    read_ok = meter.OnHostRead(block, sizeof block, &done);
+  });
+  // The read is pending (hung); pulling the meter out fails it, long before
+  // the minute of the read limit.
+  while (meter.Transcript().size() < 1) std::this_thread::yield();
+  EXPECT_FALSE(Command(meter, "IDN"));
+  reader.join();
+  EXPECT_FALSE(read_ok);
+}
+
+// A latency longer than the read limit is seen as idle reads until the
+// answer is ready, as the host sees a slow meter through the Windows layer;
+// one within the limit arrives in the first read.
+TEST(MeterFaults, LatencyBeyondTheReadLimitGivesIdleReadsFirst) {
+  MeterConfig config;
+  config.latency = std::chrono::milliseconds(100);
+  config.read_limit = std::chrono::milliseconds(40);
+  VirtualMeter meter(config);
+  EXPECT_TRUE(Command(meter, "QPID"));
+  uint8_t block[64];
+  uint32_t done = 0;
+  int idle_reads = 0;
+  while (idle_reads < 10) {
+    ASSERT_TRUE(meter.OnHostRead(block, sizeof block, &done));
+    if (done != 0) break;
+    ++idle_reads;
+  }
+  EXPECT_EQ(idle_reads, 2);  // 40 + 40 ms idle, the answer after 20 ms more
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(block), done), "LX40\r");
+
+  meter.SetReadLimit(std::chrono::milliseconds(500));
+  EXPECT_EQ(Ask(meter, "QPID"), "LX40\r");  // 100 ms, within the limit
+}
+
 TEST(MeterFaults, UnplugAtExchangeKFailsThatWriteAndEverythingAfter) {
   VirtualMeter meter = MeterWith([](usbsim::MeterFaults& f) { f.unplug_at = 3; });
   EXPECT_EQ(Ask(meter, "QPID"), "LX40\r");

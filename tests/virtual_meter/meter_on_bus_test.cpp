@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "usbhost/sim/bus/sim_bus.h"
 #include "usbhost/sim/meter/meter_attach.h"
@@ -110,6 +111,64 @@ TEST(MeterOnBus, ConfigFileBuildsItsMetersBehindTheRightHubs) {
   EXPECT_TRUE(meters[0].meter->SlotFilled(6));
   EXPECT_EQ(meters[1].meter->Config().serial, "H00000002");
   usbsim::Bus::Instance().Reset();
+}
+
+// The same meter back in its port: found again under the same interface
+// path, its slots and exchange count kept, its one-shot faults gone.
+TEST(MeterOnBus, ReplugBringsTheSameMeterBack) {
+  const std::vector<AttachedMeter> meters = usbsim::BuildDefaultTopology();
+  usbsim::Bus& bus = usbsim::Bus::Instance();
+  const std::string path = bus.InterfacePath(meters[0].device);
+  usbsim::MeterFaults faults;
+  faults.unplug_at = 2;
+  faults.hang_from = 5;
+  meters[0].meter->SetFaults(faults);
+  {
+    PipePair pipes(path);
+    EXPECT_EQ(pipes.Ask("QPID"), "LX40\r");
+    EXPECT_EQ(pipes.Ask("QPID"), "<failed>");
+  }
+  EXPECT_FALSE(bus.IsPlugged(meters[0].device));
+  EXPECT_EQ(bus.InterfaceCount(), 1);
+
+  const AttachedMeter back = usbsim::ReplugMeter(meters[0]);
+  ASSERT_NE(back.device, 0u);
+  EXPECT_NE(back.device, meters[0].device);
+  EXPECT_EQ(back.meter, meters[0].meter);
+  EXPECT_EQ(bus.InterfacePath(back.device), path);
+  EXPECT_FALSE(back.meter->Unplugged());
+  PipePair pipes(path);
+  ASSERT_TRUE(pipes.open());
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(pipes.Ask("QPID"), "LX40\r");  // no unplug, no hang
+  EXPECT_EQ(back.meter->ExchangeCount(), 2 + 5);
+  bus.Reset();
+}
+
+// replug_after: the meter comes back by itself, seen by the first host call
+// after the time; until then the bus does not show it.
+TEST(MeterOnBus, ReplugAfterPlugsTheMeterBackByItself) {
+  std::vector<usbsim::MeterPlacement> placements;
+  ASSERT_EQ(usbsim::ParseMeterConfigText(
+                "[meter]\nserial = A12345678\nunplug_at = 2\nreplug_after_ms = 50\n", &placements),
+            "");
+  const std::vector<AttachedMeter> meters = usbsim::BuildConfiguredTopology(placements);
+  usbsim::Bus& bus = usbsim::Bus::Instance();
+  const std::string path = bus.InterfacePath(meters[0].device);
+  {
+    PipePair pipes(path);
+    EXPECT_EQ(pipes.Ask("QPID"), "LX40\r");
+    EXPECT_EQ(pipes.Ask("QPID"), "<failed>");
+  }
+  char found[512];
+  const uint8_t* guid = usbsim::Bus::kMeterInterfaceGuid.data();
+  EXPECT_EQ(usbhost_interface_path(guid, 0, found, sizeof found), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  ASSERT_EQ(usbhost_interface_path(guid, 0, found, sizeof found), 1);
+  EXPECT_EQ(std::string(found), path);
+  PipePair pipes(path);
+  EXPECT_EQ(pipes.Ask("QPID"), "LX40\r");
+  EXPECT_EQ(usbhost_interface_path(guid, 1, found, sizeof found), 0);  // once, not twice
+  bus.Reset();
 }
 
 }  // namespace

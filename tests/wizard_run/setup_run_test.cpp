@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "meterlink/meterlink.h"
+#include "tests/wizard_run/built_in_tables.h"
 #include "tests/wizard_run/run_fixture.h"
 #include "wizard/core/layout.h"
 #include "wizard/core/sensor_data.h"
@@ -24,10 +27,7 @@ const std::string kAlreadyHasData = "This device already has data.";
 const std::string kNoBattery = "There is no battery. Replace the battery.";
 const std::string kSignalError = "Signal error. Check the USB connection.";
 
-CompiledInResources& BuiltInTables() {
-  static CompiledInResources tables;
-  return tables;
-}
+using wizard_tables::BuiltInTables;
 
 // The built-in tables as the run sends them.
 struct TableFacts {
@@ -123,6 +123,18 @@ TEST_F(SetupRunTest, OneMeterWithBothSlotsEmptyGetsBothTables) {
 
   EXPECT_TRUE(window.Messages().empty());
   EXPECT_EQ(rig::CountWrites(meter->Transcript(), "RESET_USBLX40\n"), 0);
+}
+
+// The serial number is the meter's text: whatever bytes it holds, the page
+// shows it escaped (no control byte, no code-page lead byte reaches the
+// screen), and the meter is still set up.
+TEST_F(SetupRunTest, SerialWithHostileBytesIsShownEscaped) {
+  auto meter = bench.Attach(Meter("A\x1b[2J\xff\x07"));
+  Run();
+  ExpectEndedIn(STATE_COMPLETE);
+  EXPECT_EQ(Repaints()[0].body,
+            With(MeterHeader(1, "A\\x1B[2J\\xFF\\x07"), " Setting the 8011 ...OK"));
+  EXPECT_EQ(meter->SlotContent(3), std::optional<Bytes>(BuiltIn(1).bytes));
 }
 
 TEST_F(SetupRunTest, MeterWithBothTablesPresentGetsNoticeAndNoTransfer) {
@@ -395,6 +407,37 @@ TEST_F(SetupRunTest, JapaneseTextsFollowTheSameSteps) {
   ExpectEndedIn(STATE_COMPLETE);
   EXPECT_EQ(Repaints()[0].body,
             (std::vector<std::string>{"<残り 1台>", "シリアルNo:A12345678", "  8010設定中...OK"}));
+}
+
+// The simulator build takes the settle pause from LX40_SETTLE_MS (tests
+// only), spread over the same 300 steps; anything malformed keeps 10 ms.
+void SetSettleEnvironment(const char* value) {
+#ifdef _WIN32
+  _putenv_s("LX40_SETTLE_MS", value == nullptr ? "" : value);
+#else
+  if (value == nullptr) {
+    unsetenv("LX40_SETTLE_MS");
+  } else {
+    setenv("LX40_SETTLE_MS", value, 1);
+  }
+#endif
+}
+
+TEST(ProgramRunOptions, SettleFromTheEnvironmentInTheSimulatorBuild) {
+  struct Case {
+    const char* value;
+    std::chrono::microseconds step;
+  };
+  const std::chrono::microseconds standard = std::chrono::milliseconds(10);
+  for (const Case& c :
+       {Case{nullptr, standard}, Case{"0", std::chrono::microseconds(0)},
+        Case{"300", std::chrono::microseconds(1000)},
+        Case{"600000", std::chrono::microseconds(2'000'000)}, Case{"600001", standard},
+        Case{"-1", standard}, Case{"12ms", standard}, Case{"", standard}}) {
+    SetSettleEnvironment(c.value);
+    EXPECT_EQ(ProgramRunOptions().settleStep, c.step) << (c.value ? c.value : "(unset)");
+  }
+  SetSettleEnvironment(nullptr);
 }
 
 }  // namespace

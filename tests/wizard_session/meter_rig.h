@@ -126,7 +126,11 @@ class MeterBench {
   // A virtual meter on the next root port; the device order on the bus is
   // the order of attaching.
   std::shared_ptr<VirtualMeter> Attach(usbsim::MeterConfig config) {
-    return usbsim::AttachMeter(root_, nextPort_++, std::move(config)).meter;
+    return AttachOnBus(std::move(config)).meter;
+  }
+  // The same with its place on the bus, to plug it back in (ReplugMeter).
+  usbsim::AttachedMeter AttachOnBus(usbsim::MeterConfig config) {
+    return usbsim::AttachMeter(root_, nextPort_++, std::move(config));
   }
 
   // The same behind a tap.

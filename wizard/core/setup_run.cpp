@@ -3,6 +3,7 @@
 #include <string>
 #include <thread>
 
+#include "meterlink/formats/device_text.h"
 #include "meterlink/meterlink.h"
 #include "wizard/core/layout.h"
 #include "wizard/core/meter_session.h"
@@ -19,6 +20,10 @@ enum class RunEnd : uint8_t {
 };
 
 enum class TableOutcome : uint8_t { Loaded, Failed, Cancelled };
+
+// Meterlink's result for a failed transfer: the wizard shows the signal
+// error for it.
+constexpr int32_t kTransportFailed = -1;
 
 // One run: its locals, its steps and its two ends. Lives on the run
 // thread's stack for the whole run.
@@ -48,7 +53,7 @@ class SetupRunSteps {
     RecreateProgress(m_wizard);
     m_wizard.AdvanceState();  // CONNECTING -> RUNNING: Cancel becomes available
     m_wizard.ShowPage();
-    if (!m_meter.NextMeter(m_serial)) return RunEnd::Normal;
+    if (!NextMeter()) return RunEnd::Normal;
 
     for (;;) {  // one meter after the other, in the order of the serial list
       m_remainingText = std::to_string(m_remaining);
@@ -80,8 +85,19 @@ class SetupRunSteps {
         m_port.ShowMessage(m_port.LoadText(ids::kMessageAlreadyHasData));
       }
       --m_remaining;
-      if (!m_meter.NextMeter(m_serial)) return RunEnd::Normal;
+      if (!NextMeter()) return RunEnd::Normal;
     }
+  }
+
+  // The next meter of the serial walk; false at its end or on a failure.
+  // The walk passes over a counted meter whose serial number could not be
+  // read (pulled out or not answering while the meters were opened): if it
+  // ends with meters still to do, they were not set up, and the run must
+  // not end as complete. That is the signal error.
+  bool NextMeter() {
+    if (m_meter.NextMeter(m_serial)) return true;
+    if (m_meter.IsOk() && m_remaining > 0) m_meter.m_result = kTransportFailed;
+    return false;
   }
 
   // The current table into the current meter, with its progress cycle and
@@ -117,7 +133,8 @@ class SetupRunSteps {
     return TableOutcome::Loaded;
   }
 
-  // "<Remaining units: n>" and "SerialNo:serial", on a cleared body.
+  // "<Remaining units: n>" and "SerialNo:serial", on a cleared body. The
+  // serial number is the meter's: shown escaped, whatever bytes it holds.
   void WriteMeterHeader() {
     m_status.WriteString(ids::kStatusRemaining, true)
         .WriteSpaces(1)
@@ -125,7 +142,7 @@ class SetupRunSteps {
         .WriteString(ids::kStatusRemainingEnd)
         .NewLine(1)
         .WriteString(ids::kStatusSerialNo)
-        .WriteText(m_serial)
+        .WriteText(devtext::ForDisplay(m_serial))
         .NewLine(1);
   }
 

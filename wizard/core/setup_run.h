@@ -23,6 +23,12 @@ struct SetupRunOptions {
   std::chrono::microseconds settleStep = std::chrono::milliseconds(10);
 };
 
+// The options of the program. In a simulator build (tests only), the
+// environment's LX40_SETTLE_MS, a whole number of milliseconds from 0 to
+// 600000, replaces the settle pause of about 3 s with its own length; a
+// value out of that form is ignored. Real-meter builds ignore it.
+SetupRunOptions ProgramRunOptions();
+
 // The pause after each table's trailer: kSettleSteps times a cancel check,
 // a wait and a progress step of kSettleDelta, which fills the kSettleRange
 // added to the bar's range.

@@ -48,7 +48,7 @@ class CSetupWizardDlg : public CModalDialog, public Win32WindowPort, public CWiz
   // The Run button's starter of the setup run. Declared last: destroyed
   // first, it waits for a run thread that is still returning from its final
   // repaint, so the program never ends under it.
-  CSetupRunThread m_runThread{*this};
+  CSetupRunThread m_runThread{*this, ProgramRunOptions()};
 };
 
 #endif

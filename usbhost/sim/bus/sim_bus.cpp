@@ -81,6 +81,25 @@ void Bus::Reset() {
   bus.devices.clear();
   bus.interface_order.clear();
   bus.handles.clear();
+  bus.changes.clear();
+}
+
+void Bus::ChangeAt(std::chrono::steady_clock::time_point when, std::function<void()> change) {
+  std::lock_guard lock(state_->mutex);
+  state_->changes.emplace(when, std::move(change));
+}
+
+void Bus::RunDueChanges() {
+  std::vector<std::function<void()>> due;
+  {
+    std::lock_guard lock(state_->mutex);
+    auto& changes = state_->changes;
+    if (changes.empty()) return;
+    const auto end = changes.upper_bound(std::chrono::steady_clock::now());
+    for (auto it = changes.begin(); it != end; ++it) due.push_back(std::move(it->second));
+    changes.erase(changes.begin(), end);
+  }
+  for (const auto& change : due) change();
 }
 
 NodeId Bus::AddController(int number, int ports) {

@@ -14,6 +14,8 @@
 #define LX40_USBHOST_SIM_BUS_SIM_BUS_H
 
 #include <array>
+#include <chrono>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -92,6 +94,12 @@ class Bus {
   void SetHubNameFails(NodeId hub, bool fails);  // the name query on its parent port
   void SetNodeInfoFails(NodeId hub, bool fails);
 
+  // A change of the bus (say, plugging a meter back in) carried out by the
+  // first host call (open, IOCTL, interface lookup) at or after `when`, on
+  // that call's thread and before it is served, outside the bus lock. No
+  // thread waits for it meanwhile; Reset drops what has not happened yet.
+  void ChangeAt(std::chrono::steady_clock::time_point when, std::function<void()> change);
+
   // Handles opened through usbhost_open and not yet closed (leak checks).
   int OpenHandleCount() const;
   // The interface path of a plugged device with pipes ("" if none).
@@ -125,6 +133,9 @@ class Bus {
  private:
   Bus();
   ~Bus();
+
+  // Runs the scheduled changes that are due.
+  void RunDueChanges();
 
   // Everything on the bus, guarded by its own mutex.
   std::unique_ptr<BusState> state_;

@@ -4,6 +4,8 @@
 #define LX40_USBHOST_SIM_BUS_SIM_BUS_STATE_H
 
 #include <array>
+#include <chrono>
+#include <functional>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -68,6 +70,8 @@ struct BusState {
   std::map<DeviceId, Device> devices;
   std::vector<DeviceId> interface_order;  // plug order of devices with pipes
   std::map<usbhost_handle, OpenHandle> handles;
+  std::multimap<std::chrono::steady_clock::time_point, std::function<void()>> changes;
+  std::vector<uint8_t> request;  // the input of the IOCTL being answered
   // Ids, handles and addresses are never reused, not even after Reset, so a
   // stale one cannot reach something new.
   uint32_t next_id = 1;

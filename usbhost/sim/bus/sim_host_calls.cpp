@@ -5,6 +5,7 @@
 // time or change the bus itself.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "usbhost/sim/bus/sim_bus.h"
 #include "usbhost/sim/bus/sim_bus_state.h"
@@ -39,15 +40,20 @@ const OpenHandle* LiveHandle(const BusState& bus, usbhost_handle h) {
 }
 
 bool OpenController(const BusState& bus, const std::string& path, OpenHandle* entry) {
-  for (int n = 0; n < kControllerCount; ++n) {
-    if (path != std::string(kDevicePrefix) + "HCD" + std::to_string(n)) continue;
-    const Controller& c = bus.controllers[n];
-    if (!c.present || c.open_fails) return false;
-    entry->kind = HandleKind::kController;
-    entry->controller = n;
-    return true;
+  // "\\.\HCD<n>" with one digit n. Parsed, not compared with ten built
+  // names: every discovery opens all ten.
+  const std::string prefix = std::string(kDevicePrefix) + "HCD";
+  if (path.size() != prefix.size() + 1 || path.compare(0, prefix.size(), prefix) != 0) {
+    return false;
   }
-  return false;
+  const char digit = path.back();
+  if (digit < '0' || digit > '9') return false;
+  const int n = digit - '0';
+  const Controller& c = bus.controllers[n];
+  if (!c.present || c.open_fails) return false;
+  entry->kind = HandleKind::kController;
+  entry->controller = n;
+  return true;
 }
 
 bool OpenHub(const BusState& bus, const std::string& path, OpenHandle* entry) {
@@ -101,6 +107,7 @@ std::shared_ptr<PipeEndpoint> PipeFor(const BusState& bus, usbhost_handle h, int
 
 usbhost_handle Bus::Open(const char* path, uint32_t access, uint32_t /*share*/) {
   if (path == nullptr) return USBHOST_INVALID;
+  RunDueChanges();
   const std::string name = path;
   std::lock_guard lock(state_->mutex);
   BusState& bus = *state_;
@@ -153,13 +160,18 @@ bool Bus::Ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t in_size, voi
                 uint32_t out_size, uint32_t* returned) {
   if (returned == nullptr) return false;
   *returned = 0;
+  RunDueChanges();
   if ((in == nullptr && in_size != 0) || (out == nullptr && out_size != 0)) return false;
-  // The input is read in full before any output is written: callers pass
-  // one buffer as both.
-  const auto* in_bytes = static_cast<const uint8_t*>(in);
-  const std::vector<uint8_t> request(in_bytes, in_bytes + in_size);
   auto* out_bytes = static_cast<uint8_t*>(out);
   std::lock_guard lock(state_->mutex);
+  // The input is read in full before any output is written: callers pass
+  // one buffer as both. The copy goes into the bus's own buffer, guarded by
+  // the lock, whose capacity is kept: discovery sends many requests, each
+  // with a buffer of up to a few KiB. (Not thread_local: a thread-local
+  // object with a destructor in a DLL can stall thread exit with MinGW.)
+  const auto* in_bytes = static_cast<const uint8_t*>(in);
+  std::vector<uint8_t>& request = state_->request;
+  request.assign(in_bytes, in_bytes + in_size);
   const OpenHandle* entry = LiveHandle(*state_, h);
   if (entry == nullptr) return false;
   switch (entry->kind) {
@@ -177,6 +189,7 @@ bool Bus::Ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t in_size, voi
 
 bool Bus::InterfacePathAt(const uint8_t guid[16], int32_t position, char* path, uint32_t size) {
   if (guid == nullptr || path == nullptr) return false;
+  RunDueChanges();
   if (std::memcmp(guid, kMeterInterfaceGuid.data(), kMeterInterfaceGuid.size()) != 0) {
     return false;
   }

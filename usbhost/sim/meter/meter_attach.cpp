@@ -1,5 +1,6 @@
 #include "usbhost/sim/meter/meter_attach.h"
 
+#include <chrono>
 #include <string>
 #include <utility>
 
@@ -16,22 +17,44 @@ std::u16string WidenAscii(const std::string& text) {
   return wide;
 }
 
-}  // namespace
-
-AttachedMeter AttachMeter(NodeId hub, int port, MeterConfig config) {
+AttachedMeter PlugIn(NodeId hub, int port, std::shared_ptr<VirtualMeter> meter) {
   SimulatedDevice details;
   details.vendor_id = kMeterVendorId;
   details.product_id = kMeterProductId;
-  details.serial = WidenAscii(config.serial);
-  auto meter = std::make_shared<VirtualMeter>(std::move(config));
+  details.serial = WidenAscii(meter->Config().serial);
   details.pipes = meter;
   const DeviceId device = Bus::Instance().Plug(hub, port, std::move(details));
   if (device != 0) {
-    // A meter pulled out by its unplug fault leaves the bus too. Only the
-    // id is captured: the bus owns the meter, the meter must not own it back.
-    meter->SetUnplugHandler([device] { Bus::Instance().Unplug(device); });
+    // A meter pulled out by its unplug fault leaves the bus too, and comes
+    // back later if it is told to. Only a weak reference is captured: the
+    // bus owns the meter, the meter must not own itself.
+    const std::weak_ptr<VirtualMeter> weak = meter;
+    meter->SetUnplugHandler([device, hub, port, weak] {
+      Bus& bus = Bus::Instance();
+      bus.Unplug(device);
+      const std::shared_ptr<VirtualMeter> pulled = weak.lock();
+      if (!pulled) return;
+      const std::chrono::milliseconds after = pulled->Config().faults.replug_after;
+      if (after.count() <= 0) return;
+      bus.ChangeAt(std::chrono::steady_clock::now() + after, [pulled, hub, port] {
+        ReplugMeter(AttachedMeter{0, pulled, hub, port});
+      });
+    });
   }
-  return AttachedMeter{device, std::move(meter)};
+  return AttachedMeter{device, std::move(meter), hub, port};
+}
+
+}  // namespace
+
+AttachedMeter AttachMeter(NodeId hub, int port, MeterConfig config) {
+  return PlugIn(hub, port, std::make_shared<VirtualMeter>(std::move(config)));
+}
+
+AttachedMeter ReplugMeter(const AttachedMeter& attached) {
+  if (!attached.meter) return AttachedMeter{};
+  if (attached.device != 0) Bus::Instance().Unplug(attached.device);
+  attached.meter->PlugBackIn();
+  return PlugIn(attached.hub, attached.port, attached.meter);
 }
 
 std::vector<AttachedMeter> BuildDefaultTopology() {

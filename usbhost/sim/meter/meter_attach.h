@@ -19,13 +19,21 @@ inline constexpr uint16_t kMeterProductId = 0x3000;
 struct AttachedMeter {
   DeviceId device = 0;
   std::shared_ptr<VirtualMeter> meter;
+  NodeId hub = 0;  // where it is plugged
+  int port = 0;
 };
 
 // Plugs a meter built from `config` into `port` (1-based) of `hub`; its USB
 // serial-number string is the meter's serial number. When the meter's
 // unplug fault strikes, the device is unplugged from the bus as well.
-// `device` is 0 when the bus refused the port.
+// `device` is 0 when the bus refused the port. A meter with replug_after
+// set comes back by itself that long after its unplug fault.
 AttachedMeter AttachMeter(NodeId hub, int port, MeterConfig config);
+
+// Plugs the same meter, pulled out (by its fault or Bus::Unplug), back into
+// its port after VirtualMeter::PlugBackIn: the host finds it again under a
+// new device id. `device` is 0 when the port is taken.
+AttachedMeter ReplugMeter(const AttachedMeter& attached);
 
 // Empties the bus and builds: controller 0 with a 4-port root hub; meter
 // "A12345678" on port 1; an external 4-port hub on port 3 with meter

@@ -19,6 +19,9 @@ namespace usbsim {
 // The meter has seven sensor data slots, numbered 0 to 6.
 inline constexpr int kMeterSlotCount = 7;
 
+// The Windows layer ends a read still pending after 2 s as an idle read.
+inline constexpr std::chrono::milliseconds kDefaultReadLimit{2000};
+
 // Deliberate misbehaviour. Exchanges are the host's transmissions on the
 // command pipe (one write each), numbered from 1 since the meter was built.
 // Command words are compared whole and case-sensitively, as the meter does.
@@ -33,9 +36,17 @@ struct MeterFaults {
   // >= 1: from this exchange on the meter still takes every write but never
   // answers again (reads give 0 bytes). 0: never silent.
   int silent_from = 0;
+  // >= 1: from this exchange on the meter hangs: it still takes every write
+  // but never completes a read again, so each read runs into the read limit
+  // and ends as an idle read (success, 0 bytes). 0: never hangs.
+  int hang_from = 0;
   // >= 1: at this exchange the meter is pulled out: that write and every
   // later write and read fail. 0: never.
   int unplug_at = 0;
+  // > 0: a meter pulled out by unplug_at is plugged back into its port this
+  // long afterwards (seen by the first host call from then on), as after a
+  // power cycle: see VirtualMeter::PlugBackIn. 0: it stays out.
+  std::chrono::milliseconds replug_after{0};
   // Command word -> keyword the meter answers instead (for example
   // "BTRY" -> "MEM_ERR"). The command itself is not carried out.
   std::map<std::string, std::string> error_replies;
@@ -57,6 +68,10 @@ struct MeterConfig {
   std::array<bool, kMeterSlotCount> slots_filled{};  // slot i holds data at power-on
   // Time the meter takes before the first block of each answer.
   std::chrono::microseconds latency{0};
+  // How long a read waits for the meter before it ends as an idle read
+  // (success, 0 bytes), as the Windows driver's pipe timeout does. Tests
+  // shorten it; a latency longer than this splits into idle reads.
+  std::chrono::milliseconds read_limit{kDefaultReadLimit};
   MeterFaults faults;
   // The measurement settings at power-on; "RESET_SETDATA" returns to them.
   MeterSettings settings;

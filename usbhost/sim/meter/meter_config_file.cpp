@@ -14,6 +14,7 @@ namespace {
 constexpr size_t kMaxTextValue = 40;
 constexpr long long kMaxLatencyUs = 10'000'000;
 constexpr uint32_t kMaxSplitBlock = 64;
+constexpr long long kMaxReadLimitMs = 60'000;
 
 std::string_view Trim(std::string_view text) {
   const auto is_blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
@@ -162,9 +163,22 @@ std::string SectionParser::Take(std::string_view key, std::optional<std::string_
     faults.wrong_echo_at = static_cast<int>(number);
     return error;
   }
-  if (key == "silent_from" || key == "unplug_at") {
+  if (key == "replug_after_ms") {
+    std::string error = TakeNumber(key, v, 1, kMaxReadLimitMs, number);
+    faults.replug_after = std::chrono::milliseconds(number);
+    return error;
+  }
+  if (key == "read_limit_ms") {
+    std::string error = TakeNumber(key, v, 1, kMaxReadLimitMs, number);
+    config.read_limit = std::chrono::milliseconds(number);
+    return error;
+  }
+  if (key == "silent_from" || key == "unplug_at" || key == "hang_from") {
     std::string error = TakeNumber(key, v, 1, 1'000'000'000, number);
-    (key == "silent_from" ? faults.silent_from : faults.unplug_at) = static_cast<int>(number);
+    int& field = key == "silent_from" ? faults.silent_from
+                 : key == "unplug_at" ? faults.unplug_at
+                                      : faults.hang_from;
+    field = static_cast<int>(number);
     return error;
   }
   if (key == "error_reply") {

@@ -17,12 +17,19 @@
 //   slots = 0100000          seven 0/1 digits, slot 0 first (default all 0)
 //   battery = ok             ok | low
 //   latency_us = 2000        delay before each answer, 0 to 10000000
+//   read_limit_ms = 2000     a read still waiting after this ends as an idle
+//                            read (0 bytes), 1 to 60000 (default 2000)
 //   behind_hub = no          yes | no: on the external hub, not the root hub
 //   wrong_echo_at = 3        header byte 0 to 15 echoed wrongly
 //   nak_header               NAK after the header (also "nak_header = yes|no")
 //   nak_trailer              NAK the trailer (also "nak_trailer = yes|no")
 //   silent_from = 5          from this exchange (from 1) on, no answers
+//   hang_from = 5            from this exchange on, writes are taken but no
+//                            read completes: each ends idle at the read limit
 //   unplug_at = 7            at this exchange the meter is pulled out
+//   replug_after_ms = 500    ... and plugged back in this long after, 1 to
+//                            60000 (as after a power cycle: slots kept,
+//                            silent_from, hang_from and unplug_at cleared)
 //   error_reply = BTRY=MEM_ERR   answer this keyword to that command word
 //   no_cr = TEST             answer that command without the final CR
 //   long_reply = IDN         answer that command with more than 64 bytes

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 #include <utility>
 
 namespace usbsim {
@@ -72,11 +71,13 @@ bool VirtualMeter::OnHostWrite(const uint8_t* data, uint32_t size) {
     end_read_owed_ = false;
     const std::function<void()> handler = std::move(unplug_handler_);
     lock.unlock();
+    wake_.notify_all();
     if (handler) handler();
     return false;
   }
   Record(Direction::kHostToMeter, data, size);
   if (faults.silent_from > 0 && exchanges_ >= faults.silent_from) return true;
+  if (HungLocked()) return true;  // taken, never answered: reads run into the limit
 
   const std::string_view write(reinterpret_cast<const char*>(data), size);
   const size_t line_end = write.find('\n');
@@ -146,21 +147,35 @@ bool VirtualMeter::OnHostRead(uint8_t* data, uint32_t size, uint32_t* done) {
   for (;;) {
     if (unplugged_ || (data == nullptr && size > 0)) return false;
     if (size == 0) return true;
+    if (HungLocked()) {
+      // The read stays pending until the driver gives up on it.
+      WaitLocked(lock, config_.read_limit);
+      return !unplugged_;
+    }
     if (end_read_owed_) {
       end_read_owed_ = false;
       return true;
     }
     if (outbox_.empty()) return true;
     Answer& answer = outbox_.front();
-    if (answer.offset == 0 && !answer.latency_served && config_.latency.count() > 0) {
-      // The meter takes its time before it starts to answer; the lock is
-      // not held meanwhile, so observers and the bus are not held up.
-      answer.latency_served = true;
-      const std::chrono::microseconds latency = config_.latency;
-      lock.unlock();
-      std::this_thread::sleep_for(latency);
-      lock.lock();
-      continue;  // the state may have changed (unplugged, reconfigured)
+    if (answer.offset == 0 && !answer.latency_left) answer.latency_left = config_.latency;
+    if (answer.offset == 0 && answer.latency_left->count() > 0) {
+      // The meter takes its time before it starts to answer; a read that
+      // would wait past the read limit ends idle there and the rest of the
+      // latency falls on the next read.
+      const std::chrono::microseconds limit = config_.read_limit;
+      const bool beyond_limit = *answer.latency_left > limit;
+      const std::chrono::microseconds waited =
+          WaitLocked(lock, beyond_limit ? limit : *answer.latency_left);
+      if (unplugged_) return false;
+      if (outbox_.empty()) return true;  // the state changed meanwhile
+      Answer& waiting = outbox_.front();
+      if (waiting.latency_left) {
+        waiting.latency_left =
+            std::max(std::chrono::microseconds(0), *waiting.latency_left - waited);
+      }
+      if (beyond_limit) return true;
+      continue;  // the state may have changed (reconfigured)
     }
     size_t block = std::min<size_t>(size, answer.bytes.size() - answer.offset);
     if (answer.block_limit > 0) block = std::min<size_t>(block, answer.block_limit);
@@ -174,6 +189,19 @@ bool VirtualMeter::OnHostRead(uint8_t* data, uint32_t size, uint32_t* done) {
     }
     return true;
   }
+}
+
+bool VirtualMeter::HungLocked() const {
+  const int hang_from = config_.faults.hang_from;
+  return hang_from > 0 && exchanges_ >= hang_from;
+}
+
+std::chrono::microseconds VirtualMeter::WaitLocked(std::unique_lock<std::mutex>& lock,
+                                                   std::chrono::microseconds time) {
+  const auto start = std::chrono::steady_clock::now();
+  wake_.wait_for(lock, time, [this] { return unplugged_; });
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                               start);
 }
 
 void VirtualMeter::Record(Direction direction, const uint8_t* data, size_t size) {
@@ -253,6 +281,11 @@ bool VirtualMeter::Unplugged() const {
   return unplugged_;
 }
 
+bool VirtualMeter::Hung() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return HungLocked();
+}
+
 bool VirtualMeter::LoadInProgress() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return receiver_.Active();
@@ -278,6 +311,11 @@ void VirtualMeter::SetLatency(std::chrono::microseconds latency) {
   config_.latency = latency;
 }
 
+void VirtualMeter::SetReadLimit(std::chrono::milliseconds limit) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  config_.read_limit = std::max(std::chrono::milliseconds(1), limit);
+}
+
 MeterSettings VirtualMeter::Settings() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return settings_;
@@ -296,6 +334,17 @@ void VirtualMeter::SetOpticalInput(double power_mw, int32_t wavelength_nm) {
 void VirtualMeter::SetSensor(SensorConfig sensor) {
   std::lock_guard<std::mutex> lock(mutex_);
   config_.sensor = std::move(sensor);
+}
+
+void VirtualMeter::PlugBackIn() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  unplugged_ = false;
+  receiver_.Abort();
+  outbox_.clear();
+  end_read_owed_ = false;
+  config_.faults.silent_from = 0;
+  config_.faults.hang_from = 0;
+  config_.faults.unplug_at = 0;
 }
 
 void VirtualMeter::SetUnplugHandler(std::function<void()> handler) {

@@ -2,7 +2,10 @@
 // simulated device. Every host write on the command pipe is one exchange
 // and gets exactly one answer, which the host reads from the reply pipe in
 // blocks of at most the size it asks for; once the answer is out, a read
-// completes with 0 bytes (the idle read), at once and never blocking.
+// completes with 0 bytes (the idle read), at once and never blocking. A read
+// never waits longer than the read limit: a meter that is slower than that
+// (latency) or hung (the hang fault) gives an idle read at the limit, as the
+// Windows driver ends a pending read.
 //
 // Framing: a write that contains an LF is a command line (text up to the
 // first LF; text replies end in CR). A write without one is binary and only
@@ -21,6 +24,7 @@
 
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -71,6 +75,8 @@ class VirtualMeter : public PipeEndpoint {
   // Host transmissions so far (the one that unplugged the meter included).
   int ExchangeCount() const;
   bool Unplugged() const;
+  // The hang fault has struck: reads no longer complete.
+  bool Hung() const;
   bool LoadInProgress() const;
   MeterConfig Config() const;
   // The measurement settings and the wavelength list as they stand now.
@@ -81,6 +87,12 @@ class VirtualMeter : public PipeEndpoint {
   void SetFaults(MeterFaults faults);
   void SetBatteryLow(bool low);
   void SetLatency(std::chrono::microseconds latency);
+  void SetReadLimit(std::chrono::milliseconds limit);
+  // The meter back in after being pulled out, as after a power cycle: the
+  // slots keep what they hold, an unfinished load and unread answers are
+  // gone, and the faults that strike from an exchange on (silent_from,
+  // hang_from, unplug_at) are cleared. The caller puts it back on the bus.
+  void PlugBackIn();
   // Called once, outside the meter's lock, when the unplug fault strikes
   // (AttachMeter uses it to take the device off the bus as well).
   void SetUnplugHandler(std::function<void()> handler);
@@ -93,7 +105,9 @@ class VirtualMeter : public PipeEndpoint {
     std::string bytes;
     uint32_t block_limit = 0;  // 0: as large as the host's read
     size_t offset = 0;         // bytes already delivered
-    bool latency_served = false;
+    // Latency still to wait before the first block; nullopt until the first
+    // read of this answer starts the clock.
+    std::optional<std::chrono::microseconds> latency_left;
   };
   using Handler = std::string (VirtualMeter::*)(const CommandLine&);
   struct CommandEntry {
@@ -110,6 +124,11 @@ class VirtualMeter : public PipeEndpoint {
   std::string RunLoadBytes(const uint8_t* data, uint32_t size);
   void QueueAnswer(std::string bytes, std::string_view command_word);
   void Record(Direction direction, const uint8_t* data, size_t size);
+  bool HungLocked() const;
+  // Waits up to `time` with the lock released meanwhile; returns early when
+  // the meter is unplugged. Returns the time actually waited.
+  std::chrono::microseconds WaitLocked(std::unique_lock<std::mutex>& lock,
+                                       std::chrono::microseconds time);
 
   std::string OnQpid(const CommandLine& line);
   std::string OnIdn(const CommandLine& line);
@@ -139,6 +158,7 @@ class VirtualMeter : public PipeEndpoint {
   Measurement MeasureNow() const;
 
   mutable std::mutex mutex_;
+  std::condition_variable wake_;  // ends a waiting read early (unplug)
   MeterConfig config_;
   std::array<bool, kMeterSlotCount> filled_{};
   std::array<std::optional<std::vector<uint8_t>>, kMeterSlotCount> stored_;

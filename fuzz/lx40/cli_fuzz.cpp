@@ -1,0 +1,68 @@
+// Fuzz target: the input is lx40's command line, its arguments separated by
+// NUL bytes (at most 32 of them). Parsing either ends the program with 0 or
+// 2 (help, version, bad usage) or gives a command whose options are within
+// their documented ranges; it never crashes. What the parser prints is
+// swallowed, so the fuzzer's own output stays readable.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "lx40/cli_options.h"
+
+namespace {
+
+constexpr size_t kMaxArguments = 32;
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<std::string> words{"lx40"};
+  std::string word;
+  for (size_t i = 0; i < size && words.size() < kMaxArguments; ++i) {
+    if (data[i] == 0) {
+      words.push_back(word);
+      word.clear();
+    } else {
+      word.push_back(static_cast<char>(data[i]));
+    }
+  }
+  if (words.size() < kMaxArguments && !word.empty()) words.push_back(word);
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+
+  std::ostringstream swallowed;
+  std::streambuf* const out = std::cout.rdbuf(swallowed.rdbuf());
+  std::streambuf* const err = std::cerr.rdbuf(swallowed.rdbuf());
+  lx40::Options options;
+  const std::optional<int> done =
+      lx40::ParseCommandLine(static_cast<int>(words.size()), argv.data(), &options);
+  std::cout.rdbuf(out);
+  std::cerr.rdbuf(err);
+
+  if (done) {
+    Check(*done == 0 || *done == 2);
+    return 0;
+  }
+  if (options.command == lx40::Command::kInfo || options.command == lx40::Command::kMeasure) {
+    Check(options.serials.size() == 1);
+  }
+  if (options.command == lx40::Command::kMeasure) {
+    Check(options.count >= 1 && options.count <= 1000000);
+    Check(options.interval_ms >= 0 && options.interval_ms <= 3600000);
+    Check(!(options.json && options.csv));
+  }
+  if (options.command == lx40::Command::kTableExport) {
+    Check(options.type_code == 8010 || options.type_code == 8011);
+  }
+  return 0;
+}
