@@ -52,10 +52,10 @@ class MeterGoneTest : public RunFixture {
 
   // Back on the start page after a run, as the operator gets there.
   void BackToStart() {
-    if (g_wizardState.load() == STATE_CANCELLED) {
+    if (wizard.State() == STATE_CANCELLED) {
       wizard.OnBackButton();
     } else {
-      g_wizardState.store(STATE_WELCOME);  // the complete page only closes
+      wizard.StoreState(STATE_WELCOME);  // the complete page only closes
     }
   }
 
@@ -86,7 +86,7 @@ TEST_F(MeterGoneTest, HungMeterEndsInSignalErrorAtTheThirdEmptyAnswer) {
 
   EXPECT_TRUE(meter.Hung());
   EXPECT_EQ(window.Messages(), std::vector<std::string>{kSignalError});
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLED);
+  EXPECT_EQ(wizard.State(), STATE_CANCELLED);
   EXPECT_FALSE(wizard.IsRunActive());
   EXPECT_EQ(window.TitleLines(), std::vector<std::string>{"Setup was cancelled."});
   EXPECT_EQ(meter.SlotContent(1), std::nullopt);
@@ -106,7 +106,7 @@ TEST_F(MeterGoneTest, HungMeterEndsInSignalErrorAtTheThirdEmptyAnswer) {
 TEST_F(MeterGoneTest, HangAnywhereInTheRunEndsItWithSignalErrorSoon) {
   auto first = bench.Attach(Meter("A12345678"));
   Run();
-  ASSERT_EQ(g_wizardState.load(), STATE_COMPLETE);
+  ASSERT_EQ(wizard.State(), STATE_COMPLETE);
   const int exchanges = first->ExchangeCount();
   BackToStart();
 
@@ -122,7 +122,7 @@ TEST_F(MeterGoneTest, HangAnywhereInTheRunEndsItWithSignalErrorSoon) {
     const Clock::time_point start = Clock::now();
     Run();
     EXPECT_LT(Clock::now() - start, kNoLongWait) << "hang at " << k;
-    EXPECT_EQ(g_wizardState.load(), STATE_CANCELLED) << "hang at " << k;
+    EXPECT_EQ(wizard.State(), STATE_CANCELLED) << "hang at " << k;
     const std::vector<std::string> messages = window.Messages();
     ASSERT_GT(messages.size(), messages_before) << "hang at " << k;
     ++endings[messages.back()];
@@ -145,7 +145,7 @@ TEST_F(MeterGoneTest, SlowMeterWithinTheReadLimitStillLoads) {
   config.read_limit = std::chrono::milliseconds(40);
   auto meter = bench.Attach(config);
   Run();
-  EXPECT_EQ(g_wizardState.load(), STATE_COMPLETE);
+  EXPECT_EQ(wizard.State(), STATE_COMPLETE);
   EXPECT_TRUE(window.Messages().empty());
   EXPECT_EQ(meter->SlotContent(3), std::optional<Bytes>(wizard_tables::Table(1)));
 }
@@ -157,7 +157,7 @@ TEST_F(MeterGoneTest, SlowMeterWithinTheReadLimitStillLoads) {
 TEST_F(MeterGoneTest, UnplugAtEveryExchangeThenReplugAndTheNextRunSetsItUp) {
   auto first = bench.Attach(Meter("A12345678"));
   Run();
-  ASSERT_EQ(g_wizardState.load(), STATE_COMPLETE);
+  ASSERT_EQ(wizard.State(), STATE_COMPLETE);
   const int exchanges = first->ExchangeCount();
   EXPECT_GT(exchanges, 850);  // both tables: every record is an exchange
   BackToStart();
@@ -171,7 +171,7 @@ TEST_F(MeterGoneTest, UnplugAtEveryExchangeThenReplugAndTheNextRunSetsItUp) {
     const usbsim::AttachedMeter attached = bus.AttachOnBus(config);
     const size_t messages_before = window.Messages().size();
     Run();
-    ASSERT_EQ(g_wizardState.load(), STATE_CANCELLED) << where;
+    ASSERT_EQ(wizard.State(), STATE_CANCELLED) << where;
     EXPECT_TRUE(attached.meter->Unplugged()) << where;
     const std::vector<std::string> messages = window.Messages();
     ASSERT_EQ(messages.size(), messages_before + 1) << where;
@@ -184,7 +184,7 @@ TEST_F(MeterGoneTest, UnplugAtEveryExchangeThenReplugAndTheNextRunSetsItUp) {
     const usbsim::AttachedMeter back = usbsim::ReplugMeter(attached);
     ASSERT_NE(back.device, 0u) << where;
     Run();
-    ASSERT_EQ(g_wizardState.load(), STATE_COMPLETE) << where;
+    ASSERT_EQ(wizard.State(), STATE_COMPLETE) << where;
     EXPECT_EQ(back.meter->SlotContent(1), std::optional<Bytes>(wizard_tables::Table(0))) << where;
     EXPECT_EQ(back.meter->SlotContent(3), std::optional<Bytes>(wizard_tables::Table(1))) << where;
     EXPECT_EQ(usbsim::Bus::Instance().OpenHandleCount(), 0) << where;
@@ -202,7 +202,7 @@ TEST_F(MeterGoneTest, MeterWhoseSerialCannotBeReadEndsInSignalErrorNotComplete) 
   config.faults.error_replies["IDN"] = "CMD_ERR";
   auto meter = bench.Attach(config);
   Run();
-  EXPECT_EQ(g_wizardState.load(), STATE_CANCELLED);
+  EXPECT_EQ(wizard.State(), STATE_CANCELLED);
   EXPECT_EQ(window.Messages(), std::vector<std::string>{kSignalError});
   EXPECT_EQ(rig::CountWrites(meter->Transcript(), "HOSEI\n"), 0);
 }

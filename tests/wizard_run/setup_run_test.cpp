@@ -134,7 +134,7 @@ TEST_F(SetupRunTest, SerialWithHostileBytesIsShownEscaped) {
   ExpectEndedIn(STATE_COMPLETE);
   EXPECT_EQ(Repaints()[0].body,
             With(MeterHeader(1, "A\\x1B[2J\\xFF\\x07"), " Setting the 8011 ...OK"));
-  EXPECT_EQ(meter->SlotContent(3), std::optional<Bytes>(BuiltIn(1).bytes));
+  EXPECT_EQ(meter->SlotContent(3), std::optional<rig::Bytes>(BuiltIn(1).bytes));
 }
 
 TEST_F(SetupRunTest, MeterWithBothTablesPresentGetsNoticeAndNoTransfer) {
