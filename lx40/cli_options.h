@@ -3,9 +3,14 @@
 #ifndef LX40_LX40_CLI_OPTIONS_H
 #define LX40_LX40_CLI_OPTIONS_H
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace lx40 {
 
@@ -26,6 +31,32 @@ struct Options {
   // table check / export
   std::string file;
   int type_code = 0;
+};
+
+// lx40's command line parser, built once and usable for many command lines
+// (one at a time).
+class CommandLine {
+ public:
+  CommandLine();
+  ~CommandLine();
+  CommandLine(const CommandLine&) = delete;
+  CommandLine& operator=(const CommandLine&) = delete;
+
+  // As ParseCommandLine; the command is in options() afterwards.
+  std::optional<int> Parse(int argc, char** argv);
+  const Options& options() const { return options_; }
+
+ private:
+  Options options_;
+  std::string info_serial_;
+  std::string measure_serial_;
+  std::unique_ptr<CLI::App> app_;
+  CLI::App* list_ = nullptr;
+  CLI::App* setup_ = nullptr;
+  CLI::App* info_ = nullptr;
+  CLI::App* measure_ = nullptr;
+  CLI::App* check_ = nullptr;
+  CLI::App* export_table_ = nullptr;
 };
 
 // Parses the arguments. Returns the exit status when the program is done

@@ -43,9 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ostringstream swallowed;
   std::streambuf* const out = std::cout.rdbuf(swallowed.rdbuf());
   std::streambuf* const err = std::cerr.rdbuf(swallowed.rdbuf());
-  lx40::Options options;
-  const std::optional<int> done =
-      lx40::ParseCommandLine(static_cast<int>(words.size()), argv.data(), &options);
+  // One parser for every input, as a program would build it once: the
+  // parser must also hold up when it is used again after any command line.
+  static lx40::CommandLine parser;
+  const std::optional<int> done = parser.Parse(static_cast<int>(words.size()), argv.data());
+  const lx40::Options& options = parser.options();
   std::cout.rdbuf(out);
   std::cerr.rdbuf(err);
 
