@@ -1,6 +1,8 @@
 #include "lx40/record_file.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -16,6 +18,25 @@ namespace lx40 {
 namespace {
 
 #ifdef _WIN32
+// A mutex named after the file's full path (case folded, as Windows paths
+// are), so lx40 runs on this PC append one after the other. Windows already
+// appends atomically through an append-only handle; Wine computes the end
+// of the file and then writes, which two processes can interleave.
+HANDLE OpenAppendMutex(const std::string& path) {
+  char full[MAX_PATH * 2] = {};
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  std::string name = (length > 0 && length < sizeof full) ? std::string(full, length) : path;
+  uint64_t hash = 1469598103934665603ull;  // FNV-1a over the folded path
+  for (const char c : name) {
+    const char folded = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    hash = (hash ^ static_cast<unsigned char>(folded)) * 1099511628211ull;
+  }
+  char mutex_name[64];
+  std::snprintf(mutex_name, sizeof mutex_name, "Local\\lx40-record-%016llx",
+                static_cast<unsigned long long>(hash));
+  return CreateMutexA(nullptr, FALSE, mutex_name);
+}
+
 std::string LastErrorText() {
   const DWORD code = GetLastError();
   char text[256] = {};
@@ -43,7 +64,14 @@ std::unique_ptr<RecordFile> RecordFile::Open(const std::string& path, std::strin
     *error = LastErrorText();
     return nullptr;
   }
-  return std::unique_ptr<RecordFile>(new RecordFile(path, reinterpret_cast<intptr_t>(handle)));
+  const HANDLE mutex = OpenAppendMutex(path);
+  if (mutex == nullptr) {
+    *error = LastErrorText();
+    CloseHandle(handle);
+    return nullptr;
+  }
+  return std::unique_ptr<RecordFile>(
+      new RecordFile(path, reinterpret_cast<intptr_t>(handle), reinterpret_cast<intptr_t>(mutex)));
 #else
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
@@ -57,6 +85,7 @@ std::unique_ptr<RecordFile> RecordFile::Open(const std::string& path, std::strin
 RecordFile::~RecordFile() {
 #ifdef _WIN32
   CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  CloseHandle(reinterpret_cast<HANDLE>(append_mutex_));
 #else
   ::close(static_cast<int>(handle_));
 #endif
@@ -70,17 +99,26 @@ bool RecordFile::Append(std::string_view line, std::string* error) {
     return false;
   }
   const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
+  const HANDLE mutex = reinterpret_cast<HANDLE>(append_mutex_);
+  // A run that ended while holding the mutex leaves it abandoned: still ours.
+  const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    *error = LastErrorText();
+    return false;
+  }
   DWORD written = 0;
-  if (!WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
+  const BOOL wrote =
+      WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  const BOOL flushed = wrote && FlushFileBuffers(handle);
+  const DWORD failure = (wrote && flushed) ? ERROR_SUCCESS : GetLastError();
+  ReleaseMutex(mutex);
+  if (!wrote || !flushed) {
+    SetLastError(failure);
     *error = LastErrorText();
     return false;
   }
   if (written != line.size()) {
     *error = "only part of the record line was written";
-    return false;
-  }
-  if (!FlushFileBuffers(handle)) {
-    *error = LastErrorText();
     return false;
   }
   return true;

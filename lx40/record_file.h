@@ -4,7 +4,9 @@
 // another process's line (POSIX: O_APPEND and one write, then fsync;
 // Windows: a handle with only FILE_APPEND_DATA access, one WriteFile, then
 // FlushFileBuffers; the C runtime's append mode seeks and then writes, which
-// another process can slip between).
+// another process can slip between). On Windows the runs on one PC also take
+// turns through a mutex named after the file, which keeps lines whole under
+// Wine too.
 #ifndef LX40_LX40_RECORD_FILE_H
 #define LX40_LX40_RECORD_FILE_H
 
@@ -33,10 +35,12 @@ class RecordFile {
   const std::string& Path() const { return path_; }
 
  private:
-  RecordFile(std::string path, intptr_t handle) : path_(std::move(path)), handle_(handle) {}
+  RecordFile(std::string path, intptr_t handle, intptr_t append_mutex = 0)
+      : path_(std::move(path)), handle_(handle), append_mutex_(append_mutex) {}
 
   std::string path_;
-  intptr_t handle_;  // a file descriptor, or a Windows HANDLE
+  intptr_t handle_;        // a file descriptor, or a Windows HANDLE
+  intptr_t append_mutex_;  // Windows: the named mutex appends take turns on
   std::mutex mutex_;
 };
 
