@@ -39,8 +39,8 @@ class RecordFile {
       : path_(std::move(path)), handle_(handle), append_mutex_(append_mutex) {}
 
   std::string path_;
-  intptr_t handle_;        // a file descriptor, or a Windows HANDLE
-  intptr_t append_mutex_;  // Windows: the named mutex appends take turns on
+  intptr_t handle_;                         // a file descriptor, or a Windows HANDLE
+  [[maybe_unused]] intptr_t append_mutex_;  // Windows: the named mutex appends take turns on
   std::mutex mutex_;
 };
 
