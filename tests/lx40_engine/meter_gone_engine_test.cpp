@@ -13,6 +13,7 @@
 
 #include "loadproto/load_protocol.h"
 #include "tests/lx40_engine/engine_rig.h"
+#include "tests/support/meter_gone_sweep.h"
 
 namespace {
 
@@ -23,23 +24,10 @@ using usbsim::MeterConfig;
 
 const std::string kSignalError = "Signal error. Check the USB connection.";
 const std::string kNoSuchMeter = mlink_strerror(MLINK_ERR_NO_SUCH_METER);
-// Far below the minutes a hung meter costs when every record waits out the
-// read limit; far above a run that sees the hang at the third empty answer.
-constexpr std::chrono::seconds kNoLongWait{60};
 
-// Every point natively; every few points, spread over the whole setup,
-// under the sanitizers and Wine, so CI time stays reasonable.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(_WIN32)
-constexpr int kSweepStride = 7;
-#else
-constexpr int kSweepStride = 1;
-#endif
-
-MeterConfig Meter(const std::string& serial) {
-  MeterConfig config;
-  config.serial = serial;
-  return config;
-}
+using meter_gone::kNoLongWait;
+using meter_gone::kSweepStride;
+using meter_gone::Meter;
 
 const lx40::UnitRecord* RecordOf(const engine_rig::EngineRun& run, const std::string& serial) {
   for (const lx40::UnitRecord& record : run.records) {

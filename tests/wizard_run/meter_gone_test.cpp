@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "loadproto/load_protocol.h"
+#include "tests/support/meter_gone_sweep.h"
 #include "tests/wizard_run/built_in_tables.h"
 #include "tests/wizard_run/run_fixture.h"
 #include "usbhost/sim/meter/meter_attach.h"
@@ -27,24 +28,9 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kSignalError = "Signal error. Check the USB connection.";
 
-// Far below what a hung meter costs when every record waits out the read
-// limit (about 780 records), far above what the run takes when the hang is
-// seen at the third empty answer.
-constexpr std::chrono::seconds kNoLongWait{60};
-
-// Sweeps take every point natively; under the sanitizers and Wine every few points,
-// spread over the whole run, so CI time stays reasonable.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(_WIN32)
-constexpr int kSweepStride = 7;
-#else
-constexpr int kSweepStride = 1;
-#endif
-
-MeterConfig Meter(const std::string& serial) {
-  MeterConfig config;
-  config.serial = serial;
-  return config;
-}
+using meter_gone::kNoLongWait;
+using meter_gone::kSweepStride;
+using meter_gone::Meter;
 
 class MeterGoneTest : public RunFixture {
  protected:
