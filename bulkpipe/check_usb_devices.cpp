@@ -2,10 +2,10 @@
 // controller's hub tree, and lists their serial numbers on request.
 #include <cstdio>
 
-#include "bulkpipe/bulkpipe.h"
-#include "bulkpipe/handle_guard.h"
-#include "bulkpipe/hub_walk.h"
-#include "bulkpipe/node_name.h"
+#include "bulkpipe.h"
+#include "handle_guard.h"
+#include "hub_walk.h"
+#include "node_name.h"
 
 namespace bulkpipe {
 namespace {

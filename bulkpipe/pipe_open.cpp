@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "bulkpipe/bulkpipe.h"
-#include "bulkpipe/meter_identity.h"
+#include "bulkpipe.h"
+#include "meter_identity.h"
 
 namespace bulkpipe {
 namespace {

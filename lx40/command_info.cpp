@@ -3,13 +3,13 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
-#include "lx40/meter_list.h"
-#include "lx40/meter_messages.h"
-#include "lx40/meter_words.h"
-#include "lx40/unit_record.h"
-#include "meterlink/formats/device_text.h"
+#include "commands.h"
+#include "exit_status.h"
+#include "meter_list.h"
+#include "meter_messages.h"
+#include "meter_words.h"
+#include "unit_record.h"
+#include "device_text.h"
 
 namespace lx40 {
 

@@ -1,9 +1,9 @@
-#include "lx40/cli_options.h"
+#include "command_line.h"
 
 #include <CLI/CLI.hpp>
 #include <memory>
 
-#include "lx40/exit_status.h"
+#include "exit_status.h"
 
 #ifndef LX40_VERSION_TEXT
 #define LX40_VERSION_TEXT "unknown"

@@ -1,7 +1,7 @@
 // The command line: lx40 <command> [options]. Parsed with CLI11; every
 // command has --help, and lx40 --version prints the project's version.
-#ifndef LX40_LX40_CLI_OPTIONS_H
-#define LX40_LX40_CLI_OPTIONS_H
+#ifndef LX40_LX40_COMMAND_LINE_H
+#define LX40_LX40_COMMAND_LINE_H
 
 #include <memory>
 #include <optional>

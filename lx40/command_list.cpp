@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
-#include "lx40/meter_list.h"
-#include "lx40/meter_messages.h"
-#include "lx40/unit_record.h"
-#include "meterlink/formats/device_text.h"
+#include "commands.h"
+#include "exit_status.h"
+#include "meter_list.h"
+#include "meter_messages.h"
+#include "unit_record.h"
+#include "device_text.h"
 
 namespace lx40 {
 

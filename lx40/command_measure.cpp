@@ -5,13 +5,13 @@
 #include <string>
 #include <thread>
 
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
-#include "lx40/interrupt.h"
-#include "lx40/meter_list.h"
-#include "lx40/meter_messages.h"
-#include "lx40/meter_words.h"
-#include "lx40/station_clock.h"
+#include "commands.h"
+#include "exit_status.h"
+#include "interrupt.h"
+#include "meter_list.h"
+#include "meter_messages.h"
+#include "meter_words.h"
+#include "station_clock.h"
 
 namespace lx40 {
 

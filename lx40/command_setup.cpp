@@ -9,18 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
-#include "lx40/interrupt.h"
-#include "lx40/meter_list.h"
-#include "lx40/meter_messages.h"
-#include "lx40/progress_display.h"
-#include "lx40/record_file.h"
-#include "lx40/settle_time.h"
-#include "lx40/setup_engine.h"
-#include "lx40/station_clock.h"
-#include "lx40/table_source.h"
-#include "meterlink/formats/device_text.h"
+#include "commands.h"
+#include "exit_status.h"
+#include "interrupt.h"
+#include "meter_list.h"
+#include "meter_messages.h"
+#include "progress_display.h"
+#include "record_file.h"
+#include "settle_time.h"
+#include "setup_engine.h"
+#include "station_clock.h"
+#include "table_source.h"
+#include "device_text.h"
 
 namespace lx40 {
 
@@ -31,7 +31,7 @@ namespace {
 // or two tables fill the same slot.
 bool GatherTables(const Options& options, std::vector<SensorTable>* tables) {
   if (options.table_files.empty()) {
-    *tables = BuiltInTables();
+    *tables = BuiltInSensorTables();
     for (SensorTable& table : *tables) {
       const int32_t rc = CheckTable(&table);
       if (rc != MLINK_OK) {

@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <string>
 
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
-#include "lx40/table_source.h"
+#include "commands.h"
+#include "exit_status.h"
+#include "table_source.h"
 
 namespace lx40 {
 

@@ -2,7 +2,7 @@
 #ifndef LX40_LX40_COMMANDS_H
 #define LX40_LX40_COMMANDS_H
 
-#include "lx40/cli_options.h"
+#include "command_line.h"
 
 namespace lx40 {
 

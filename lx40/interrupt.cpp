@@ -1,4 +1,4 @@
-#include "lx40/interrupt.h"
+#include "interrupt.h"
 
 #include <atomic>
 

@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <exception>
 
-#include "lx40/cli_options.h"
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
+#include "command_line.h"
+#include "commands.h"
+#include "exit_status.h"
 
 int main(int argc, char** argv) {
   try {

@@ -1,8 +1,8 @@
-#include "lx40/meter_messages.h"
+#include "meter_messages.h"
 
-#include "meterlink/include/mlink.h"
-#include "wizard/core/string_ids.h"
-#include "wizard/resources/string_table.h"
+#include "mlink.h"
+#include "string_ids.h"
+#include "string_table.h"
 
 namespace lx40 {
 

@@ -1,4 +1,4 @@
-#include "lx40/progress_display.h"
+#include "progress_display.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,7 +11,7 @@
 #include <unistd.h>
 #endif
 
-#include "meterlink/formats/device_text.h"
+#include "device_text.h"
 
 namespace lx40 {
 

@@ -1,4 +1,4 @@
-#include "lx40/record_file.h"
+#include "record_file.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,13 +1,13 @@
-#include "lx40/setup_engine.h"
+#include "setup_engine.h"
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
-#include "lx40/meter_messages.h"
-#include "lx40/station_clock.h"
-#include "wizard/core/string_ids.h"
-#include "wizard/resources/string_table.h"
+#include "meter_messages.h"
+#include "station_clock.h"
+#include "string_ids.h"
+#include "string_table.h"
 
 namespace lx40 {
 

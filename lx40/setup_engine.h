@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "lx40/table_source.h"
-#include "lx40/unit_record.h"
-#include "meterlink/include/mlink.h"
+#include "table_source.h"
+#include "unit_record.h"
+#include "mlink.h"
 
 namespace lx40 {
 

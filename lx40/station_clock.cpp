@@ -1,4 +1,4 @@
-#include "lx40/station_clock.h"
+#include "station_clock.h"
 
 #include <cstdio>
 #include <ctime>

@@ -9,15 +9,15 @@
 // to it, and the table passes over meters open through the handle API or in
 // another program as if they were not attached. The table is the ordinal
 // interface's: one calling thread at a time.
-#include "meterlink/device_table.h"
+#include "device_table.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
 
-#include "meterlink/meter_registry.h"
-#include "meterlink/meterlink.h"
+#include "meter_registry.h"
+#include "meterlink.h"
 
 namespace meterlink {
 namespace {

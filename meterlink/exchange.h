@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "usbhost/usbhost.h"
+#include "usbhost.h"
 
 namespace meterlink {
 

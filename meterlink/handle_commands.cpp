@@ -3,8 +3,8 @@
 // checked (nothing is sent for a refused call).
 #include <cstring>
 
-#include "meterlink/commands.h"
-#include "meterlink/meter_handle.h"
+#include "commands.h"
+#include "meter_handle.h"
 #include "mlink.h"
 
 using namespace meterlink;

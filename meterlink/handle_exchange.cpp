@@ -2,8 +2,8 @@
 // the sensor data slots.
 #include <cstring>
 
-#include "meterlink/exchange.h"
-#include "meterlink/meter_handle.h"
+#include "exchange.h"
+#include "meter_handle.h"
 #include "mlink.h"
 
 using namespace meterlink;

@@ -3,8 +3,8 @@
 // record; the trailer and its acknowledgement (records + 3 in all).
 #include <new>
 
-#include "meterlink/meter_handle.h"
-#include "meterlink/table_check.h"
+#include "meter_handle.h"
+#include "table_check.h"
 #include "mlink.h"
 
 using namespace meterlink;

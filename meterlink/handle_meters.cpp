@@ -2,8 +2,8 @@
 // serial number, closing it, and its identification.
 #include <cstring>
 
-#include "meterlink/meter_handle.h"
-#include "meterlink/meter_registry.h"
+#include "meter_handle.h"
+#include "meter_registry.h"
 #include "mlink.h"
 
 using namespace meterlink;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "loadproto/load_protocol.h"
-#include "meterlink/exchange.h"
+#include "load_protocol.h"
+#include "exchange.h"
 #include "mlink.h"
 
 namespace meterlink {

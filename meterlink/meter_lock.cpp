@@ -1,4 +1,4 @@
-#include "meterlink/meter_lock.h"
+#include "meter_lock.h"
 
 #include <cstdio>
 #include <cstdlib>

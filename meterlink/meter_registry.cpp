@@ -1,12 +1,12 @@
-#include "meterlink/meter_registry.h"
+#include "meter_registry.h"
 
 #include <cstring>
 #include <map>
 
-#include "bulkpipe/bulkpipe.h"
-#include "bulkpipe/meter_identity.h"
-#include "meterlink/command_reply.h"
-#include "meterlink/formats/reply_fields.h"
+#include "bulkpipe.h"
+#include "meter_identity.h"
+#include "command_reply.h"
+#include "formats/reply_fields.h"
 
 namespace meterlink {
 namespace {

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/exchange.h"
-#include "meterlink/meter_lock.h"
+#include "exchange.h"
+#include "meter_lock.h"
 #include "mlink.h"
 
 namespace meterlink {

@@ -8,6 +8,6 @@
 #ifndef LX40_METERLINK_RESULT_CODES_H
 #define LX40_METERLINK_RESULT_CODES_H
 
-#include "meterlink/include/mlink.h"
+#include "mlink.h"
 
 #endif

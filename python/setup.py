@@ -1,6 +1,6 @@
 """The build step that puts the built-in sensor data tables into the package.
 
-The tables have one source, wizard/resources/sensor_data_*.bin (written by
+The tables have one source, resources/tables/sensor_table_*.bin (written by
 tools/gen_sensor_tables, kept in the tree, also compiled into Sensorwiz).
 build_py copies them into lx40/tables/ of the package being built, so the
 installed package carries the same bytes and the source tree holds no copy.
@@ -16,8 +16,8 @@ from setuptools import setup
 from setuptools.command.build_py import build_py
 
 REPOSITORY = Path(__file__).resolve().parent.parent
-TABLE_SOURCE = REPOSITORY / "wizard" / "resources"
-TABLE_PATTERN = "sensor_data_*.bin"
+TABLE_SOURCE = REPOSITORY / "resources" / "tables"
+TABLE_PATTERN = "sensor_table_*.bin"
 
 
 def project_version() -> str:

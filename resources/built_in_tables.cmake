@@ -1,16 +1,24 @@
-# The two sensor data tables (made by tools/gen_sensor_tables and kept in
-# this folder). Windows builds carry them as "BIN_FILE" resources of the
-# executable; here they also become constant arrays in a static library,
-# wizard_sensor_tables, for the native build and for tests. The source holding
-# the bytes is generated at configure time and rewritten whenever a .bin
-# file changes.
-set(_sensor_table_ids 132 138)
-set(_sensor_tables_src ${CMAKE_CURRENT_BINARY_DIR}/compiled_bin_files.cpp)
+# The two built-in sensor data tables (made by tools/gen_sensor_tables and
+# kept in tables/, one file per sensor type). Every program carries them:
+# here they become constant arrays of the resources library, for lx40, the
+# wizard's native build and the tests (the Windows wizard also carries them
+# as "BIN_FILE" resources of its executable; python/setup.py copies the files
+# into the Python package). The source holding the bytes is generated at
+# configure time and rewritten whenever a .bin file changes.
+#
+# Sets LX40_BUILT_IN_TABLES_SOURCE (the generated source) and the global
+# property LX40_BUILT_IN_TABLE_FILES (the .bin files, in the order the wizard
+# writes them; the wizard's resource script depends on them).
+set(LX40_BUILT_IN_TABLE_FILES
+  ${CMAKE_CURRENT_LIST_DIR}/tables/sensor_table_8010.bin
+  ${CMAKE_CURRENT_LIST_DIR}/tables/sensor_table_8011.bin)
+set_property(GLOBAL PROPERTY LX40_BUILT_IN_TABLE_FILES ${LX40_BUILT_IN_TABLE_FILES})
+set(LX40_BUILT_IN_TABLES_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/compiled_tables.cpp)
 
 set(_arrays "")
 set(_entries "")
-foreach(_id IN LISTS _sensor_table_ids)
-  set(_bin ${CMAKE_CURRENT_SOURCE_DIR}/sensor_data_${_id}.bin)
+set(_index 0)
+foreach(_bin IN LISTS LX40_BUILT_IN_TABLE_FILES)
   if(NOT EXISTS ${_bin})
     message(FATAL_ERROR "Missing sensor data table ${_bin} (run tools/gen_sensor_tables)")
   endif()
@@ -22,28 +30,19 @@ foreach(_id IN LISTS _sensor_table_ids)
   # 16 bytes to a line keeps the generated file readable.
   string(REPEAT "0x..," 16 _line)
   string(REGEX REPLACE "(${_line})" "\\1\n    " _bytes "${_bytes}")
-  string(APPEND _arrays "const uint8_t kSensorData${_id}[${_size}] = {\n    ${_bytes}\n};\n")
-  string(APPEND _entries "    {${_id}, {kSensorData${_id}, sizeof kSensorData${_id}}},\n")
+  string(APPEND _arrays "const uint8_t kTable${_index}[${_size}] = {\n    ${_bytes}\n};\n")
+  string(APPEND _entries "    {kTable${_index}, sizeof kTable${_index}},\n")
+  math(EXPR _index "${_index} + 1")
 endforeach()
-list(LENGTH _sensor_table_ids _count)
 
-file(CONFIGURE OUTPUT ${_sensor_tables_src} @ONLY CONTENT [[
-// Generated from wizard/resources/sensor_data_*.bin by sensor_tables.cmake.
-#include "wizard/resources/compiled_bin_files.h"
+file(CONFIGURE OUTPUT ${LX40_BUILT_IN_TABLES_SOURCE} @ONLY CONTENT [[
+// Generated from resources/tables/*.bin by built_in_tables.cmake.
+#include "compiled_tables.h"
 
 namespace {
 @_arrays@}  // namespace
 
-const CompiledBinFile kCompiledBinFiles[] = {
+const std::span<const uint8_t> kCompiledTables[] = {
 @_entries@};
-const size_t kCompiledBinFileCount = @_count@;
+const size_t kCompiledTableCount = @_index@;
 ]])
-
-add_library(wizard_sensor_tables STATIC
-  ${CMAKE_CURRENT_SOURCE_DIR}/compiled_in_resources.cpp
-  ${_sensor_tables_src})
-lx40_target_defaults(wizard_sensor_tables)
-target_include_directories(wizard_sensor_tables PUBLIC ${PROJECT_SOURCE_DIR})
-# It implements the wizard core's ResourceSource: the dependency runs from the
-# tables to the core, never back.
-target_link_libraries(wizard_sensor_tables PUBLIC wizard_core)

@@ -1,19 +1,14 @@
-// The list of compiled-in "BIN_FILE" resources. Its definition is generated
-// at configure time from the .bin files (see sensor_tables.cmake).
-#ifndef LX40_WIZARD_RESOURCES_COMPILED_BIN_FILES_H
-#define LX40_WIZARD_RESOURCES_COMPILED_BIN_FILES_H
+// The built-in tables' bytes, in the order of LX40_BUILT_IN_TABLE_FILES.
+// Their definition is generated at configure time from the .bin files (see
+// built_in_tables.cmake).
+#ifndef LX40_RESOURCES_COMPILED_TABLES_H
+#define LX40_RESOURCES_COMPILED_TABLES_H
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
-#include "wizard/core/resource_source.h"
-
-struct CompiledBinFile {
-  uint16_t id;
-  BinFile file;
-};
-
-extern const CompiledBinFile kCompiledBinFiles[];
-extern const size_t kCompiledBinFileCount;
+extern const std::span<const uint8_t> kCompiledTables[];
+extern const size_t kCompiledTableCount;
 
 #endif

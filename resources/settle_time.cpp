@@ -1,4 +1,4 @@
-#include "lx40/settle_time.h"
+#include "settle_time.h"
 
 #include <charconv>
 #include <cstdlib>

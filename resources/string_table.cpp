@@ -1,10 +1,10 @@
-#include "wizard/resources/string_table.h"
+#include "string_table.h"
 
 namespace {
 
 #define LX40_STRING(name, id, en, ja) StringEntry{id, en, ja},
 constexpr StringEntry kEntries[] = {
-#include "wizard/resources/strings.inc"
+#include "wizard_strings.inc"
 };
 #undef LX40_STRING
 

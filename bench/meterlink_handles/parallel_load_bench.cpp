@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "meterlink/meterlink.h"
+#include "meterlink.h"
 #include "mlink.h"
-#include "usbhost/sim/meter/meter_attach.h"
-#include "usbhost/sim/bus/sim_bus.h"
-#include "wizard/core/sensor_data.h"
-#include "wizard/resources/compiled_in_resources.h"
+#include "meter/meter_attach.h"
+#include "bus/sim_bus.h"
+#include "sensor_data.h"
+#include "compiled_in_resources.h"
 
 namespace {
 

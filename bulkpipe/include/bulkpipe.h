@@ -13,7 +13,7 @@
 
 #include <stdint.h>
 
-#include "usbhost/usbhost.h"
+#include "usbhost.h"
 
 #ifdef __cplusplus
 extern "C" {

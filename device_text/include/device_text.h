@@ -4,8 +4,8 @@
 // multi-byte code page and no invalid UTF-8 gets through, and the result is
 // never longer than `max_chars` (cut with "..." at the end). Header-only: the
 // wizard, which binds Meterlink by ordinal, and lx40 share it.
-#ifndef LX40_METERLINK_FORMATS_DEVICE_TEXT_H
-#define LX40_METERLINK_FORMATS_DEVICE_TEXT_H
+#ifndef LX40_DEVICE_TEXT_H
+#define LX40_DEVICE_TEXT_H
 
 #include <cstddef>
 #include <string>

@@ -19,16 +19,16 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/support/fuzz_input.h"
-#include "fuzz/support/memory_lock_dir.h"
-#include "meterlink/device_table.h"
-#include "meterlink/exchange.h"
-#include "meterlink/meterlink.h"
-#include "meterlink/table_check.h"
+#include "fuzz_input.h"
+#include "memory_lock_dir.h"
+#include "device_table.h"
+#include "exchange.h"
+#include "meterlink.h"
+#include "table_check.h"
 #include "mlink.h"
-#include "tests/support/sim_bus_setup.h"
-#include "usbhost/sim/bus/pipe_endpoint.h"
-#include "usbhost/sim/bus/sim_bus.h"
+#include "sim_bus_setup.h"
+#include "bus/pipe_endpoint.h"
+#include "bus/sim_bus.h"
 
 namespace {
 

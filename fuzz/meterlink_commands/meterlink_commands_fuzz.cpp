@@ -18,13 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/support/fuzz_input.h"
-#include "fuzz/support/memory_lock_dir.h"
-#include "meterlink/meter_commands.h"
-#include "meterlink/meterlink.h"
-#include "tests/support/sim_bus_setup.h"
-#include "usbhost/sim/bus/pipe_endpoint.h"
-#include "usbhost/sim/bus/sim_bus.h"
+#include "fuzz_input.h"
+#include "memory_lock_dir.h"
+#include "meter_commands.h"
+#include "meterlink.h"
+#include "sim_bus_setup.h"
+#include "bus/pipe_endpoint.h"
+#include "bus/sim_bus.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // How an LX40 meter shows itself on the bus: its USB identifiers, and the
 // device interface class under which the meter's driver registers it.
-#ifndef LX40_BULKPIPE_METER_IDENTITY_H
-#define LX40_BULKPIPE_METER_IDENTITY_H
+#ifndef LX40_METER_IDENTITY_H
+#define LX40_METER_IDENTITY_H
 
 #include <cstdint>
 

@@ -29,7 +29,7 @@
 
 /* The records (Reading, WaveEntry, ModeSettings, IdnInfo), the result codes
  * and MLINK_API / MLINK_CALL. */
-#include "meterlink/include/mlink.h"
+#include "mlink.h"
 
 #ifdef __cplusplus
 extern "C" {

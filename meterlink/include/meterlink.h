@@ -25,7 +25,7 @@
 
 #include <stdint.h>
 
-#include "meterlink/include/mlink.h"
+#include "mlink.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -77,7 +77,7 @@ MLINK_API int32_t MLINK_CALL ResetDeviceUSB(void);
  * here, with their records, when they are added. Ordinals 16 and 17 stay
  * empty.
  */
-#include "meterlink/meter_commands.h"
+#include "meter_commands.h"
 
 /* ---- Command exchange with the current meter ---------------------------- */
 

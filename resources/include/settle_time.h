@@ -1,7 +1,7 @@
 // The pause a meter needs after storing a table before it takes the next
 // table or command.
-#ifndef LX40_LX40_SETTLE_TIME_H
-#define LX40_LX40_SETTLE_TIME_H
+#ifndef LX40_RESOURCES_SETTLE_TIME_H
+#define LX40_RESOURCES_SETTLE_TIME_H
 
 #include <chrono>
 #include <string>

@@ -1,8 +1,8 @@
 // The program's string table for the native build: the same entries as the
 // Windows string tables (English 1033 and Japanese 1041), read from
 // strings.inc.
-#ifndef LX40_WIZARD_RESOURCES_STRING_TABLE_H
-#define LX40_WIZARD_RESOURCES_STRING_TABLE_H
+#ifndef LX40_RESOURCES_STRING_TABLE_H
+#define LX40_RESOURCES_STRING_TABLE_H
 
 #include <cstdint>
 #include <span>

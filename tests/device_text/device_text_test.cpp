@@ -1,6 +1,6 @@
 // Device text made safe to show: printable ASCII kept, every other byte
 // escaped, the result bounded and never cut inside an escape.
-#include "meterlink/formats/device_text.h"
+#include "device_text.h"
 
 #include <gtest/gtest.h>
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/gui/driven_wizard.h"
-#include "tests/gui/exe_resources.h"
-#include "tests/gui/poll.h"
-#include "tests/gui/text.h"
+#include "driven_wizard.h"
+#include "exe_resources.h"
+#include "poll.h"
+#include "text.h"
 
 namespace gui {
 namespace {

@@ -3,7 +3,7 @@
 // once, mid-table, stores nothing, and is named for re-plugging.
 #include <thread>
 
-#include "tests/lx40/lx40_fixture.h"
+#include "lx40_fixture.h"
 
 namespace lx40test {
 namespace {
@@ -46,7 +46,7 @@ TEST_F(Lx40InterruptTest, OneCtrlCLetsEveryMeterFinishItsTableThenStops) {
     EXPECT_EQ(record.at("tables")[1].at("outcome"), "not-run");
     EXPECT_EQ(record.at("slots_after"), "0100000");
     const Json& meter = MeterState(state, serial);
-    EXPECT_EQ(StoredHex(meter, 1), HexOf(BuiltInTable(132)));
+    EXPECT_EQ(StoredHex(meter, 1), HexOf(BuiltInTable(8010)));
     EXPECT_EQ(StoredHex(meter, 3), "");
     EXPECT_EQ(meter.at("load_in_progress"), false);
   }
@@ -72,7 +72,7 @@ TEST_F(Lx40Test, OneCtrlCLeavesMetersNotStartedYetUntouched) {
   EXPECT_EQ(untouched.at("tables")[1].at("outcome"), "not-run");
   const Json state = State();
   EXPECT_EQ(MeterState(state, "B2").at("stored").size(), 0u);
-  EXPECT_EQ(StoredHex(MeterState(state, "A1"), 1), HexOf(BuiltInTable(132)));
+  EXPECT_EQ(StoredHex(MeterState(state, "A1"), 1), HexOf(BuiltInTable(8010)));
 }
 
 TEST_F(Lx40InterruptTest, TwoCtrlCsStopEveryMeterMidTableAndNameThemForReplugging) {

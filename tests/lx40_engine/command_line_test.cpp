@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "lx40/cli_options.h"
+#include "command_line.h"
 
 namespace {
 

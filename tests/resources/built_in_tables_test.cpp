@@ -1,5 +1,6 @@
-// The two factory tables as built into the program: layout, check value,
-// calibration points, extremes and the smoothness of their curves.
+// The two factory tables as built into every program: layout, check value,
+// calibration points, extremes and the smoothness of their curves; the same
+// bytes as the files they are made from.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,10 +10,11 @@
 #include <cstdio>
 #include <cstring>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "wizard/resources/compiled_in_resources.h"
+#include "built_in_tables.h"
 
 namespace {
 
@@ -48,11 +50,11 @@ struct Record {
   float value;
 };
 
-std::vector<Record> Records(const BinFile& file) {
+std::vector<Record> Records(std::span<const uint8_t> table) {
   std::vector<Record> records;
-  const size_t count = Be16(file.data + 2);
-  for (size_t i = 0; i < count && 16 + 6 * (i + 1) <= file.size; ++i) {
-    const uint8_t* p = file.data + 16 + 6 * i;
+  const size_t count = Be16(table.data() + 2);
+  for (size_t i = 0; i < count && 16 + 6 * (i + 1) <= table.size(); ++i) {
+    const uint8_t* p = table.data() + 16 + 6 * i;
     const uint32_t bits = (uint32_t{Be16(p + 2)} << 16) | Be16(p + 4);
     records.push_back({Be16(p), std::bit_cast<float>(bits)});
   }
@@ -72,7 +74,7 @@ struct Extreme {
 
 struct ExpectedTable {
   const char* name;
-  uint16_t resourceId;
+  const char* file_name;  // in resources/tables
   size_t size;
   uint16_t records;
   uint16_t slot;
@@ -90,7 +92,7 @@ void PrintTo(const ExpectedTable& table, std::ostream* os) { *os << table.name; 
 
 const ExpectedTable kTables[] = {
     {"Table0",
-     132,
+     "sensor_table_8010.bin",
      4704,
      781,
      1,
@@ -109,7 +111,7 @@ const ExpectedTable kTables[] = {
       {780, "7.960000e-01"},
       {1100, "3.182000e+00"}}},
     {"Table1",
-     138,
+     "sensor_table_8011.bin",
      444,
      71,
      3,
@@ -123,60 +125,72 @@ const ExpectedTable kTables[] = {
      {{380, "1.623434e+00"}, {381, "1.607962e+00"}, {400, "1.434213e+00"}, {450, "1.791788e+00"}}},
 };
 
-class BuiltInTable : public ::testing::TestWithParam<ExpectedTable> {
+class BuiltInTableTest : public ::testing::TestWithParam<ExpectedTable> {
  protected:
   void SetUp() override {
-    file = resources.FindBinFile(GetParam().resourceId);
-    ASSERT_NE(file.data, nullptr);
-    ASSERT_EQ(file.size, GetParam().size);
-    records = Records(file);
+    table = BuiltInTable(GetParam().typeCode);
+    ASSERT_EQ(table.size(), GetParam().size);
+    bytes = table.data();
+    size = table.size();
+    records = Records(table);
     ASSERT_EQ(records.size(), GetParam().records);
   }
 
-  CompiledInResources resources;
-  BinFile file;
+  std::span<const uint8_t> table;
+  const uint8_t* bytes = nullptr;
+  size_t size = 0;
   std::vector<Record> records;
 };
 
-TEST_P(BuiltInTable, SizeFieldsAgreeWithTheRealLength) {
-  EXPECT_EQ(Be16(file.data), file.size);
-  EXPECT_EQ(Be16(file.data + 2), GetParam().records);
-  EXPECT_EQ(16u + 6u * GetParam().records + 2u, file.size);
+TEST_P(BuiltInTableTest, IsByteForByteTheFileItIsMadeFrom) {
+  const std::string path = std::string(LX40_TABLES_DIR) + "/" + GetParam().file_name;
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(stream, nullptr) << path;
+  std::vector<uint8_t> on_disk(GetParam().size + 1);
+  on_disk.resize(std::fread(on_disk.data(), 1, on_disk.size(), stream));
+  std::fclose(stream);
+  EXPECT_EQ(on_disk, std::vector<uint8_t>(table.begin(), table.end())) << path;
 }
 
-TEST_P(BuiltInTable, HeaderCarriesSlotTypeAndWavelengths) {
-  EXPECT_EQ(Be16(file.data + 4), GetParam().slot);
-  EXPECT_EQ(Be16(file.data + 6), GetParam().typeCode);
+TEST_P(BuiltInTableTest, SizeFieldsAgreeWithTheRealLength) {
+  EXPECT_EQ(Be16(bytes), size);
+  EXPECT_EQ(Be16(bytes + 2), GetParam().records);
+  EXPECT_EQ(16u + 6u * GetParam().records + 2u, size);
+}
+
+TEST_P(BuiltInTableTest, HeaderCarriesSlotTypeAndWavelengths) {
+  EXPECT_EQ(Be16(bytes + 4), GetParam().slot);
+  EXPECT_EQ(Be16(bytes + 6), GetParam().typeCode);
   for (size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(Be16(file.data + 8 + 2 * i), GetParam().headerNm[i]) << "header wavelength " << i;
+    EXPECT_EQ(Be16(bytes + 8 + 2 * i), GetParam().headerNm[i]) << "header wavelength " << i;
   }
 }
 
-TEST_P(BuiltInTable, TrailerIsTheCrcOfEverythingBeforeIt) {
-  EXPECT_EQ(Be16(file.data + file.size - 2), Crc16CcittFalse(file.data, file.size - 2));
+TEST_P(BuiltInTableTest, TrailerIsTheCrcOfEverythingBeforeIt) {
+  EXPECT_EQ(Be16(bytes + size - 2), Crc16CcittFalse(bytes, size - 2));
 }
 
-TEST_P(BuiltInTable, RecordsAscendByOneNanometre) {
+TEST_P(BuiltInTableTest, RecordsAscendByOneNanometre) {
   for (size_t i = 0; i < records.size(); ++i) {
     ASSERT_EQ(records[i].nm, GetParam().firstNm + i) << "record " << i;
   }
   EXPECT_EQ(records.back().nm, GetParam().lastNm);
 }
 
-TEST_P(BuiltInTable, HeaderWavelengthsAreRecordWavelengths) {
+TEST_P(BuiltInTableTest, HeaderWavelengthsAreRecordWavelengths) {
   for (size_t i = 0; i < 4; ++i) {
-    const uint16_t nm = Be16(file.data + 8 + 2 * i);
+    const uint16_t nm = Be16(bytes + 8 + 2 * i);
     bool found = false;
     for (const Record& r : records) found = found || r.nm == nm;
     EXPECT_TRUE(found) << nm << " nm";
   }
 }
 
-TEST_P(BuiltInTable, FirstRecordBytes) {
-  EXPECT_EQ(0, std::memcmp(file.data + 16, GetParam().firstRecord.data(), 6));
+TEST_P(BuiltInTableTest, FirstRecordBytes) {
+  EXPECT_EQ(0, std::memcmp(bytes + 16, GetParam().firstRecord.data(), 6));
 }
 
-TEST_P(BuiltInTable, CalibrationPointsAreStoredAsMeasured) {
+TEST_P(BuiltInTableTest, CalibrationPointsAreStoredAsMeasured) {
   for (const CalibrationPoint& point : GetParam().points) {
     const size_t i = point.nm - GetParam().firstNm;
     ASSERT_LT(i, records.size());
@@ -186,7 +200,7 @@ TEST_P(BuiltInTable, CalibrationPointsAreStoredAsMeasured) {
 
 // Falling strictly down to the minimum and rising strictly after it puts the
 // one minimum at its wavelength and the maximum at one of the two ends.
-TEST_P(BuiltInTable, FallsToItsMinimumThenRisesToItsMaximum) {
+TEST_P(BuiltInTableTest, FallsToItsMinimumThenRisesToItsMaximum) {
   const Extreme& minimum = GetParam().minimum;
   const Extreme& maximum = GetParam().maximum;
   for (size_t i = 1; i < records.size(); ++i) {
@@ -211,7 +225,7 @@ TEST_P(BuiltInTable, FallsToItsMinimumThenRisesToItsMaximum) {
 // A bend sharper than the curve's own shows as a large second difference; a
 // kink or a step between neighbours as a large third difference (the
 // curvature jumps). The curves stay well inside both bounds.
-TEST_P(BuiltInTable, CurveHasNoKinksOrSteps) {
+TEST_P(BuiltInTableTest, CurveHasNoKinksOrSteps) {
   std::vector<double> d1;
   for (size_t i = 1; i < records.size(); ++i) {
     d1.push_back(double(records[i].value) - double(records[i - 1].value));
@@ -226,35 +240,33 @@ TEST_P(BuiltInTable, CurveHasNoKinksOrSteps) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Both, BuiltInTable, ::testing::ValuesIn(kTables),
+INSTANTIATE_TEST_SUITE_P(Both, BuiltInTableTest, ::testing::ValuesIn(kTables),
                          [](const ::testing::TestParamInfo<ExpectedTable>& param) {
                            return std::string(param.param.name);
                          });
 
 TEST(BuiltInTables, Table0IsNormalisedToExactlyOneAt633nm) {
-  CompiledInResources resources;
-  const BinFile file = resources.FindBinFile(132);
-  ASSERT_EQ(file.size, 4704u);
-  const std::vector<Record> records = Records(file);
+  const std::span<const uint8_t> table = BuiltInTable(8010);
+  ASSERT_EQ(table.size(), 4704u);
+  const std::vector<Record> records = Records(table);
   ASSERT_EQ(records.size(), 781u);
-  EXPECT_EQ(Be16(file.data + 8), 633);
+  EXPECT_EQ(Be16(table.data() + 8), 633);
   EXPECT_EQ(records[633 - 320].nm, 633);
   EXPECT_EQ(records[633 - 320].value, 1.0f);
 }
 
-TEST(BuiltInTables, CarryDifferentSensorTypeCodes) {
-  CompiledInResources resources;
-  const BinFile first = resources.FindBinFile(132);
-  const BinFile second = resources.FindBinFile(138);
-  ASSERT_GE(first.size, 8u);
-  ASSERT_GE(second.size, 8u);
-  EXPECT_NE(Be16(first.data + 6), Be16(second.data + 6));
+TEST(BuiltInTables, ComeInTheWizardsOrderEachUnderItsType) {
+  const auto tables = BuiltInTables();
+  ASSERT_EQ(tables.size(), 2u);
+  EXPECT_EQ(Be16(tables[0].data() + 6), 8010);
+  EXPECT_EQ(Be16(tables[1].data() + 6), 8011);
+  EXPECT_EQ(BuiltInTable(8010).data(), tables[0].data());
+  EXPECT_EQ(BuiltInTable(8011).data(), tables[1].data());
 }
 
-TEST(CompiledInResources, UnknownIdGivesNoData) {
-  CompiledInResources resources;
-  for (int id : {0, 131, 133, 137, 139, 0xFFFF}) {
-    EXPECT_EQ(resources.FindBinFile(static_cast<uint16_t>(id)).data, nullptr) << id;
+TEST(BuiltInTables, AnotherTypeHasNone) {
+  for (int type : {0, 8009, 8012, 132, 138, 0xFFFF}) {
+    EXPECT_TRUE(BuiltInTable(static_cast<uint16_t>(type)).empty()) << type;
   }
 }
 

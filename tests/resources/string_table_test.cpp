@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "wizard/core/string_ids.h"
-#include "wizard/resources/string_table.h"
+#include "string_ids.h"
+#include "string_table.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Test fixture: an empty simulated bus with one host controller, on which a
 // test plugs devices whose pipes are served by scripted endpoints. Meterlink's
 // process-wide table is closed before and after every test.
-#ifndef LX40_TESTS_METERLINK_METER_BUS_H
-#define LX40_TESTS_METERLINK_METER_BUS_H
+#ifndef LX40_TESTS_SUPPORT_METER_BUS_H
+#define LX40_TESTS_SUPPORT_METER_BUS_H
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/meterlink.h"
-#include "tests/meterlink/scripted_endpoint.h"
-#include "tests/support/sim_bus_setup.h"
-#include "usbhost/sim/bus/sim_bus.h"
+#include "meterlink.h"
+#include "scripted_endpoint.h"
+#include "sim_bus_setup.h"
+#include "bus/sim_bus.h"
 
 namespace mltest {
 

@@ -1,8 +1,8 @@
 // Virtual meters on the simulated bus for the meter session and setup run
 // tests, and a tap between Meterlink and a meter that lets a test act at a
 // chosen host write (press Cancel, look at the window) or spoil one answer.
-#ifndef LX40_TESTS_WIZARD_SESSION_METER_RIG_H
-#define LX40_TESTS_WIZARD_SESSION_METER_RIG_H
+#ifndef LX40_TESTS_SUPPORT_METER_RIG_H
+#define LX40_TESTS_SUPPORT_METER_RIG_H
 
 #include <chrono>
 #include <condition_variable>
@@ -14,11 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "meterlink/meterlink.h"
-#include "tests/support/sim_bus_setup.h"
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/sim/meter/meter_attach.h"
-#include "usbhost/sim/meter/virtual_meter.h"
+#include "meterlink.h"
+#include "sim_bus_setup.h"
+#include "bus/sim_bus.h"
+#include "meter/meter_attach.h"
+#include "meter/virtual_meter.h"
 
 namespace rig {
 

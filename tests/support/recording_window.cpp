@@ -1,10 +1,10 @@
-#include "tests/support/recording_window.h"
+#include "recording_window.h"
 
 #include <algorithm>
 #include <chrono>
 #include <utility>
 
-#include "wizard/core/layout.h"
+#include "layout.h"
 
 namespace {
 

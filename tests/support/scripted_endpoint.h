@@ -7,8 +7,8 @@
 // of blocks; each read gets the next block (cut to the size asked for, the
 // rest served by the following read), and a read with no block left
 // completes with zero bytes, as an idle pipe does.
-#ifndef LX40_TESTS_METERLINK_SCRIPTED_ENDPOINT_H
-#define LX40_TESTS_METERLINK_SCRIPTED_ENDPOINT_H
+#ifndef LX40_TESTS_SUPPORT_SCRIPTED_ENDPOINT_H
+#define LX40_TESTS_SUPPORT_SCRIPTED_ENDPOINT_H
 
 #include <algorithm>
 #include <cstdint>
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/bus/pipe_endpoint.h"
+#include "bus/pipe_endpoint.h"
 
 namespace mltest {
 

@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-#include "meterlink/meterlink.h"
-#include "tests/wizard_run/built_in_tables.h"
-#include "tests/wizard_run/run_fixture.h"
-#include "wizard/core/layout.h"
-#include "wizard/core/sensor_data.h"
-#include "wizard/resources/compiled_in_resources.h"
+#include "meterlink.h"
+#include "wizard_tables.h"
+#include "run_fixture.h"
+#include "layout.h"
+#include "sensor_data.h"
+#include "compiled_in_resources.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // The wizard's built-in sensor data tables, as the setup run sends them.
-#ifndef LX40_TESTS_WIZARD_RUN_BUILT_IN_TABLES_H
-#define LX40_TESTS_WIZARD_RUN_BUILT_IN_TABLES_H
+#ifndef LX40_TESTS_WIZARD_RUN_WIZARD_TABLES_H
+#define LX40_TESTS_WIZARD_RUN_WIZARD_TABLES_H
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
-#include "wizard/core/sensor_data.h"
-#include "wizard/resources/compiled_in_resources.h"
+#include "sensor_data.h"
+#include "compiled_in_resources.h"
 
 namespace wizard_tables {
 

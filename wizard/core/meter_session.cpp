@@ -1,8 +1,8 @@
-#include "wizard/core/meter_session.h"
+#include "meter_session.h"
 
 #include <cstring>
 
-#include "meterlink/meterlink.h"
+#include "meterlink.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-#include "loadproto/load_protocol.h"
+#include "load_protocol.h"
 
 class CMeterSession {
  public:

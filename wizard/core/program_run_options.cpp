@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "wizard/core/setup_run.h"
+#include "setup_run.h"
 
 SetupRunOptions ProgramRunOptions() {
   SetupRunOptions options;

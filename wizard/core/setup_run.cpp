@@ -1,15 +1,15 @@
-#include "wizard/core/setup_run.h"
+#include "setup_run.h"
 
 #include <string>
 #include <thread>
 
-#include "meterlink/formats/device_text.h"
-#include "meterlink/meterlink.h"
-#include "wizard/core/layout.h"
-#include "wizard/core/meter_session.h"
-#include "wizard/core/page_text.h"
-#include "wizard/core/string_ids.h"
-#include "wizard/core/wizard_core.h"
+#include "device_text.h"
+#include "meterlink.h"
+#include "layout.h"
+#include "meter_session.h"
+#include "page_text.h"
+#include "string_ids.h"
+#include "wizard_core.h"
 
 namespace {
 

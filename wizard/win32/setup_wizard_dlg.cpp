@@ -1,11 +1,11 @@
-#include "wizard/win32/setup_wizard_dlg.h"
+#include "setup_wizard_dlg.h"
 
-#include "wizard/core/layout.h"
-#include "wizard/core/string_ids.h"
-#include "wizard/resources/resource_ids.h"
-#include "wizard/win32/about_dlg.h"
-#include "wizard/win32/win32_resources.h"
-#include "wizard/win32/win32_text.h"
+#include "layout.h"
+#include "string_ids.h"
+#include "resource_ids.h"
+#include "about_dlg.h"
+#include "win32_resources.h"
+#include "win32_text.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 
 #include <windows.h>
 
-#include "wizard/core/setup_run_thread.h"
-#include "wizard/core/wizard_core.h"
-#include "wizard/win32/modal_dialog.h"
-#include "wizard/win32/win32_window_port.h"
+#include "setup_run_thread.h"
+#include "wizard_core.h"
+#include "modal_dialog.h"
+#include "win32_window_port.h"
 
 class CSetupWizardDlg : public CModalDialog, public Win32WindowPort, public CWizardCore {
  public:
