@@ -19,6 +19,7 @@
 #include "settle_time.h"
 #include "setup_engine.h"
 #include "station_clock.h"
+#include "string_ids.h"
 #include "table_source.h"
 #include "device_text.h"
 
@@ -73,13 +74,14 @@ std::string FinalState(const UnitRecord& record) {
   }
   switch (record.result) {
     case UnitResult::kSet:
-      return "set (" + written + " written)";
+      return EnglishText(lx40_ids::kResultSet) + " (" + written + " " +
+             EnglishText(lx40_ids::kStepWritten) + ")";
     case UnitResult::kAlreadySet:
-      return "already set";
+      return EnglishText(lx40_ids::kResultAlreadySet);
     case UnitResult::kFailed:
-      return "FAILED";
+      return EnglishText(lx40_ids::kResultFailed);
     case UnitResult::kCancelled:
-      return "cancelled";
+      return EnglishText(lx40_ids::kResultCancelled);
   }
   return "";
 }

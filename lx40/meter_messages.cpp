@@ -31,11 +31,13 @@ uint32_t WizardMessageId(int32_t code) {
 
 }  // namespace
 
+std::string EnglishText(uint32_t id) { return std::string(LookupString(id, UiLanguage::English)); }
+
 std::string MeterMessage(int32_t code) {
   const uint32_t id = WizardMessageId(code);
   if (id != 0) {
-    const std::string_view text = LookupString(id, UiLanguage::English);
-    if (!text.empty()) return std::string(text);
+    const std::string text = EnglishText(id);
+    if (!text.empty()) return text;
   }
   return mlink_strerror(code);
 }

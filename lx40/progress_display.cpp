@@ -12,6 +12,8 @@
 #endif
 
 #include "device_text.h"
+#include "meter_messages.h"
+#include "string_ids.h"
 
 namespace lx40 {
 
@@ -48,7 +50,7 @@ ProgressDisplay::ProgressDisplay(std::FILE* stream, Style style, std::vector<std
   // Serial numbers are the meters' own text: shown escaped.
   for (std::string& serial : serials_) serial = devtext::ForDisplay(serial);
   for (const std::string& serial : serials_) serial_width_ = std::max(serial_width_, serial.size());
-  for (Line& line : lines_) line.state = "waiting";
+  for (Line& line : lines_) line.state = EnglishText(lx40_ids::kStepWaiting);
 }
 
 std::string ProgressDisplay::Format(size_t unit) const {
