@@ -4,9 +4,10 @@
 #include <cstdlib>
 #include <string_view>
 
-namespace lx40 {
+#include "mlink.h"
 
 std::chrono::milliseconds SettleTime(std::string* error) {
+  constexpr std::chrono::milliseconds kSettle{MLINK_SETTLE_MS};
   error->clear();
 #ifdef LX40_SIMULATED_METERS
   constexpr long kMaxSettleMs = 600000;
@@ -19,12 +20,10 @@ std::chrono::milliseconds SettleTime(std::string* error) {
         value > kMaxSettleMs) {
       *error = "LX40_SETTLE_MS must be a number of milliseconds from 0 to 600000, not '" +
                std::string(view) + "'";
-      return kMeterSettleTime;
+      return kSettle;
     }
     return std::chrono::milliseconds(value);
   }
 #endif
-  return kMeterSettleTime;
+  return kSettle;
 }
-
-}  // namespace lx40

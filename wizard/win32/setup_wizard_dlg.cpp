@@ -55,6 +55,13 @@ bool CSetupWizardDlg::InitWizard() {
   ApplyWindowSize();
   LayoutButtons();
   CreateTextFonts();
+  // A refused setting is said and ends the wizard before its first page,
+  // as a missing table does.
+  if (!m_settingsError.empty()) {
+    ShowMessage(m_settingsError);
+    EndWizard(kResultOk);
+    return false;
+  }
   // On failure: message 600, and the dialog ends with result 1.
   return LoadSensorTables();
 }
