@@ -10,8 +10,12 @@
 // not attached.
 //
 // Walks (OpenAllDevice, mlink_enumerate, mlink_open) run one at a time in
-// the process, under the walk lock; it also serialises every call into
-// Bulkpipe, whose discovery list and interface path are process-wide.
+// the process, under the walk lock. Bulkpipe keeps nothing from one call to
+// the next and needs no lock; the walks do: a walk holds a free meter's
+// cross-process lock while it probes it, so a second walk at the same time
+// would find that lock taken and pass the meter over as in use elsewhere
+// (an mlink_enumerate would miss the meter another thread's mlink_open is
+// probing). Calls on a meter already open never take the walk lock.
 // Internal to the library.
 #ifndef LX40_METERLINK_METER_REGISTRY_H
 #define LX40_METERLINK_METER_REGISTRY_H

@@ -5,6 +5,9 @@
  * OpenUSBBulkFile opens one bulk pipe of the meter at a device position as a
  * synchronous file handle owned by the caller.
  *
+ * Threads: both may be called from several threads at once; a call keeps
+ * nothing after it returns.
+ *
  * Windows: Bulkpipe.dll exports both by name and by ordinal
  * (1 OpenUSBBulkFile, 2 CheckUSBDevices). Linux: libbulkpipe.so by name.
  */
