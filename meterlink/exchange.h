@@ -34,14 +34,44 @@ inline constexpr std::size_t kReceiveBufferSize = 1000;
 inline constexpr int kMaxBlocksPerReceive = 1024;
 
 // A meter's pipes: every send writes `command`, every receive reads `reply`.
-// USBHOST_INVALID ("none") when not open.
+// USBHOST_INVALID ("none") when not open. A plain pair of handles: the
+// exchange uses them, an OwnedPipes owns them.
 struct PipePair {
   usbhost_handle command = USBHOST_INVALID;
   usbhost_handle reply = USBHOST_INVALID;
 };
 
-// Closes whichever of the two pipes is open.
-void ClosePipes(PipePair pipes);
+// The owner of an opened meter's two pipes: whichever of them is open is
+// closed when the owner goes, or at Close. Move-only, as MeterLock is.
+class OwnedPipes {
+ public:
+  OwnedPipes() = default;
+  explicit OwnedPipes(PipePair pipes) : pipes_(pipes) {}
+  ~OwnedPipes() { Close(); }
+  OwnedPipes(OwnedPipes&& other) noexcept : pipes_(other.pipes_) { other.pipes_ = PipePair{}; }
+  OwnedPipes& operator=(OwnedPipes&& other) noexcept {
+    if (this != &other) {
+      Close();
+      pipes_ = other.pipes_;
+      other.pipes_ = PipePair{};
+    }
+    return *this;
+  }
+  OwnedPipes(const OwnedPipes&) = delete;
+  OwnedPipes& operator=(const OwnedPipes&) = delete;
+
+  PipePair get() const { return pipes_; }
+  // Both pipes open.
+  bool open() const { return pipes_.command != USBHOST_INVALID && pipes_.reply != USBHOST_INVALID; }
+  void Close() {
+    if (pipes_.command != USBHOST_INVALID) usbhost_close(pipes_.command);
+    if (pipes_.reply != USBHOST_INVALID) usbhost_close(pipes_.reply);
+    pipes_ = PipePair{};
+  }
+
+ private:
+  PipePair pipes_;
+};
 
 class Meter {
  public:
@@ -51,7 +81,8 @@ class Meter {
   Meter& operator=(const Meter&) = delete;
 
   PipePair pipes() const { return pipes_; }
-  // The exchange never opens or closes pipes; their owner does.
+  // The exchange never opens or closes pipes; their owner (an OwnedPipes)
+  // does.
   void set_pipes(PipePair pipes) { pipes_ = pipes; }
 
   // Where the meter commands assemble their command text (at most

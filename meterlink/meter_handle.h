@@ -39,10 +39,11 @@ enum class LoadPhase {
 };
 
 struct MeterHandle {
-  explicit MeterHandle(PipePair pipes) : link(pipes) {}
+  explicit MeterHandle(OwnedPipes opened) : pipes(std::move(opened)), link(pipes.get()) {}
   MeterHandle(const MeterHandle&) = delete;
   MeterHandle& operator=(const MeterHandle&) = delete;
 
+  OwnedPipes pipes;  // closed by mlink_close, or when the last reference goes
   Meter link;
   std::string path;  // registered under this interface path
   mlink_meter_info info{};

@@ -44,11 +44,19 @@ std::unique_lock<std::mutex> LockWalk();
 int32_t CountPositions();
 
 // A position opened for a walk: its interface path, both pipes and the
-// meter's cross-process lock.
+// meter's cross-process lock. Whatever is not moved out is given back when
+// it goes: the pipes first, then the lock (members go in reverse order), so
+// no other program gets the lock while the pipes are still open here.
 struct OpenedPosition {
   std::string path;
-  PipePair pipes;
   MeterLock lock;
+  OwnedPipes pipes;
+
+  // Gives both back now, in the same order.
+  void GiveBack() {
+    pipes.Close();
+    lock.Release();
+  }
 };
 
 enum class PositionState {
