@@ -69,6 +69,22 @@ std::shared_ptr<MeterHandle> RemoveHandle(mlink_meter* handle);
 // MLINK_ERR_LOAD_ABANDONED.
 int32_t MeterForExchange(mlink_meter* handle, std::shared_ptr<MeterHandle>& out);
 
+// Every call that exchanges with a meter checks in one order: the handle
+// (MLINK_ERR_INVALID_HANDLE), then the call's own arguments (`check` gives
+// MLINK_OK or its refusal, and may clear the caller's outputs), then whether
+// the meter is free (MLINK_ERR_LOAD_STATE, MLINK_ERR_LOAD_ABANDONED). Only
+// then `exchange` runs on the handle: a refused call sends nothing.
+template <typename Check, typename Exchange>
+int32_t OnFreeMeter(mlink_meter* meter, Check check, Exchange exchange) {
+  std::shared_ptr<MeterHandle> handle;
+  const int32_t usable = MeterForExchange(meter, handle);
+  if (usable == MLINK_ERR_INVALID_HANDLE) return usable;
+  const int32_t checked = check();
+  if (checked != MLINK_OK) return checked;
+  if (usable != MLINK_OK) return usable;
+  return exchange(*handle);
+}
+
 }  // namespace meterlink
 
 #endif
