@@ -1,5 +1,7 @@
 // The per-meter core of Meterlink: one meter's two pipes, its command and
 // reply texts and its raw receive buffer, and the exchanges built on them.
+// Results are mlink.h's codes (MLINK_OK, MLINK_TRANSPORT_FAILED, ...; the raw
+// transfers give MLINK_OK or MLINK_RAW_FAILED, as the ordinal exports do).
 // Both interfaces use it: the ordinal exports through the device table's
 // selected meter, the handle API through each mlink_meter. Internal to the
 // library (not exported).
@@ -12,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "mlink.h"
 #include "usbhost.h"
 
 namespace meterlink {
@@ -93,27 +96,30 @@ class Meter {
   char* reply_text() { return reply_text_; }
 
   // --- Text exchange (the frame of USBComd_SendRecv) ---
-  // `command` (1 to 100 characters) and LF in one write. -2 when too long
-  // (nothing written), no pipe, or the write fails.
+  // `command` (1 to 100 characters) and LF in one write.
+  // MLINK_TRANSPORT_FAILED when too long (nothing written), no pipe, or the
+  // write fails.
   int32_t SendText(const char* command);
   // Reads the reply line into `reply` (at least 64 bytes) without its CR.
-  // -2 when a read fails or the meter never stops sending (reply ""), -4
-  // when the reply has no CR (reply untouched).
+  // MLINK_TRANSPORT_FAILED when a read fails or the meter never stops
+  // sending (reply ""), MLINK_NOT_RECOGNISED when the reply has no CR (reply
+  // untouched).
   int32_t ReceiveText(char* reply);
 
   // --- Raw transfers ---
-  // `size` bytes in one write: 1 on success, 0 on failure.
+  // `size` bytes in one write: MLINK_OK, or MLINK_RAW_FAILED.
   int32_t WriteRaw(const uint8_t* data, uint32_t size);
   // Reads one answer until a read completes with no byte; the bytes of the
-  // last non-empty block are then on hand for Take. 1, or 0 when a read
-  // fails or the meter never stops sending (no byte on hand then).
+  // last non-empty block are then on hand for Take. MLINK_OK, or
+  // MLINK_RAW_FAILED when a read fails or the meter never stops sending (no
+  // byte on hand then).
   int32_t ReceiveLastBlock();
   // Reads one answer, every block appended into buffer[0..size-1];
   // *received gets the whole answer's length even when it did not fit.
-  // 1, 0 as ReceiveLastBlock. Nothing is kept on hand.
+  // As ReceiveLastBlock, but nothing is kept on hand.
   int32_t ReceiveWhole(uint8_t* buffer, std::size_t size, std::size_t* received);
-  // The next byte on hand into *out: 1, or 0 with *out untouched when none
-  // is left.
+  // The next byte on hand into *out: MLINK_OK, or MLINK_RAW_FAILED with
+  // *out untouched when none is left.
   int32_t Take(uint8_t* out);
   // Bytes of the last answer that Take has not handed out yet.
   int32_t BytesLeft() const { return bytes_on_hand_ - read_position_; }
@@ -130,18 +136,20 @@ class Meter {
   int32_t bytes_on_hand_ = 0;
 };
 
-// Sends "BTRY" and receives into meter.reply_text(): "BATERY_OK" 1,
-// "BATERY_LO" -5, any other reply -4; exchange failures unchanged.
+// Sends "BTRY" and receives into meter.reply_text(): "BATERY_OK" MLINK_OK,
+// "BATERY_LO" MLINK_BATTERY_LOW, any other reply MLINK_NOT_RECOGNISED;
+// exchange failures unchanged.
 int32_t CheckBattery(Meter& meter);
 
 // Sends `command`, after the battery check unless `skipBattery` is
 // non-zero, and receives its reply into `reply` (a buffer of
 // kReplyTextSize bytes, usually meter.reply_text()). Maps the meter's error
-// replies: "CMD_ERR" -4, "DATA_ERR" -1, "NO_SENSER" -7, "MEM_ERR" -7,
-// "MODE_ERR" -10. Otherwise 1, with the reply left in `reply` for the
-// caller to parse. Battery and exchange failures come back unchanged; with
-// a battery failure the command is not sent. A null `command` or `reply`
-// gives -1, no I/O.
+// replies: "CMD_ERR" MLINK_NOT_RECOGNISED, "DATA_ERR" MLINK_BAD_ARGUMENT,
+// "NO_SENSER" and "MEM_ERR" MLINK_SENSOR_OR_MEMORY, "MODE_ERR"
+// MLINK_MODE_OR_NO_DATA. Otherwise MLINK_OK, with the reply left in `reply`
+// for the caller to parse. Battery and exchange failures come back
+// unchanged; with a battery failure the command is not sent. A null
+// `command` or `reply` gives MLINK_BAD_ARGUMENT, no I/O.
 int32_t SendMeterCommand(Meter& meter, const char* command, char* reply, int32_t skipBattery);
 
 }  // namespace meterlink

@@ -73,9 +73,9 @@ MLINK_API int32_t MLINK_CALL ResetDeviceUSB(void);
 /* ---- Meter commands (ordinals 2 to 15) ----------------------------------
  * ResetAllData 2, ResetAllWave 3, QUES_IDN 4, QUES_MeasData 5,
  * QUES_AllWave 6, QUES_Sensor 7, QUES_Rel 8, SET_Rel0 9, SET_Rel1 10,
- * SQ_Mode 11, SQ_Ave 12, SQ_Range 13, SQ_Wave 14, SQ_Aps 15 are declared
- * here, with their records, when they are added. Ordinals 16 and 17 stay
- * empty.
+ * SQ_Mode 11, SQ_Ave 12, SQ_Range 13, SQ_Wave 14, SQ_Aps 15 are declared in
+ * meter_commands.h, included here; their records are mlink.h's. Ordinals
+ * 16 and 17 stay empty.
  */
 #include "meter_commands.h"
 
