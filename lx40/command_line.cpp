@@ -1,7 +1,7 @@
 #include "command_line.h"
 
 #include <CLI/CLI.hpp>
-#include <memory>
+#include <stdexcept>
 
 #include "exit_status.h"
 
@@ -11,63 +11,46 @@
 
 namespace lx40 {
 
-CommandLine::CommandLine()
+struct CommandLine::Entry {
+  std::string name;  // as in the table
+  CLI::App* app;
+  std::unique_ptr<CommandRun> run;  // null for a group
+};
+
+CommandLine::CommandLine(std::span<const Subcommand> table)
     : app_(std::make_unique<CLI::App>(
           "lx40: sets up LX40 optical power meters, many at a time, with a record of each",
           "lx40")) {
   app_->set_version_flag("--version", std::string("lx40 ") + LX40_VERSION_TEXT);
   app_->require_subcommand(1);
-
-  list_ = app_->add_subcommand("list", "List every attached meter");
-  list_->add_flag("--json", options_.json, "One JSON object per meter and line");
-
-  setup_ = app_->add_subcommand(
-      "setup", "Write the sensor data tables into every meter (or the named ones) at once");
-  setup_->add_option("SERIAL", options_.serials, "Only these meters (whole serial numbers)");
-  setup_->add_option("--table", options_.table_files,
-                     "A table file to write instead of the built-in tables (repeatable)");
-  setup_->add_option("--jobs", options_.jobs, "Meters worked on at a time (default: all)")
-      ->check(CLI::Range(1, 1024));
-  setup_->add_option("--record", options_.record_file,
-                     "Append one JSON line per meter to this file");
-  setup_->add_flag("--json", options_.json,
-                   "Print each meter's record line on stdout; progress goes to stderr");
-
-  info_ = app_->add_subcommand("info", "Show one meter's identity and settings");
-  info_->add_option("SERIAL", info_serial_, "The meter's serial number")->required();
-  info_->add_flag("--json", options_.json, "One JSON object");
-
-  measure_ = app_->add_subcommand("measure", "Take readings from one meter");
-  measure_->add_option("SERIAL", measure_serial_, "The meter's serial number")->required();
-  measure_->add_option("--count", options_.count, "Number of readings (default 1)")
-      ->check(CLI::Range(1, 1000000));
-  measure_
-      ->add_option("--interval", options_.interval_ms,
-                   "Milliseconds between readings (default 1000)")
-      ->check(CLI::Range(0, 3600000));
-  CLI::Option* measure_json = measure_->add_flag("--json", options_.json, "JSON Lines");
-  CLI::Option* measure_csv = measure_->add_flag("--csv", options_.csv, "Comma-separated values");
-  measure_json->excludes(measure_csv);
-
-  CLI::App* table = app_->add_subcommand("table", "Check or export sensor data table files");
-  table->require_subcommand(1);
-  check_ = table->add_subcommand("check", "Validate a table file");
-  check_->add_option("FILE", options_.file, "The table file")->required();
-  export_table_ =
-      table->add_subcommand("export", "Write a built-in table (8010 or 8011) to a file");
-  export_table_->add_option("TYPE", options_.type_code, "Sensor type code of the table")
-      ->required()
-      ->check(CLI::IsMember({8010, 8011}));
-  export_table_->add_option("FILE", options_.file, "The file to write")->required();
+  entries_.reserve(table.size());
+  for (const Subcommand& row : table) {
+    const std::string name(row.name);
+    const size_t space = name.rfind(' ');
+    CLI::App* parent = app_.get();
+    if (space != std::string::npos) {
+      const std::string group = name.substr(0, space);
+      parent = nullptr;
+      for (const Entry& entry : entries_) {
+        if (entry.name == group && entry.run == nullptr) parent = entry.app;
+      }
+      if (parent == nullptr) {
+        throw std::logic_error("lx40: subcommand '" + name + "' comes before its group's row");
+      }
+    }
+    CLI::App* app = parent->add_subcommand(name.substr(space + 1), std::string(row.help));
+    if (row.define == nullptr) app->require_subcommand(1);
+    entries_.push_back(Entry{name, app, row.define != nullptr ? row.define(*app) : nullptr});
+  }
 }
 
 CommandLine::~CommandLine() = default;
 
 std::optional<int> CommandLine::Parse(int argc, char** argv) {
-  // The bound variables keep their addresses; only their values start anew.
-  options_ = Options{};
-  info_serial_.clear();
-  measure_serial_.clear();
+  parsed_ = nullptr;
+  for (Entry& entry : entries_) {
+    if (entry.run != nullptr) entry.run->Reset();
+  }
   app_->clear();
   try {
     app_->parse(argc, argv);
@@ -75,27 +58,24 @@ std::optional<int> CommandLine::Parse(int argc, char** argv) {
     const int status = app_->exit(e);
     return status == 0 ? kExitOk : kExitBadInput;
   }
-
-  if (list_->parsed()) options_.command = Command::kList;
-  if (setup_->parsed()) options_.command = Command::kSetup;
-  if (info_->parsed()) {
-    options_.command = Command::kInfo;
-    options_.serials = {info_serial_};
+  // require_subcommand(1) at every level: exactly one leaf was parsed.
+  for (const Entry& entry : entries_) {
+    if (entry.run != nullptr && entry.app->parsed()) parsed_ = &entry;
   }
-  if (measure_->parsed()) {
-    options_.command = Command::kMeasure;
-    options_.serials = {measure_serial_};
-  }
-  if (check_->parsed()) options_.command = Command::kTableCheck;
-  if (export_table_->parsed()) options_.command = Command::kTableExport;
+  if (parsed_ == nullptr) return kExitBadInput;
   return std::nullopt;
 }
 
-std::optional<int> ParseCommandLine(int argc, char** argv, Options* options) {
-  CommandLine command_line;
-  const std::optional<int> done = command_line.Parse(argc, argv);
-  *options = command_line.options();
-  return done;
+std::string_view CommandLine::Parsed() const {
+  return parsed_ != nullptr ? std::string_view(parsed_->name) : std::string_view();
+}
+
+const CommandRun* CommandLine::ParsedRun() const {
+  return parsed_ != nullptr ? parsed_->run.get() : nullptr;
+}
+
+int CommandLine::Run() const {
+  return parsed_ != nullptr ? parsed_->run->Run() : static_cast<int>(kExitBadInput);
 }
 
 }  // namespace lx40

@@ -1,68 +1,55 @@
-// The command line: lx40 <command> [options]. Parsed with CLI11; every
-// command has --help, and lx40 --version prints the project's version.
+// The command line: lx40 <command> [options], parsed with CLI11 from a table
+// of subcommands (subcommand.h; lx40's own is subcommands.h). Every command
+// has --help, and lx40 --version prints the project's version.
 #ifndef LX40_LX40_COMMAND_LINE_H
 #define LX40_LX40_COMMAND_LINE_H
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
-namespace CLI {
-class App;
-}
+#include "subcommand.h"
 
 namespace lx40 {
 
-enum class Command { kList, kSetup, kInfo, kMeasure, kTableCheck, kTableExport };
-
-struct Options {
-  Command command = Command::kList;
-  bool json = false;
-  // setup
-  std::vector<std::string> serials;  // setup: the meters named; info, measure: [0]
-  std::vector<std::string> table_files;
-  size_t jobs = 0;  // 0: all meters at once
-  std::string record_file;
-  // measure
-  int count = 1;
-  int interval_ms = 1000;
-  bool csv = false;
-  // table check / export
-  std::string file;
-  int type_code = 0;
-};
-
-// lx40's command line parser, built once and usable for many command lines
-// (one at a time).
+// lx40's command line parser, built once from a table and usable for many
+// command lines (one at a time): each parse starts from the defaults.
 class CommandLine {
  public:
-  CommandLine();
+  // A row whose group has no row before it is a fault of the table:
+  // std::logic_error.
+  explicit CommandLine(std::span<const Subcommand> table);
   ~CommandLine();
   CommandLine(const CommandLine&) = delete;
   CommandLine& operator=(const CommandLine&) = delete;
 
-  // As ParseCommandLine; the command is in options() afterwards.
+  // Parses the arguments. Returns the exit status when the program is done
+  // already (help or version printed: 0; bad usage: 2, message printed),
+  // nullopt when a subcommand is there to Run.
   std::optional<int> Parse(int argc, char** argv);
-  const Options& options() const { return options_; }
+
+  // The subcommand parsed last: its name as in the table ("" before the
+  // first good parse), its options (null for a subcommand of another
+  // options type), and Run, which runs it and gives the exit status.
+  std::string_view Parsed() const;
+  template <typename Options>
+  const Options* ParsedOptions() const {
+    const auto* run = dynamic_cast<const OptionsRun<Options>*>(ParsedRun());
+    return run != nullptr ? &run->options() : nullptr;
+  }
+  int Run() const;
 
  private:
-  Options options_;
-  std::string info_serial_;
-  std::string measure_serial_;
-  std::unique_ptr<CLI::App> app_;
-  CLI::App* list_ = nullptr;
-  CLI::App* setup_ = nullptr;
-  CLI::App* info_ = nullptr;
-  CLI::App* measure_ = nullptr;
-  CLI::App* check_ = nullptr;
-  CLI::App* export_table_ = nullptr;
-};
+  struct Entry;
+  const CommandRun* ParsedRun() const;
 
-// Parses the arguments. Returns the exit status when the program is done
-// already (help or version printed: 0; bad usage: 2, message printed),
-// nullopt when `options` holds a command to run.
-std::optional<int> ParseCommandLine(int argc, char** argv, Options* options);
+  std::unique_ptr<CLI::App> app_;
+  std::vector<Entry> entries_;
+  const Entry* parsed_ = nullptr;
+};
 
 }  // namespace lx40
 
