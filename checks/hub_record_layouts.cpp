@@ -9,8 +9,8 @@
 
 #include <cstddef>
 
-#include "usb_records.h"
 #include "bus/sim_records.h"
+#include "usb_records.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "mlink.h"
 #include "table_source.h"
 #include "unit_record.h"
-#include "mlink.h"
 
 namespace lx40 {
 

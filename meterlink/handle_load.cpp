@@ -4,8 +4,8 @@
 #include <new>
 
 #include "meter_handle.h"
-#include "table_check.h"
 #include "mlink.h"
+#include "table_check.h"
 
 using namespace meterlink;
 using loadproto::Status;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "load_protocol.h"
 #include "exchange.h"
+#include "load_protocol.h"
 #include "mlink.h"
 
 namespace meterlink {

@@ -4,9 +4,9 @@
 #include <map>
 
 #include "bulkpipe.h"
-#include "meter_identity.h"
 #include "command_reply.h"
 #include "formats/reply_fields.h"
+#include "meter_identity.h"
 
 namespace meterlink {
 namespace {

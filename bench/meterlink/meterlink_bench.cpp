@@ -11,10 +11,10 @@
 #include <string>
 
 #include "bulkpipe.h"
-#include "meterlink.h"
-#include "sim_bus_setup.h"
 #include "bus/pipe_endpoint.h"
 #include "bus/sim_bus.h"
+#include "meterlink.h"
+#include "sim_bus_setup.h"
 #include "usbhost.h"
 
 namespace {

@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "bus/sim_bus.h"
+#include "compiled_in_resources.h"
+#include "meter/meter_attach.h"
 #include "meterlink.h"
 #include "mlink.h"
-#include "meter/meter_attach.h"
-#include "bus/sim_bus.h"
 #include "sensor_data.h"
-#include "compiled_in_resources.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include <string>
 #include <thread>
 
-#include "meterlink.h"
 #include "bus/sim_bus.h"
+#include "compiled_in_resources.h"
 #include "meter/meter_attach.h"
 #include "meter_session.h"
+#include "meterlink.h"
 #include "sensor_data.h"
-#include "compiled_in_resources.h"
 
 namespace {
 

@@ -19,16 +19,16 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_input.h"
-#include "meterlink_fuzz.h"
-#include "device_table.h"
-#include "exchange.h"
-#include "meterlink.h"
-#include "table_check.h"
-#include "mlink.h"
-#include "sim_bus_setup.h"
 #include "bus/pipe_endpoint.h"
 #include "bus/sim_bus.h"
+#include "device_table.h"
+#include "exchange.h"
+#include "fuzz_input.h"
+#include "meterlink.h"
+#include "meterlink_fuzz.h"
+#include "mlink.h"
+#include "sim_bus_setup.h"
+#include "table_check.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "mlink.h"
 #include "meter/meter_crc.h"
+#include "mlink.h"
 
 namespace {
 

@@ -18,13 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_input.h"
-#include "meterlink_fuzz.h"
-#include "meter_commands.h"
-#include "meterlink.h"
-#include "sim_bus_setup.h"
 #include "bus/pipe_endpoint.h"
 #include "bus/sim_bus.h"
+#include "fuzz_input.h"
+#include "meter_commands.h"
+#include "meterlink.h"
+#include "meterlink_fuzz.h"
+#include "sim_bus_setup.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "bulkpipe.h"
-#include "serial_listing.h"
 #include "bus/sim_bus.h"
+#include "serial_listing.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "bulkpipe.h"
+#include "hub_ioctl_codes.h"
 #include "scripted_host.h"
 #include "scripted_topology.h"
-#include "hub_ioctl_codes.h"
 #include "serial_listing.h"
 
 namespace {

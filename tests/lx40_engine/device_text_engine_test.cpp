@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "progress_display.h"
 #include "engine_rig.h"
+#include "progress_display.h"
 
 namespace {
 

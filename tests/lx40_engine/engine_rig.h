@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "bus/sim_bus.h"
+#include "meter/meter_attach.h"
 #include "meter_list.h"
 #include "setup_engine.h"
 #include "table_source.h"
 #include "unit_record.h"
-#include "meter/meter_attach.h"
-#include "bus/sim_bus.h"
 
 namespace engine_rig {
 

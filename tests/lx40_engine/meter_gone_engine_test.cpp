@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "load_protocol.h"
 #include "engine_rig.h"
+#include "load_protocol.h"
 #include "meter_gone_sweep.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include "device_table.h"
 #include "exchange.h"
-#include "meterlink.h"
 #include "meter_bus.h"
+#include "meterlink.h"
 
 namespace mltest {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "meterlink.h"
 #include "meter_bus.h"
+#include "meterlink.h"
 
 namespace mltest {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "meter_bus.h"
 #include "meter_commands.h"
 #include "meterlink.h"
-#include "meter_bus.h"
 
 namespace cmdtest {
 

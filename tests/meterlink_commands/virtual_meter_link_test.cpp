@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "bus/sim_bus.h"
+#include "meter/meter_attach.h"
 #include "meter_commands.h"
 #include "meterlink.h"
 #include "settings_records.h"
-#include "bus/sim_bus.h"
-#include "meter/meter_attach.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "bus/sim_bus.h"
+#include "meter/meter_attach.h"
+#include "meter/virtual_meter.h"
 #include "meterlink.h"
 #include "mlink.h"
-#include "meter/meter_attach.h"
-#include "bus/sim_bus.h"
-#include "meter/virtual_meter.h"
 
 namespace handletest {
 

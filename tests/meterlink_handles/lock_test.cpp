@@ -17,8 +17,8 @@
 extern char** environ;
 #endif
 
-#include "meter_lock.h"
 #include "handle_fixture.h"
+#include "meter_lock.h"
 
 namespace handletest {
 namespace {

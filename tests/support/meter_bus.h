@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "bus/sim_bus.h"
 #include "meterlink.h"
 #include "scripted_endpoint.h"
 #include "sim_bus_setup.h"
-#include "bus/sim_bus.h"
 
 namespace mltest {
 

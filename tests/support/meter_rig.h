@@ -14,11 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "meterlink.h"
-#include "sim_bus_setup.h"
 #include "bus/sim_bus.h"
 #include "meter/meter_attach.h"
 #include "meter/virtual_meter.h"
+#include "meterlink.h"
+#include "sim_bus_setup.h"
 
 namespace rig {
 

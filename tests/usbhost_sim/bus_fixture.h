@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "hub_ioctl_codes.h"
 #include "bus/sim_bus.h"
+#include "hub_ioctl_codes.h"
 #include "usbhost.h"
 
 namespace usbsim_test {

@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "meter_host.h"
 #include "meter/virtual_meter.h"
+#include "meter_host.h"
 
 namespace {
 

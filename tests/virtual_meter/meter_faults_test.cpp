@@ -5,8 +5,8 @@
 #include <string>
 #include <thread>
 
-#include "meter_host.h"
 #include "meter/virtual_meter.h"
+#include "meter_host.h"
 
 namespace {
 

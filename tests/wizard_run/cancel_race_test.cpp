@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "meterlink.h"
 #include "memory_resources.h"
+#include "meterlink.h"
 #include "run_fixture.h"
 
 namespace {

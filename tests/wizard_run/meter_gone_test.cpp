@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "load_protocol.h"
-#include "meter_gone_sweep.h"
-#include "wizard_tables.h"
-#include "run_fixture.h"
 #include "meter/meter_attach.h"
+#include "meter_gone_sweep.h"
+#include "run_fixture.h"
+#include "wizard_tables.h"
 
 namespace {
 

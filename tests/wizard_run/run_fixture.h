@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "recording_window.h"
-#include "test_wizard.h"
 #include "meter_rig.h"
+#include "recording_window.h"
 #include "setup_run.h"
 #include "setup_run_thread.h"
+#include "test_wizard.h"
 #include "wizard_core.h"
 
 // The recording window, also keeping every range the progress bar was given.

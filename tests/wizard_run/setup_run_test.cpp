@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-#include "meterlink.h"
-#include "wizard_tables.h"
-#include "run_fixture.h"
-#include "layout.h"
-#include "sensor_data.h"
 #include "compiled_in_resources.h"
+#include "layout.h"
+#include "meterlink.h"
+#include "run_fixture.h"
+#include "sensor_data.h"
+#include "wizard_tables.h"
 
 namespace {
 

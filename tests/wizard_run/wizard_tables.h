@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "sensor_data.h"
 #include "compiled_in_resources.h"
+#include "sensor_data.h"
 
 namespace wizard_tables {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "compiled_in_resources.h"
 #include "memory_resources.h"
 #include "meter_rig.h"
 #include "meter_session.h"
 #include "sensor_data.h"
-#include "compiled_in_resources.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "wizard_fixture.h"
 #include "page_text.h"
+#include "wizard_fixture.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "wizard_fixture.h"
-#include "page_text.h"
 #include "compiled_in_resources.h"
+#include "page_text.h"
 #include "string_table.h"
+#include "wizard_fixture.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "memory_resources.h"
+#include "page_text.h"
 #include "recording_window.h"
 #include "test_wizard.h"
-#include "page_text.h"
 #include "wizard_core.h"
 
 class WizardFixture : public ::testing::Test {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "bulkpipe.h"
-#include "meterlink.h"
 #include "meter/meter_attach.h"
 #include "meter/meter_config_file.h"
+#include "meterlink.h"
 
 namespace {
 

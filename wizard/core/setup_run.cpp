@@ -4,9 +4,9 @@
 #include <thread>
 
 #include "device_text.h"
-#include "meterlink.h"
 #include "layout.h"
 #include "meter_session.h"
+#include "meterlink.h"
 #include "page_text.h"
 #include "string_ids.h"
 #include "wizard_core.h"

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "string_ids.h"
 #include "resource_ids.h"
+#include "string_ids.h"
 #include "win32_text.h"
 
 CAboutDlg::CAboutDlg() : CModalDialog(IDD_ABOUTBOX) {}

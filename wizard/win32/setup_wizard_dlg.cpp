@@ -1,9 +1,9 @@
 #include "setup_wizard_dlg.h"
 
-#include "layout.h"
-#include "string_ids.h"
-#include "resource_ids.h"
 #include "about_dlg.h"
+#include "layout.h"
+#include "resource_ids.h"
+#include "string_ids.h"
 #include "win32_resources.h"
 #include "win32_text.h"
 

@@ -8,10 +8,10 @@
 
 #include <windows.h>
 
-#include "setup_run_thread.h"
-#include "wizard_core.h"
 #include "modal_dialog.h"
+#include "setup_run_thread.h"
 #include "win32_window_port.h"
+#include "wizard_core.h"
 
 class CSetupWizardDlg : public CModalDialog, public Win32WindowPort, public CWizardCore {
  public:

@@ -5,8 +5,8 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "meter/meter_crc.h"
 #include "bus/sim_bus.h"
+#include "meter/meter_crc.h"
 
 namespace usbsim {
 
