@@ -3,9 +3,19 @@
 # `#include "../bulkpipe/hub_walk.h"` would reach another part's private
 # header past every include path. No source of ours climbs out of its
 # folder that way: any found fails the test, and each is named.
-file(GLOB_RECURSE _sources ${ROOT}/*.h ${ROOT}/*.c ${ROOT}/*.cpp ${ROOT}/*.inc ${ROOT}/*.rc)
-string(REGEX REPLACE "([][+.*()^$?|\\])" "\\\\\\1" _root "${ROOT}")
-list(FILTER _sources EXCLUDE REGEX "^${_root}/(build|\\.git)/")
+cmake_minimum_required(VERSION 3.25)  # GLOB_RECURSE then leaves symlinked folders alone
+# Every folder of the repository but the build folders (which hold Wine
+# prefixes, whose drive links lead to the whole file system) and git's.
+file(GLOB _tops LIST_DIRECTORIES true RELATIVE ${ROOT} ${ROOT}/*)
+list(REMOVE_ITEM _tops build .git)
+set(_sources "")
+foreach(_top IN LISTS _tops)
+  if(IS_DIRECTORY ${ROOT}/${_top})
+    file(GLOB_RECURSE _found_here ${ROOT}/${_top}/*.h ${ROOT}/${_top}/*.c ${ROOT}/${_top}/*.cpp
+         ${ROOT}/${_top}/*.inc ${ROOT}/${_top}/*.rc)
+    list(APPEND _sources ${_found_here})
+  endif()
+endforeach()
 set(_found "")
 foreach(_source IN LISTS _sources)
   file(STRINGS ${_source} _climbing REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<][^\">]*\\.\\./")
