@@ -4,6 +4,7 @@
 
 #include "meterlink.h"
 #include "string_ids.h"
+#include "wizard_messages.h"
 
 namespace {
 
@@ -171,19 +172,7 @@ bool CMeterSession::SendTrailer() {
 bool CMeterSession::ReadAck() { return m_sender.ReadAck(); }
 
 unsigned CMeterSession::GetMessageId() const {
-  switch (m_result) {
-    case MLINK_OK:
-      return 0;
-    case MLINK_BAD_ARGUMENT:
-    case MLINK_TRANSPORT_FAILED:
-    case MLINK_NOT_RECOGNISED:
-    case MLINK_SENSOR_OR_MEMORY:
-      return ids::kMessageSignalError;
-    case kDllError:
-      return ids::kMessageDllError;
-    case MLINK_BATTERY_LOW:
-      return ids::kMessageNoBattery;
-    default:
-      return 0;
-  }
+  // The wizard's own code first; Meterlink's codes as lx40 quotes them too.
+  if (m_result == kDllError) return ids::kMessageDllError;
+  return WizardMessageId(m_result);
 }
