@@ -1,6 +1,6 @@
-#include "bulkpipe/ansi_text.h"
+#include "ansi_text.h"
 
-#include "bulkpipe/usb_records.h"
+#include "usb_records.h"
 
 namespace bulkpipe {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "bulkpipe/byte_buffer.h"
+#include "byte_buffer.h"
 
 namespace bulkpipe {
 

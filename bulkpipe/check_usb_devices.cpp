@@ -2,22 +2,20 @@
 // controller's hub tree, and lists their serial numbers on request.
 #include <cstdio>
 
-#include "bulkpipe/bulkpipe.h"
-#include "bulkpipe/handle_guard.h"
-#include "bulkpipe/hub_walk.h"
-#include "bulkpipe/node_name.h"
+#include "bulkpipe.h"
+#include "handle_guard.h"
+#include "hub_walk.h"
+#include "node_name.h"
 
 namespace bulkpipe {
 namespace {
 
 constexpr int kControllerCount = 10;  // \\.\HCD0 .. \\.\HCD9
 
-// Rewritten by every call; the caller runs one call at a time.
-DiscoveryState g_discovery;
-
+// What the scan finds is the call's own: calls may run at the same time.
 int32_t ScanHostControllers(char* serials) {
-  g_discovery.meter_count = 0;
-  g_discovery.serials.Start(serials);
+  DiscoveryState discovery;
+  discovery.serials.Start(serials);
 
   for (int number = 0; number < kControllerCount; ++number) {
     char name[16];
@@ -27,9 +25,9 @@ int32_t ScanHostControllers(char* serials) {
         usbhost_open(name, USBHOST_GENERIC_WRITE, USBHOST_FILE_SHARE_WRITE));
     if (!controller.valid()) continue;
     const ByteBuffer root_hub = QueryRootHubName(controller.get());
-    if (root_hub.ok()) WalkRootHub(root_hub.chars(), g_discovery);
+    if (root_hub.ok()) WalkRootHub(root_hub.chars(), discovery);
   }
-  return g_discovery.meter_count;
+  return discovery.meter_count;
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "bulkpipe/descriptor_reads.h"
+#include "descriptor_reads.h"
 
 #include <cstring>
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "bulkpipe/byte_buffer.h"
-#include "bulkpipe/usb_records.h"
-#include "usbhost/usbhost.h"
+#include "byte_buffer.h"
+#include "usb_records.h"
+#include "usbhost.h"
 
 namespace bulkpipe {
 

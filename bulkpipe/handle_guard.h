@@ -2,7 +2,7 @@
 #ifndef LX40_BULKPIPE_HANDLE_GUARD_H
 #define LX40_BULKPIPE_HANDLE_GUARD_H
 
-#include "usbhost/usbhost.h"
+#include "usbhost.h"
 
 namespace bulkpipe {
 

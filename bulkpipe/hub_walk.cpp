@@ -1,14 +1,14 @@
-#include "bulkpipe/hub_walk.h"
+#include "hub_walk.h"
 
 #include <cstring>
 #include <optional>
 
-#include "bulkpipe/byte_buffer.h"
-#include "bulkpipe/descriptor_reads.h"
-#include "bulkpipe/handle_guard.h"
-#include "bulkpipe/meter_identity.h"
-#include "bulkpipe/node_name.h"
-#include "bulkpipe/usb_records.h"
+#include "byte_buffer.h"
+#include "descriptor_reads.h"
+#include "handle_guard.h"
+#include "meter_identity.h"
+#include "node_name.h"
+#include "usb_records.h"
 
 namespace bulkpipe {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "bulkpipe/serial_list.h"
-#include "usbhost/usbhost.h"
+#include "serial_list.h"
+#include "usbhost.h"
 
 namespace bulkpipe {
 

@@ -1,9 +1,9 @@
-#include "bulkpipe/node_name.h"
+#include "node_name.h"
 
 #include <algorithm>
 
-#include "bulkpipe/ansi_text.h"
-#include "bulkpipe/usb_records.h"
+#include "ansi_text.h"
+#include "usb_records.h"
 
 namespace bulkpipe {
 namespace {

@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "bulkpipe/byte_buffer.h"
-#include "usbhost/usbhost.h"
+#include "byte_buffer.h"
+#include "usbhost.h"
 
 namespace bulkpipe {
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "bulkpipe/bulkpipe.h"
-#include "bulkpipe/meter_identity.h"
+#include "bulkpipe.h"
+#include "meter_identity.h"
 
 namespace bulkpipe {
 namespace {
@@ -13,13 +13,13 @@ constexpr uint32_t kReadWrite = USBHOST_GENERIC_READ | USBHOST_GENERIC_WRITE;
 constexpr uint32_t kShareReadWrite = USBHOST_FILE_SHARE_READ | USBHOST_FILE_SHARE_WRITE;
 
 // Room for the interface path as the lookup reports it. A longer path fails
-// the lookup; one that fits here but not in g_interface_path with its
-// suffix fails after the probe.
+// the lookup; one that fits here but not in a pipe path with its suffix
+// fails after the probe.
 constexpr uint32_t kDevicePathCapacity = 1024;
+// Room for a pipe path, "<interface path>\<pipe>" and its NUL.
+constexpr size_t kPipePathCapacity = 256;
 
-// The pipe path of the last call; overwritten by every call.
-char g_interface_path[256];
-
+// Everything a call works on is its own: calls may run at the same time.
 usbhost_handle OpenBulkPipe(int32_t pipe, int32_t position) {
   char device_path[kDevicePathCapacity] = {};
   if (!usbhost_interface_path(kMeterInterfaceGuid, position, device_path, sizeof device_path)) {
@@ -27,12 +27,9 @@ usbhost_handle OpenBulkPipe(int32_t pipe, int32_t position) {
   }
   device_path[sizeof device_path - 1] = '\0';  // whatever the lookup left there
   const size_t path_length = std::strlen(device_path);
-  const bool path_fits = path_length < sizeof g_interface_path;
-  if (path_fits) {
-    std::memcpy(g_interface_path, device_path, path_length + 1);
-  } else {
-    g_interface_path[0] = '\0';
-  }
+  const bool path_fits = path_length < kPipePathCapacity;
+  char pipe_path[kPipePathCapacity] = {};
+  if (path_fits) std::memcpy(pipe_path, device_path, path_length + 1);
 
   const usbhost_handle probe = usbhost_open(device_path, kReadWrite, kShareReadWrite);
   if (probe == USBHOST_INVALID) return USBHOST_INVALID;
@@ -42,11 +39,11 @@ usbhost_handle OpenBulkPipe(int32_t pipe, int32_t position) {
   char suffix[16];
   const int suffix_length = std::snprintf(suffix, sizeof suffix, "\\%d", static_cast<int>(pipe));
   if (!path_fits || suffix_length <= 0 ||
-      path_length + static_cast<size_t>(suffix_length) >= sizeof g_interface_path) {
+      path_length + static_cast<size_t>(suffix_length) >= sizeof pipe_path) {
     return USBHOST_INVALID;
   }
-  std::memcpy(g_interface_path + path_length, suffix, static_cast<size_t>(suffix_length) + 1);
-  return usbhost_open(g_interface_path, kReadWrite, kShareReadWrite);
+  std::memcpy(pipe_path + path_length, suffix, static_cast<size_t>(suffix_length) + 1);
+  return usbhost_open(pipe_path, kReadWrite, kShareReadWrite);
 }
 
 }  // namespace

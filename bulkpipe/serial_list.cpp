@@ -1,4 +1,4 @@
-#include "bulkpipe/serial_list.h"
+#include "serial_list.h"
 
 #include <cstring>
 

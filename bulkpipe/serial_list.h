@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "bulkpipe/descriptor_reads.h"
+#include "descriptor_reads.h"
 
 namespace bulkpipe {
 

@@ -9,8 +9,8 @@
 
 #include <cstddef>
 
-#include "bulkpipe/usb_records.h"
-#include "usbhost/sim/bus/sim_records.h"
+#include "bus/sim_records.h"
+#include "usb_records.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "meterlink/meterlink.h"
+#include "meterlink.h"
 
 /* ---- Record layouts of the binary interface ------------------------------ */
 _Static_assert(sizeof(int32_t) == 4 && sizeof(float) == 4, "32-bit fields");

@@ -2,11 +2,12 @@
 # test registration used by every test folder.
 
 # Warnings as errors for our own code only (third-party code such as
-# GoogleTest is built with its own settings).
+# GoogleTest is built with its own settings). No include folder is added
+# here: a target sees its own folder's headers and the public include
+# folders of what it links, nothing else (see "Include fences" in README.md).
 function(lx40_target_defaults target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror
     -Wshadow -Wconversion -Wno-sign-conversion)
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   # GCC 12 at -O3 reports overlaps inside std::string that cannot happen
   # (GCC bug 105651); it broke the Windows Release builds.
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
@@ -59,6 +60,8 @@ function(lx40_leave_out what why)
 endfunction()
 
 function(lx40_report_left_out)
+  list(JOIN LX40_PARTS ", " _parts)
+  message(STATUS "LX40: parts, from the bottom up: ${_parts} (usbhost: ${LX40_USBHOST})")
   get_property(_left_out GLOBAL PROPERTY LX40_LEFT_OUT)
   if(NOT _left_out)
     message(STATUS "LX40: everything is built")
@@ -72,18 +75,18 @@ endfunction()
 
 # Adds every sub-folder of the calling folder, in name order: tests/, bench/
 # and fuzz/ hold one folder per layer. A folder without a CMakeLists.txt is
-# a configure error unless it is named in HEADERS_ONLY (shared headers that
-# the other folders include). Folders named in FIRST come before the rest, so
-# the libraries they define exist when the others ask for them.
+# a configure error unless it is named in EXCEPT (folders added elsewhere).
+# Folders named in FIRST come before the rest, so the libraries they define
+# exist when the others ask for them.
 function(lx40_add_subfolders)
-  cmake_parse_arguments(SF "" "" "HEADERS_ONLY;FIRST" ${ARGN})
+  cmake_parse_arguments(SF "" "" "EXCEPT;FIRST" ${ARGN})
   file(GLOB _groups LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/*)
   list(SORT _groups)
   list(REMOVE_ITEM _groups ${SF_FIRST})
   list(PREPEND _groups ${SF_FIRST})
   foreach(_g IN LISTS _groups)
-    if(NOT IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_g} OR _g IN_LIST SF_HEADERS_ONLY)
+    if(NOT IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_g} OR _g IN_LIST SF_EXCEPT)
       continue()
     endif()
     if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_g}/CMakeLists.txt)
@@ -102,4 +105,38 @@ function(lx40_needs_simulator out what)
     lx40_leave_out("${what}" "needs the simulator, LX40_USBHOST=${LX40_USBHOST}")
     set(${out} FALSE PARENT_SCOPE)
   endif()
+endfunction()
+
+# The include fences, checked when the build is generated: no target of this
+# project may have the repository's root folder on its include path (a part
+# sees its own folder and the public include folders of what it links, so a
+# private header of another part cannot be reached by any spelling).
+function(lx40_check_include_fences)
+  set(_dirs ${PROJECT_SOURCE_DIR})
+  set(_offenders "")
+  while(_dirs)
+    list(POP_FRONT _dirs _dir)
+    get_property(_subdirs DIRECTORY ${_dir} PROPERTY SUBDIRECTORIES)
+    list(APPEND _dirs ${_subdirs})
+    get_property(_targets DIRECTORY ${_dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(_target IN LISTS _targets)
+      foreach(_property INCLUDE_DIRECTORIES INTERFACE_INCLUDE_DIRECTORIES)
+        get_target_property(_includes ${_target} ${_property})
+        if(NOT _includes)
+          continue()
+        endif()
+        foreach(_include IN LISTS _includes)
+          string(REGEX REPLACE "/+$" "" _include "${_include}")
+          if(_include STREQUAL PROJECT_SOURCE_DIR)
+            list(APPEND _offenders "${_target} (${_property})")
+          endif()
+        endforeach()
+      endforeach()
+    endforeach()
+  endwhile()
+  if(_offenders)
+    list(JOIN _offenders ", " _offenders)
+    message(FATAL_ERROR "The repository root is on the include path of: ${_offenders}")
+  endif()
+  message(STATUS "LX40: include fences: no target has the repository root on its include path")
 endfunction()

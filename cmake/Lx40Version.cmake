@@ -1,8 +1,9 @@
-# The project's version, project(... VERSION x.y.z), is the only one: the
-# libraries' and lx40's version resources, their compile-time version text,
-# and the package and installer names (through lx40-version.txt in the
-# build folder) all come from it. Sensorwiz keeps a version of its own in
-# its resource script.
+# The project's version, the file VERSION (x.y.z) that the top-level
+# CMakeLists.txt gives project(), is the only one: the libraries' and lx40's
+# version resources, their compile-time version text, the package and
+# installer names (through lx40-version.txt in the build folder) and the
+# Python package's version (python/setup.py reads the same file) all come
+# from it. Sensorwiz keeps a version of its own in its resource script.
 include_guard(GLOBAL)
 
 # Included by the top-level CMakeLists.txt: PROJECT_VERSION is ours here.

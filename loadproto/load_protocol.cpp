@@ -1,4 +1,4 @@
-#include "loadproto/load_protocol.h"
+#include "load_protocol.h"
 
 namespace loadproto {
 

@@ -1,15 +1,16 @@
-// lx40 info SERIAL: one meter's identity, battery, slots and settings.
+#include "command_info.h"
+
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
-#include "lx40/meter_list.h"
-#include "lx40/meter_messages.h"
-#include "lx40/meter_words.h"
-#include "lx40/unit_record.h"
-#include "meterlink/formats/device_text.h"
+#include "device_text.h"
+#include "exit_status.h"
+#include "meter_list.h"
+#include "meter_messages.h"
+#include "meter_words.h"
+#include "unit_record.h"
 
 namespace lx40 {
 
@@ -60,8 +61,13 @@ void PrintText(const Json& json) {
 
 }  // namespace
 
-int RunInfoCommand(const Options& options) {
-  const std::string& serial = options.serials.at(0);
+void AddInfoOptions(CLI::App& app, InfoOptions& options) {
+  app.add_option("SERIAL", options.serial, "The meter's serial number")->required();
+  app.add_flag("--json", options.json, "One JSON object");
+}
+
+int RunInfoCommand(const InfoOptions& options) {
+  const std::string& serial = options.serial;
   mlink_meter* meter = nullptr;
   if (const int status = OpenNamedMeter(serial, &meter); status != 0) return status;
   mlink_meter_info info{};

@@ -1,16 +1,17 @@
-// lx40 list: every attached meter with its battery and slots.
+#include "command_list.h"
+
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
-#include "lx40/meter_list.h"
-#include "lx40/meter_messages.h"
-#include "lx40/unit_record.h"
-#include "meterlink/formats/device_text.h"
+#include "device_text.h"
+#include "exit_status.h"
+#include "meter_list.h"
+#include "meter_messages.h"
+#include "unit_record.h"
 
 namespace lx40 {
 
@@ -45,7 +46,11 @@ MeterState AskMeter(const mlink_meter_info& info) {
 
 }  // namespace
 
-int RunListCommand(const Options& options) {
+void AddListOptions(CLI::App& app, ListOptions& options) {
+  app.add_flag("--json", options.json, "One JSON object per meter and line");
+}
+
+int RunListCommand(const ListOptions& options) {
   std::vector<mlink_meter_info> meters;
   const int32_t rc = ListMeters(&meters);
   if (rc != MLINK_OK) {

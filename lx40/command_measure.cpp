@@ -1,17 +1,19 @@
-// lx40 measure SERIAL: readings with their units and marks, as text, JSON
-// Lines or CSV. Ctrl+C ends the series early.
+// lx40 measure: readings with their units and marks, as text, JSON Lines or
+// CSV. Ctrl+C ends the series early.
+#include "command_measure.h"
+
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
 
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
-#include "lx40/interrupt.h"
-#include "lx40/meter_list.h"
-#include "lx40/meter_messages.h"
-#include "lx40/meter_words.h"
-#include "lx40/station_clock.h"
+#include "exit_status.h"
+#include "interrupt.h"
+#include "meter_list.h"
+#include "meter_messages.h"
+#include "meter_words.h"
+#include "station_clock.h"
 
 namespace lx40 {
 
@@ -31,8 +33,19 @@ bool WaitUnlessInterrupted(std::chrono::milliseconds wait) {
 
 }  // namespace
 
-int RunMeasureCommand(const Options& options) {
-  const std::string& serial = options.serials.at(0);
+void AddMeasureOptions(CLI::App& app, MeasureOptions& options) {
+  app.add_option("SERIAL", options.serial, "The meter's serial number")->required();
+  app.add_option("--count", options.count, "Number of readings (default 1)")
+      ->check(CLI::Range(1, 1000000));
+  app.add_option("--interval", options.interval_ms, "Milliseconds between readings (default 1000)")
+      ->check(CLI::Range(0, 3600000));
+  CLI::Option* json = app.add_flag("--json", options.json, "JSON Lines");
+  CLI::Option* csv = app.add_flag("--csv", options.csv, "Comma-separated values");
+  json->excludes(csv);
+}
+
+int RunMeasureCommand(const MeasureOptions& options) {
+  const std::string& serial = options.serial;
   mlink_meter* meter = nullptr;
   if (const int status = OpenNamedMeter(serial, &meter); status != 0) return status;
   InstallInterruptHandler();

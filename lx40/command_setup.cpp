@@ -1,6 +1,9 @@
-// lx40 setup: checks its inputs (tables, settle time, record file) before
+// lx40 setup checks its inputs (tables, settle time, record file) before
 // any meter is touched, then sets up the meters at once and keeps the
 // record of each.
+#include "command_setup.h"
+
+#include <CLI/CLI.hpp>
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -9,18 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
-#include "lx40/interrupt.h"
-#include "lx40/meter_list.h"
-#include "lx40/meter_messages.h"
-#include "lx40/progress_display.h"
-#include "lx40/record_file.h"
-#include "lx40/settle_time.h"
-#include "lx40/setup_engine.h"
-#include "lx40/station_clock.h"
-#include "lx40/table_source.h"
-#include "meterlink/formats/device_text.h"
+#include "device_text.h"
+#include "exit_status.h"
+#include "interrupt.h"
+#include "meter_list.h"
+#include "meter_messages.h"
+#include "progress_display.h"
+#include "record_file.h"
+#include "settle_time.h"
+#include "setup_engine.h"
+#include "station_clock.h"
+#include "string_ids.h"
+#include "table_source.h"
 
 namespace lx40 {
 
@@ -29,9 +32,9 @@ namespace {
 // The tables to write: the built-in ones, or the files given, each checked.
 // False (message printed) when a file is unreadable or not a valid table,
 // or two tables fill the same slot.
-bool GatherTables(const Options& options, std::vector<SensorTable>* tables) {
+bool GatherTables(const SetupOptions& options, std::vector<SensorTable>* tables) {
   if (options.table_files.empty()) {
-    *tables = BuiltInTables();
+    *tables = BuiltInSensorTables();
     for (SensorTable& table : *tables) {
       const int32_t rc = CheckTable(&table);
       if (rc != MLINK_OK) {
@@ -73,13 +76,14 @@ std::string FinalState(const UnitRecord& record) {
   }
   switch (record.result) {
     case UnitResult::kSet:
-      return "set (" + written + " written)";
+      return EnglishText(lx40_ids::kResultSet) + " (" + written + " " +
+             EnglishText(lx40_ids::kStepWritten) + ")";
     case UnitResult::kAlreadySet:
-      return "already set";
+      return EnglishText(lx40_ids::kResultAlreadySet);
     case UnitResult::kFailed:
-      return "FAILED";
+      return EnglishText(lx40_ids::kResultFailed);
     case UnitResult::kCancelled:
-      return "cancelled";
+      return EnglishText(lx40_ids::kResultCancelled);
   }
   return "";
 }
@@ -170,7 +174,18 @@ class InterruptStop {
 
 }  // namespace
 
-int RunSetupCommand(const Options& options) {
+void AddSetupOptions(CLI::App& app, SetupOptions& options) {
+  app.add_option("SERIAL", options.serials, "Only these meters (whole serial numbers)");
+  app.add_option("--table", options.table_files,
+                 "A table file to write instead of the built-in tables (repeatable)");
+  app.add_option("--jobs", options.jobs, "Meters worked on at a time (default: all)")
+      ->check(CLI::Range(1, 1024));
+  app.add_option("--record", options.record_file, "Append one JSON line per meter to this file");
+  app.add_flag("--json", options.json,
+               "Print each meter's record line on stdout; progress goes to stderr");
+}
+
+int RunSetupCommand(const SetupOptions& options) {
   std::FILE* human = options.json ? stderr : stdout;
 
   SetupPlan plan;

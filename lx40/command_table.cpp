@@ -1,14 +1,19 @@
-// lx40 table check FILE and lx40 table export TYPE FILE.
+#include "command_table.h"
+
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
 
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
-#include "lx40/table_source.h"
+#include "exit_status.h"
+#include "table_source.h"
 
 namespace lx40 {
 
-int RunTableCheckCommand(const Options& options) {
+void AddTableCheckOptions(CLI::App& app, TableCheckOptions& options) {
+  app.add_option("FILE", options.file, "The table file")->required();
+}
+
+int RunTableCheckCommand(const TableCheckOptions& options) {
   SensorTable table;
   std::string error;
   if (!ReadTableFile(options.file, &table, &error)) {
@@ -34,7 +39,14 @@ int RunTableCheckCommand(const Options& options) {
   return kExitOk;
 }
 
-int RunTableExportCommand(const Options& options) {
+void AddTableExportOptions(CLI::App& app, TableExportOptions& options) {
+  app.add_option("TYPE", options.type_code, "Sensor type code of the table")
+      ->required()
+      ->check(CLI::IsMember({8010, 8011}));
+  app.add_option("FILE", options.file, "The file to write")->required();
+}
+
+int RunTableExportCommand(const TableExportOptions& options) {
   SensorTable table;
   if (!FindBuiltInTable(static_cast<uint16_t>(options.type_code), &table)) {
     std::fprintf(stderr, "lx40: no built-in table has the type code %d\n", options.type_code);

@@ -1,12 +1,8 @@
-#include "lx40/interrupt.h"
+#include "interrupt.h"
 
 #include <atomic>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <signal.h>
-#endif
+#include "platform.h"
 
 namespace lx40 {
 
@@ -16,31 +12,11 @@ namespace {
 std::atomic<int> g_interrupts{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
-#ifdef _WIN32
-BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-    g_interrupts.fetch_add(1);
-    return TRUE;  // handled: the process goes on and stops by itself
-  }
-  return FALSE;
-}
-#else
-void OnInterrupt(int) { g_interrupts.fetch_add(1); }
-#endif
+void CountInterrupt() { g_interrupts.fetch_add(1); }
 
 }  // namespace
 
-void InstallInterruptHandler() {
-#ifdef _WIN32
-  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-#else
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-#endif
-}
+void InstallInterruptHandler() { platform::WatchInterrupts(CountInterrupt); }
 
 int InterruptCount() { return g_interrupts.load(); }
 

@@ -2,29 +2,15 @@
 #include <cstdio>
 #include <exception>
 
-#include "lx40/cli_options.h"
-#include "lx40/commands.h"
-#include "lx40/exit_status.h"
+#include "command_line.h"
+#include "exit_status.h"
+#include "subcommands.h"
 
 int main(int argc, char** argv) {
   try {
-    lx40::Options options;
-    if (const auto done = lx40::ParseCommandLine(argc, argv, &options)) return *done;
-    switch (options.command) {
-      case lx40::Command::kList:
-        return lx40::RunListCommand(options);
-      case lx40::Command::kSetup:
-        return lx40::RunSetupCommand(options);
-      case lx40::Command::kInfo:
-        return lx40::RunInfoCommand(options);
-      case lx40::Command::kMeasure:
-        return lx40::RunMeasureCommand(options);
-      case lx40::Command::kTableCheck:
-        return lx40::RunTableCheckCommand(options);
-      case lx40::Command::kTableExport:
-        return lx40::RunTableExportCommand(options);
-    }
-    return lx40::kExitBadInput;
+    lx40::CommandLine command_line(lx40::Subcommands());
+    if (const auto done = command_line.Parse(argc, argv)) return *done;
+    return command_line.Run();
   } catch (const std::exception& e) {
     // Out of memory and the like: no meter state can be vouched for.
     std::fprintf(stderr, "lx40: %s\n", e.what());

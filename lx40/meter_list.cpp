@@ -1,10 +1,10 @@
-#include "lx40/meter_list.h"
+#include "meter_list.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "lx40/exit_status.h"
-#include "lx40/meter_messages.h"
+#include "exit_status.h"
+#include "meter_messages.h"
 
 namespace lx40 {
 

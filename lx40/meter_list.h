@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/include/mlink.h"
+#include "mlink.h"
 
 namespace lx40 {
 

@@ -1,4 +1,4 @@
-#include "lx40/meter_words.h"
+#include "meter_words.h"
 
 namespace lx40 {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <nlohmann/json.hpp>
 
-#include "meterlink/include/mlink.h"
+#include "mlink.h"
 
 namespace lx40 {
 

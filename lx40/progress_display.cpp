@@ -1,17 +1,11 @@
-#include "lx40/progress_display.h"
+#include "progress_display.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
-#include "meterlink/formats/device_text.h"
+#include "device_text.h"
+#include "meter_messages.h"
+#include "platform.h"
+#include "string_ids.h"
 
 namespace lx40 {
 
@@ -25,22 +19,7 @@ constexpr size_t kMaxMessageChars = 400;
 }  // namespace
 
 ProgressDisplay::Style ProgressDisplay::StyleFor(std::FILE* stream) {
-#ifdef _WIN32
-  // _isatty is also true for the NUL device and for some pipes; only a
-  // handle with a console mode is a console.
-  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-  DWORD mode = 0;
-  if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return Style::kPlainLines;
-  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) return Style::kInPlace;
-  return SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) ? Style::kInPlace
-                                                                           : Style::kPlainLines;
-#else
-  const char* term = std::getenv("TERM");
-  if (!isatty(fileno(stream)) || term == nullptr || std::strcmp(term, "dumb") == 0) {
-    return Style::kPlainLines;
-  }
-  return Style::kInPlace;
-#endif
+  return platform::CanRewriteInPlace(stream) ? Style::kInPlace : Style::kPlainLines;
 }
 
 ProgressDisplay::ProgressDisplay(std::FILE* stream, Style style, std::vector<std::string> serials)
@@ -48,7 +27,7 @@ ProgressDisplay::ProgressDisplay(std::FILE* stream, Style style, std::vector<std
   // Serial numbers are the meters' own text: shown escaped.
   for (std::string& serial : serials_) serial = devtext::ForDisplay(serial);
   for (const std::string& serial : serials_) serial_width_ = std::max(serial_width_, serial.size());
-  for (Line& line : lines_) line.state = "waiting";
+  for (Line& line : lines_) line.state = EnglishText(lx40_ids::kStepWaiting);
 }
 
 std::string ProgressDisplay::Format(size_t unit) const {

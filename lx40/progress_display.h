@@ -18,8 +18,8 @@ class ProgressDisplay {
  public:
   enum class Style { kInPlace, kPlainLines };
 
-  // kInPlace when `stream` is a terminal (Windows: a console, told by
-  // GetConsoleMode, whose escape sequences could be turned on).
+  // kInPlace when `stream` is a terminal whose lines can be rewritten
+  // (platform::CanRewriteInPlace).
   static Style StyleFor(std::FILE* stream);
 
   ProgressDisplay(std::FILE* stream, Style style, std::vector<std::string> serials);

@@ -1,13 +1,12 @@
-#include "lx40/setup_engine.h"
+#include "setup_engine.h"
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
-#include "lx40/meter_messages.h"
-#include "lx40/station_clock.h"
-#include "wizard/core/string_ids.h"
-#include "wizard/resources/string_table.h"
+#include "meter_messages.h"
+#include "station_clock.h"
+#include "string_ids.h"
 
 namespace lx40 {
 
@@ -17,8 +16,6 @@ namespace {
 constexpr std::chrono::milliseconds kSettleSlice{20};
 
 std::string Now() { return UtcTimestamp(std::chrono::system_clock::now()); }
-
-std::string WizardText(uint32_t id) { return std::string(LookupString(id, UiLanguage::English)); }
 
 std::string TableName(const SensorTable& table) {
   return std::to_string(table.info.type_code) + " slot " + std::to_string(table.info.slot);
@@ -45,9 +42,9 @@ class UnitSetup {
   void Run() {
     record_.started = Now();
     if (stop_() != StopLevel::kNone) {
-      End(UnitResult::kCancelled, MLINK_OK, WizardText(ids::kBodyCancelled));
+      End(UnitResult::kCancelled, MLINK_OK, EnglishText(ids::kBodyCancelled));
     } else {
-      Progress("", -1, "opening", true);
+      Progress("", -1, lx40_ids::kStepOpening, true);
       const int32_t opened = mlink_open(record_.serial.c_str(), &meter_);
       if (opened != MLINK_OK) {
         Fail(opened);
@@ -65,14 +62,14 @@ class UnitSetup {
 
  private:
   void Work() {
-    Progress("", -1, "checking battery", true);
+    Progress("", -1, lx40_ids::kStepCheckingBattery, true);
     int32_t battery_ok = 0;
     const int32_t battery = mlink_battery(meter_, &battery_ok);
     if (battery != MLINK_OK) return Fail(battery);
     record_.battery_ok = battery_ok != 0;
     if (battery_ok == 0) return Fail(MLINK_BATTERY_LOW);
 
-    Progress("", -1, "checking slots", true);
+    Progress("", -1, lx40_ids::kStepCheckingSlots, true);
     uint8_t slots[MLINK_SLOT_COUNT] = {};
     const int32_t tested = mlink_slots(meter_, slots, MLINK_SLOT_COUNT);
     if (tested != MLINK_OK) return Fail(tested);
@@ -82,14 +79,14 @@ class UnitSetup {
       const SensorTable& table = plan_.tables[i];
       if (slots[table.info.slot] != 0) {
         record_.tables[i].outcome = TableOutcome::kPresent;
-        Progress(TableName(table), -1, "already present", true);
+        Progress(TableName(table), -1, lx40_ids::kStepAlreadyPresent, true);
         continue;
       }
       if (stop_() != StopLevel::kNone) {
         // Between tables the meter is in order: what it holds now is still
         // worth knowing.
         Verify();
-        return End(UnitResult::kCancelled, MLINK_OK, WizardText(ids::kBodyCancelled));
+        return End(UnitResult::kCancelled, MLINK_OK, EnglishText(ids::kBodyCancelled));
       }
       if (!Load(table, &record_.tables[i])) return;
       if (!Settle(table)) return;
@@ -99,15 +96,15 @@ class UnitSetup {
         std::any_of(record_.tables.begin(), record_.tables.end(),
                     [](const TableRecord& t) { return t.outcome == TableOutcome::kWritten; });
     if (wrote) {
-      End(UnitResult::kSet, MLINK_OK, WizardText(ids::kBodyComplete));
+      End(UnitResult::kSet, MLINK_OK, EnglishText(ids::kBodyComplete));
     } else {
-      End(UnitResult::kAlreadySet, MLINK_OK, WizardText(ids::kMessageAlreadyHasData));
+      End(UnitResult::kAlreadySet, MLINK_OK, EnglishText(ids::kMessageAlreadyHasData));
     }
   }
 
   bool Load(const SensorTable& table, TableRecord* outcome) {
     const std::string name = TableName(table);
-    Progress(name, 0, "writing", true);
+    Progress(name, 0, lx40_ids::kStepWriting, true);
     int32_t rc = mlink_load_begin(meter_, table.bytes.data(), table.bytes.size());
     int last_percent = 0;
     while (rc == MLINK_OK) {
@@ -118,7 +115,7 @@ class UnitSetup {
         outcome->outcome = must_replug_ ? TableOutcome::kFailed : TableOutcome::kNotRun;
         const int32_t code = must_replug_ ? MLINK_ERR_LOAD_ABANDONED : MLINK_OK;
         End(UnitResult::kCancelled, code,
-            must_replug_ ? mlink_strerror(code) : WizardText(ids::kBodyCancelled));
+            must_replug_ ? mlink_strerror(code) : EnglishText(ids::kBodyCancelled));
         return false;
       }
       rc = mlink_load_step(meter_);
@@ -128,7 +125,7 @@ class UnitSetup {
       const int percent = total == 0 ? 0 : static_cast<int>(uint64_t{done} * 100 / total);
       if (percent != last_percent) {
         last_percent = percent;
-        Progress(name, percent, "writing", false);
+        Progress(name, percent, lx40_ids::kStepWriting, false);
       }
     }
     if (rc != MLINK_DONE) {
@@ -147,20 +144,21 @@ class UnitSetup {
     const std::string name = TableName(table);
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + plan_.settle;
-    Progress(name, 0, "settling", true);
+    Progress(name, 0, lx40_ids::kStepSettling, true);
     for (;;) {
       const auto now = std::chrono::steady_clock::now();
       if (now >= end) break;
       if (stop_() == StopLevel::kNow) {
-        End(UnitResult::kCancelled, MLINK_OK, WizardText(ids::kBodyCancelled));
+        End(UnitResult::kCancelled, MLINK_OK, EnglishText(ids::kBodyCancelled));
         return false;
       }
       const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - start);
-      Progress(name, static_cast<int>(elapsed * 100 / plan_.settle), "settling", false);
+      Progress(name, static_cast<int>(elapsed * 100 / plan_.settle), lx40_ids::kStepSettling,
+               false);
       std::this_thread::sleep_for(
           std::min<std::chrono::steady_clock::duration>(kSettleSlice, end - now));
     }
-    Progress(name, 100, "written", true);
+    Progress(name, 100, lx40_ids::kStepWritten, true);
     return true;
   }
 
@@ -176,7 +174,7 @@ class UnitSetup {
 
   // "TEST" again: every table written must now show in its slot.
   bool Verify() {
-    Progress("", -1, "verifying", true);
+    Progress("", -1, lx40_ids::kStepVerifying, true);
     uint8_t slots[MLINK_SLOT_COUNT] = {};
     const int32_t tested = mlink_slots(meter_, slots, MLINK_SLOT_COUNT);
     if (tested != MLINK_OK) {
@@ -208,8 +206,9 @@ class UnitSetup {
     record_.message = std::move(message);
   }
 
-  void Progress(const std::string& table, int percent, const std::string& state, bool event) {
-    observer_.OnProgress(unit_, table, percent, state, event);
+  // `step`: the entry of lx40's string table the unit's line shows.
+  void Progress(const std::string& table, int percent, uint32_t step, bool event) {
+    observer_.OnProgress(unit_, table, percent, EnglishText(step), event);
   }
 
   const SetupPlan& plan_;

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "lx40/table_source.h"
-#include "lx40/unit_record.h"
-#include "meterlink/include/mlink.h"
+#include "mlink.h"
+#include "table_source.h"
+#include "unit_record.h"
 
 namespace lx40 {
 
@@ -30,7 +30,7 @@ struct SetupPlan {
   std::vector<mlink_meter_info> meters;
   std::vector<SensorTable> tables;  // checked; in the order they are written
   size_t jobs = 0;                  // meters at a time; 0: all at once
-  std::chrono::milliseconds settle{3000};
+  std::chrono::milliseconds settle{MLINK_SETTLE_MS};
   std::string station;
 };
 

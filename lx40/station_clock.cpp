@@ -1,28 +1,13 @@
-#include "lx40/station_clock.h"
+#include "station_clock.h"
 
 #include <cstdio>
 #include <ctime>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+#include "platform.h"
 
 namespace lx40 {
 
-std::string StationName() {
-#ifdef _WIN32
-  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD size = sizeof name;
-  if (!GetComputerNameA(name, &size)) return {};
-  return std::string(name, size);
-#else
-  char name[256] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return {};
-  return name;
-#endif
-}
+std::string StationName() { return platform::ComputerName(); }
 
 std::string UtcTimestamp(std::chrono::system_clock::time_point when) {
   using namespace std::chrono;
@@ -31,11 +16,7 @@ std::string UtcTimestamp(std::chrono::system_clock::time_point when) {
   const long long millis = (since_epoch - seconds).count();
   const std::time_t time = static_cast<std::time_t>(seconds.count());
   std::tm utc{};
-#ifdef _WIN32
-  gmtime_s(&utc, &time);
-#else
-  gmtime_r(&time, &utc);
-#endif
+  platform::UtcCalendarTime(time, &utc);
   char text[96];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03lldZ", utc.tm_year + 1900,
                 utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);

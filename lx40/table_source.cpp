@@ -1,12 +1,12 @@
-#include "lx40/table_source.h"
+#include "table_source.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 
-#include "wizard/core/sensor_data.h"
-#include "wizard/resources/compiled_in_resources.h"
+#include "built_in_tables.h"
 
 namespace lx40 {
 
@@ -21,15 +21,12 @@ std::string SystemError() { return std::strerror(errno); }
 
 }  // namespace
 
-std::vector<SensorTable> BuiltInTables() {
-  CompiledInResources resources;
+std::vector<SensorTable> BuiltInSensorTables() {
   std::vector<SensorTable> tables;
-  for (const uint16_t id : CSensorData::TableResourceIds) {
-    const BinFile file = resources.FindBinFile(id);
-    if (file.data == nullptr) continue;
+  for (const std::span<const uint8_t> bytes : BuiltInTables()) {
     SensorTable table;
     table.origin = "built-in";
-    table.bytes.assign(file.data, file.data + file.size);
+    table.bytes.assign(bytes.begin(), bytes.end());
     CheckTable(&table);
     tables.push_back(std::move(table));
   }
@@ -37,7 +34,7 @@ std::vector<SensorTable> BuiltInTables() {
 }
 
 bool FindBuiltInTable(uint16_t type_code, SensorTable* table) {
-  for (SensorTable& candidate : BuiltInTables()) {
+  for (SensorTable& candidate : BuiltInSensorTables()) {
     if (candidate.info.type_code == type_code) {
       *table = std::move(candidate);
       return true;

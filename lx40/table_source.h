@@ -1,5 +1,5 @@
-// The sensor data tables lx40 writes: the two built into the wizard (the
-// same bytes, from the same generated source) or tables read from files.
+// The sensor data tables lx40 writes: the two built-in ones (the shared
+// part's, the same bytes the wizard writes) or tables read from files.
 // Every table is checked with mlink_table_check before any meter is
 // touched.
 #ifndef LX40_LX40_TABLE_SOURCE_H
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/include/mlink.h"
+#include "mlink.h"
 
 namespace lx40 {
 
@@ -19,8 +19,8 @@ struct SensorTable {
   mlink_table_info info{};
 };
 
-// The built-in tables, in the wizard's order (its table 0, then table 1).
-std::vector<SensorTable> BuiltInTables();
+// The built-in tables, in the wizard's order (8010, then 8011).
+std::vector<SensorTable> BuiltInSensorTables();
 
 // The built-in table with that sensor type code; false when there is none.
 bool FindBuiltInTable(uint16_t type_code, SensorTable* table);

@@ -1,6 +1,6 @@
-#include "lx40/unit_record.h"
+#include "unit_record.h"
 
-#include "lx40/table_source.h"
+#include "table_source.h"
 
 namespace lx40 {
 

@@ -2,7 +2,7 @@
 // mapping of the meter's error replies to result codes.
 #include <cstring>
 
-#include "meterlink/exchange.h"
+#include "exchange.h"
 #include "mlink.h"
 
 namespace meterlink {

@@ -1,8 +1,8 @@
-#include "meterlink/command_reply.h"
+#include "command_reply.h"
 
 #include <cstring>
 
-#include "meterlink/formats/decimal_parse.h"
+#include "formats/decimal_parse.h"
 #include "mlink.h"
 
 namespace meterlink {

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string_view>
 
-#include "meterlink/exchange.h"
-#include "meterlink/formats/reply_fields.h"
+#include "exchange.h"
+#include "formats/reply_fields.h"
 
 namespace meterlink {
 

@@ -1,4 +1,4 @@
-#include "meterlink/command_text.h"
+#include "command_text.h"
 
 #include <cstring>
 

@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "meterlink/exchange.h"
+#include "exchange.h"
 
 namespace meterlink {
 

@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "meterlink/command_reply.h"
-#include "meterlink/exchange.h"
+#include "command_reply.h"
+#include "exchange.h"
 #include "mlink.h"
 
 namespace meterlink {

@@ -1,8 +1,8 @@
 // "IDN" and "GET_SENSER": what the meter says about itself and its sensor.
 #include <cstring>
 
-#include "meterlink/command_text.h"
-#include "meterlink/commands.h"
+#include "command_text.h"
+#include "commands.h"
 
 static_assert(sizeof(IdnInfo) == 30 + 30 + 15 + 5, "IdnInfo is four texts back to back");
 

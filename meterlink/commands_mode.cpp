@@ -3,11 +3,11 @@
 // them.
 #include <cstring>
 
-#include "meterlink/command_text.h"
-#include "meterlink/commands.h"
-#include "meterlink/formats/mode_keyword.h"
-#include "meterlink/formats/signed_field.h"
-#include "meterlink/formats/unit_code.h"
+#include "command_text.h"
+#include "commands.h"
+#include "formats/mode_keyword.h"
+#include "formats/signed_field.h"
+#include "formats/unit_code.h"
 
 namespace meterlink {
 namespace {

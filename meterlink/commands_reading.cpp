@@ -2,9 +2,9 @@
 // meter, converted to and from the unit the caller gives.
 #include <cstring>
 
-#include "meterlink/command_text.h"
-#include "meterlink/commands.h"
-#include "meterlink/formats/reading.h"
+#include "command_text.h"
+#include "commands.h"
+#include "formats/reading.h"
 
 namespace meterlink {
 namespace {

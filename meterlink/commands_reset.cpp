@@ -1,8 +1,8 @@
 // The commands that take no value and expect "OK": the settings or the
 // wavelength list back to the meter's defaults, and the relative reference
 // taken from the current reading.
-#include "meterlink/command_text.h"
-#include "meterlink/commands.h"
+#include "command_text.h"
+#include "commands.h"
 
 namespace meterlink {
 namespace {

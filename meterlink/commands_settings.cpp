@@ -2,9 +2,9 @@
 // averaging count, the range and auto power save.
 #include <cstring>
 
-#include "meterlink/command_text.h"
-#include "meterlink/commands.h"
-#include "meterlink/formats/signed_field.h"
+#include "command_text.h"
+#include "commands.h"
+#include "formats/signed_field.h"
 
 namespace meterlink {
 namespace {

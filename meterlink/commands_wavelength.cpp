@@ -1,9 +1,9 @@
 // "GET_WAVELEN:<n>", "GET_WAVELEN" and "SET_WAVELEN": the meter's wavelength
 // list and its current wavelength, each with the number the meter keeps
 // with it.
-#include "meterlink/command_text.h"
-#include "meterlink/commands.h"
-#include "meterlink/formats/signed_field.h"
+#include "command_text.h"
+#include "commands.h"
+#include "formats/signed_field.h"
 
 namespace meterlink {
 namespace {

@@ -9,15 +9,15 @@
 // to it, and the table passes over meters open through the handle API or in
 // another program as if they were not attached. The table is the ordinal
 // interface's: one calling thread at a time.
-#include "meterlink/device_table.h"
+#include "device_table.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
 
-#include "meterlink/meter_registry.h"
-#include "meterlink/meterlink.h"
+#include "meter_registry.h"
+#include "meterlink.h"
 
 namespace meterlink {
 namespace {
@@ -31,6 +31,7 @@ constexpr char kSerialListEnd[] = "SN_END";
 struct MeterEntry {
   char serial[kSerialSize] = {};  // empty: no meter here, or its serial is unknown
   std::string path;               // registered under this path when the meter is kept
+  OwnedPipes pipes;               // the kept meter's pipes
   std::unique_ptr<Meter> meter;   // null when the position holds no meter
 };
 
@@ -49,7 +50,7 @@ void ReleaseTable() {
   for (int32_t p = 0; p < g_deviceCount; ++p) {
     MeterEntry& entry = g_table[p];
     if (entry.meter == nullptr) continue;
-    ClosePipes(entry.meter->pipes());
+    entry.pipes.Close();  // before the lock goes with the registration
     UnregisterMeter(entry.path);
   }
   delete[] g_table;
@@ -62,7 +63,7 @@ void ReleaseTable() {
 
 // Looks at one position: 1 when it holds a meter (kept in the entry) or not
 // (passed over, meter count lowered); otherwise the failure's code, with
-// nothing left open.
+// nothing left open (what is not kept is given back as `opened` goes).
 int32_t ProbePosition(int32_t position, MeterEntry& entry) {
   OpenedPosition opened;
   switch (OpenPosition(position, opened, nullptr)) {
@@ -75,12 +76,11 @@ int32_t ProbePosition(int32_t position, MeterEntry& entry) {
     case PositionState::kFailed:
       return MLINK_TRANSPORT_FAILED;
   }
-  auto meter = std::make_unique<Meter>(opened.pipes);
+  auto meter = std::make_unique<Meter>(opened.pipes.get());
   bool isMeter = false;
   mlink_meter_info info{};
   const int32_t result = ProbeMeter(*meter, &isMeter, &info);
   if (result != MLINK_OK || !isMeter) {
-    ClosePipes(opened.pipes);
     if (result == MLINK_OK) --g_meterCount;
     return result;
   }
@@ -89,6 +89,7 @@ int32_t ProbePosition(int32_t position, MeterEntry& entry) {
   std::memcpy(entry.serial, info.serial, strnlen(info.serial, kSerialSize - 1));
   info.position = position;
   entry.path = opened.path;
+  entry.pipes = std::move(opened.pipes);
   entry.meter = std::move(meter);
   RegisterMeter(opened.path, Holder::kDeviceTable, info, std::move(opened.lock));
   return MLINK_OK;

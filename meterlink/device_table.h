@@ -3,7 +3,7 @@
 #ifndef LX40_METERLINK_DEVICE_TABLE_H
 #define LX40_METERLINK_DEVICE_TABLE_H
 
-#include "meterlink/exchange.h"
+#include "exchange.h"
 
 namespace meterlink {
 

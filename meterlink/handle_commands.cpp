@@ -3,25 +3,28 @@
 // checked (nothing is sent for a refused call).
 #include <cstring>
 
-#include "meterlink/commands.h"
-#include "meterlink/meter_handle.h"
+#include "commands.h"
+#include "meter_handle.h"
 #include "mlink.h"
 
 using namespace meterlink;
 
 namespace {
 
-// Runs `command` on the meter behind `meter` when the handle is live, the
-// meter free and `record` (the caller's pointer, or a non-null marker for
-// commands without one) not null.
+// Runs `command` on the meter behind `meter` when the handle is live,
+// `record` (the caller's pointer, or a non-null marker for commands without
+// one) not null and the meter free (OnFreeMeter's order).
 template <typename Command>
 int32_t OnMeter(mlink_meter* meter, const void* record, Command command) {
-  std::shared_ptr<MeterHandle> handle;
-  const int32_t usable = MeterForExchange(meter, handle);
-  if (usable == MLINK_ERR_INVALID_HANDLE) return usable;
-  if (record == nullptr) return MLINK_BAD_ARGUMENT;
-  if (usable != MLINK_OK) return usable;
-  return command(handle->link);
+  return OnFreeMeter(
+      meter, [record]() -> int32_t { return record != nullptr ? MLINK_OK : MLINK_BAD_ARGUMENT; },
+      [&command](MeterHandle& handle) { return command(handle.link); });
+}
+
+// A buffer the call fills: not null, and at least `needed` of its units.
+int32_t CheckBuffer(const void* buffer, size_t size, size_t needed) {
+  if (buffer == nullptr) return MLINK_BAD_ARGUMENT;
+  return size < needed ? MLINK_ERR_BUFFER_TOO_SMALL : MLINK_OK;
 }
 
 // For commands that take no record.
@@ -48,37 +51,36 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_measure(mlink_meter* meter, Readin
 extern "C" MLINK_API int32_t MLINK_CALL mlink_get_wavelength_list(mlink_meter* meter,
                                                                   WaveEntry* entries,
                                                                   size_t count) {
-  if (entries != nullptr && count < MLINK_WAVE_LIST_SIZE) {
-    return FindHandle(meter) == nullptr ? MLINK_ERR_INVALID_HANDLE : MLINK_ERR_BUFFER_TOO_SMALL;
-  }
-  return OnMeter(meter, entries, [entries](Meter& m) {
-    // Built aside: on failure the caller's entries are left as they were.
-    WaveEntry list[MLINK_WAVE_LIST_SIZE];
-    std::memcpy(list, entries, sizeof list);
-    const int32_t result = QueryWaveList(m, list);
-    if (result == MLINK_OK) std::memcpy(entries, list, sizeof list);
-    return result;
-  });
+  return OnFreeMeter(
+      meter, [&] { return CheckBuffer(entries, count, MLINK_WAVE_LIST_SIZE); },
+      [entries](MeterHandle& handle) {
+        // Built aside: on failure the caller's entries are left as they were.
+        WaveEntry list[MLINK_WAVE_LIST_SIZE];
+        std::memcpy(list, entries, sizeof list);
+        const int32_t result = QueryWaveList(handle.link, list);
+        if (result == MLINK_OK) std::memcpy(entries, list, sizeof list);
+        return result;
+      });
 }
 
 extern "C" MLINK_API int32_t MLINK_CALL mlink_get_sensor(mlink_meter* meter, char* text,
                                                          size_t size) {
-  if (text != nullptr && size == 0) {
-    return FindHandle(meter) == nullptr ? MLINK_ERR_INVALID_HANDLE : MLINK_ERR_BUFFER_TOO_SMALL;
-  }
-  return OnMeter(meter, text, [text, size](Meter& m) {
-    const int32_t result = QuerySensor(m);
-    if (result != MLINK_OK) return result;
-    const char* reply = m.reply_text();
-    const std::size_t length = strnlen(reply, kReplyTextSize);
-    if (length >= size) {
-      text[0] = '\0';
-      return static_cast<int32_t>(MLINK_ERR_BUFFER_TOO_SMALL);
-    }
-    std::memcpy(text, reply, length);
-    text[length] = '\0';
-    return static_cast<int32_t>(MLINK_OK);
-  });
+  return OnFreeMeter(
+      meter, [&] { return CheckBuffer(text, size, 1); },
+      [text, size](MeterHandle& handle) {
+        Meter& m = handle.link;
+        const int32_t result = QuerySensor(m);
+        if (result != MLINK_OK) return result;
+        const char* reply = m.reply_text();
+        const std::size_t length = strnlen(reply, kReplyTextSize);
+        if (length >= size) {
+          text[0] = '\0';
+          return static_cast<int32_t>(MLINK_ERR_BUFFER_TOO_SMALL);
+        }
+        std::memcpy(text, reply, length);
+        text[length] = '\0';
+        return static_cast<int32_t>(MLINK_OK);
+      });
 }
 
 extern "C" MLINK_API int32_t MLINK_CALL mlink_get_relative(mlink_meter* meter, Reading* reading) {

@@ -3,9 +3,9 @@
 // record; the trailer and its acknowledgement (records + 3 in all).
 #include <new>
 
-#include "meterlink/meter_handle.h"
-#include "meterlink/table_check.h"
+#include "meter_handle.h"
 #include "mlink.h"
+#include "table_check.h"
 
 using namespace meterlink;
 using loadproto::Status;
@@ -46,26 +46,23 @@ Status NextStep(MeterHandle& handle) {
 
 extern "C" MLINK_API int32_t MLINK_CALL mlink_load_begin(mlink_meter* meter, const void* table,
                                                          size_t size) {
-  std::shared_ptr<MeterHandle> handle;
-  const int32_t usable = MeterForExchange(meter, handle);
-  if (usable == MLINK_ERR_INVALID_HANDLE) return usable;
-  if (table == nullptr) return MLINK_BAD_ARGUMENT;
-  if (usable != MLINK_OK) return usable;
-
-  mlink_table_info info{};
-  const int32_t checked = CheckTable(static_cast<const uint8_t*>(table), size, &info);
-  if (checked != MLINK_OK) return checked;
-  const auto* bytes = static_cast<const uint8_t*>(table);
-  try {
-    handle->table.assign(bytes, bytes + size);
-  } catch (const std::bad_alloc&) {
-    return MLINK_ERR_NO_MEMORY;
-  }
-  if (!handle->sender.Arm(handle->table.data(), info.records)) return MLINK_ERR_TABLE_RECORDS;
-  handle->phase = LoadPhase::kRunning;
-  handle->stepsDone = 0;
-  handle->stepsTotal = info.records + kStepsBesideRecords;
-  return MLINK_OK;
+  const auto check = [&]() -> int32_t { return table == nullptr ? MLINK_BAD_ARGUMENT : MLINK_OK; };
+  return OnFreeMeter(meter, check, [&](MeterHandle& handle) -> int32_t {
+    const auto* bytes = static_cast<const uint8_t*>(table);
+    mlink_table_info info{};
+    const int32_t checked = CheckTable(bytes, size, &info);
+    if (checked != MLINK_OK) return checked;
+    try {
+      handle.table.assign(bytes, bytes + size);
+    } catch (const std::bad_alloc&) {
+      return MLINK_ERR_NO_MEMORY;
+    }
+    if (!handle.sender.Arm(handle.table.data(), info.records)) return MLINK_ERR_TABLE_RECORDS;
+    handle.phase = LoadPhase::kRunning;
+    handle.stepsDone = 0;
+    handle.stepsTotal = info.records + kStepsBesideRecords;
+    return MLINK_OK;
+  });
 }
 
 extern "C" MLINK_API int32_t MLINK_CALL mlink_load_step(mlink_meter* meter) {

@@ -2,8 +2,8 @@
 // serial number, closing it, and its identification.
 #include <cstring>
 
-#include "meterlink/meter_handle.h"
-#include "meterlink/meter_registry.h"
+#include "meter_handle.h"
+#include "meter_registry.h"
 #include "mlink.h"
 
 using namespace meterlink;
@@ -13,7 +13,7 @@ namespace {
 // Looks at one position for a walk: fills `info` and returns true when an
 // LX40 is there that is open in this program (flag MLINK_INFO_IN_USE,
 // nothing sent) or free (then `opened` holds its open pipes and lock, for
-// the caller to keep or give back).
+// the caller to keep; they are given back when `opened` goes).
 bool LookAt(int32_t position, mlink_meter_info& info, OpenedPosition& opened) {
   switch (OpenPosition(position, opened, &info)) {
     case PositionState::kOpenHere:
@@ -26,13 +26,12 @@ bool LookAt(int32_t position, mlink_meter_info& info, OpenedPosition& opened) {
     case PositionState::kOpened:
       break;
   }
-  Meter probe(opened.pipes);
+  Meter probe(opened.pipes.get());
   bool isMeter = false;
   const int32_t result = ProbeMeter(probe, &isMeter, &info);
   info.position = position;
   if (result == MLINK_OK && isMeter) return true;
-  ClosePipes(opened.pipes);
-  opened.lock.Release();
+  opened.GiveBack();
   return false;
 }
 
@@ -47,12 +46,8 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_enumerate(mlink_meter_info* infos,
   size_t listed = 0;
   for (int32_t p = 0; p < count; ++p) {
     mlink_meter_info info{};
-    OpenedPosition opened;
+    OpenedPosition opened;  // given back at the end of each turn: nothing is left open
     if (!LookAt(p, info, opened)) continue;
-    if ((info.flags & MLINK_INFO_IN_USE) == 0) {
-      ClosePipes(opened.pipes);  // nothing is left open
-      opened.lock.Release();
-    }
     if (listed < capacity) infos[listed] = info;
     ++listed;
   }
@@ -72,23 +67,15 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_open(const char* serial, mlink_met
   const int32_t count = CountPositions();
   for (int32_t p = 0; p < count; ++p) {
     mlink_meter_info info{};
-    OpenedPosition opened;
+    OpenedPosition opened;  // given back at the end of the turn unless kept
     if (!LookAt(p, info, opened)) continue;
     const bool match =
         (info.flags & MLINK_INFO_SERIAL_CUT) == 0 && std::strcmp(info.serial, serial) == 0;
-    const bool inUse = (info.flags & MLINK_INFO_IN_USE) != 0;
-    if (!inUse && !match) {
-      ClosePipes(opened.pipes);
-      opened.lock.Release();
-    }
     if (!match) continue;
-    if (inUse) return MLINK_ERR_ALREADY_OPEN;
+    if ((info.flags & MLINK_INFO_IN_USE) != 0) return MLINK_ERR_ALREADY_OPEN;
 
-    std::shared_ptr<MeterHandle> handle(new (std::nothrow) MeterHandle(opened.pipes));
-    if (handle == nullptr) {
-      ClosePipes(opened.pipes);
-      return MLINK_ERR_NO_MEMORY;
-    }
+    std::shared_ptr<MeterHandle> handle(new (std::nothrow) MeterHandle(std::move(opened.pipes)));
+    if (handle == nullptr) return MLINK_ERR_NO_MEMORY;
     handle->path = opened.path;
     handle->info = info;
     RegisterMeter(opened.path, Holder::kHandle, info, std::move(opened.lock));
@@ -101,8 +88,9 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_open(const char* serial, mlink_met
 extern "C" MLINK_API int32_t MLINK_CALL mlink_close(mlink_meter* meter) {
   std::shared_ptr<MeterHandle> handle = RemoveHandle(meter);
   if (handle == nullptr) return MLINK_ERR_INVALID_HANDLE;
-  // A load in progress is abandoned: the host simply stops.
-  ClosePipes(handle->link.pipes());
+  // A load in progress is abandoned: the host simply stops. The pipes are
+  // closed before the lock is given back.
+  handle->pipes.Close();
   handle->link.set_pipes(PipePair{});
   UnregisterMeter(handle->path);
   return MLINK_OK;

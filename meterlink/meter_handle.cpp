@@ -1,4 +1,4 @@
-#include "meterlink/meter_handle.h"
+#include "meter_handle.h"
 
 #include <map>
 #include <mutex>

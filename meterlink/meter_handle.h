@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "loadproto/load_protocol.h"
-#include "meterlink/exchange.h"
+#include "exchange.h"
+#include "load_protocol.h"
 #include "mlink.h"
 
 namespace meterlink {
@@ -39,10 +39,11 @@ enum class LoadPhase {
 };
 
 struct MeterHandle {
-  explicit MeterHandle(PipePair pipes) : link(pipes) {}
+  explicit MeterHandle(OwnedPipes opened) : pipes(std::move(opened)), link(pipes.get()) {}
   MeterHandle(const MeterHandle&) = delete;
   MeterHandle& operator=(const MeterHandle&) = delete;
 
+  OwnedPipes pipes;  // closed by mlink_close, or when the last reference goes
   Meter link;
   std::string path;  // registered under this interface path
   mlink_meter_info info{};
@@ -67,6 +68,22 @@ std::shared_ptr<MeterHandle> RemoveHandle(mlink_meter* handle);
 // MLINK_ERR_INVALID_HANDLE, MLINK_ERR_LOAD_STATE (a load is in progress) or
 // MLINK_ERR_LOAD_ABANDONED.
 int32_t MeterForExchange(mlink_meter* handle, std::shared_ptr<MeterHandle>& out);
+
+// Every call that exchanges with a meter checks in one order: the handle
+// (MLINK_ERR_INVALID_HANDLE), then the call's own arguments (`check` gives
+// MLINK_OK or its refusal, and may clear the caller's outputs), then whether
+// the meter is free (MLINK_ERR_LOAD_STATE, MLINK_ERR_LOAD_ABANDONED). Only
+// then `exchange` runs on the handle: a refused call sends nothing.
+template <typename Check, typename Exchange>
+int32_t OnFreeMeter(mlink_meter* meter, Check check, Exchange exchange) {
+  std::shared_ptr<MeterHandle> handle;
+  const int32_t usable = MeterForExchange(meter, handle);
+  if (usable == MLINK_ERR_INVALID_HANDLE) return usable;
+  const int32_t checked = check();
+  if (checked != MLINK_OK) return checked;
+  if (usable != MLINK_OK) return usable;
+  return exchange(*handle);
+}
 
 }  // namespace meterlink
 

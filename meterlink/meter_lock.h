@@ -5,9 +5,8 @@
 // and every probe); a meter whose lock is held elsewhere is passed over as if
 // it were not attached.
 //
-// POSIX: flock() on "<dir>/lx40-meter-<hash>.lock". Windows: the same file
-// opened with no sharing (FILE_FLAG_DELETE_ON_CLOSE), which any thread may
-// release. <dir> is LX40_METER_LOCK_DIR when set, else the temp folder.
+// The file is "<dir>/lx40-meter-<hash>.lock", held as lock_file.h says for
+// each system. <dir> is LX40_METER_LOCK_DIR when set, else the temp folder.
 // Internal to the library.
 #ifndef LX40_METERLINK_METER_LOCK_H
 #define LX40_METERLINK_METER_LOCK_H
@@ -40,9 +39,9 @@ class MeterLock {
   static std::string LockFilePath(const std::string& interfacePath);
 
  private:
-  static constexpr intptr_t kNone = -1;
-  intptr_t handle_ = kNone;  // a file descriptor or a Windows HANDLE
-  std::string path_;         // the lock file's path while held
+  static constexpr intptr_t kNone = -1;  // lock_file::kNone
+  intptr_t handle_ = kNone;              // the held lock file (lock_file::TryLock)
+  std::string path_;                     // the lock file's path while held
 };
 
 }  // namespace meterlink

@@ -1,12 +1,12 @@
-#include "meterlink/meter_registry.h"
+#include "meter_registry.h"
 
 #include <cstring>
 #include <map>
 
-#include "bulkpipe/bulkpipe.h"
-#include "bulkpipe/meter_identity.h"
-#include "meterlink/command_reply.h"
-#include "meterlink/formats/reply_fields.h"
+#include "bulkpipe.h"
+#include "command_reply.h"
+#include "formats/reply_fields.h"
+#include "meter_identity.h"
 
 namespace meterlink {
 namespace {
@@ -81,22 +81,22 @@ int32_t CountPositions() {
 }
 
 PositionState OpenPosition(int32_t position, OpenedPosition& out, mlink_meter_info* registered) {
-  out = OpenedPosition{};
+  out.GiveBack();
+  out.path.clear();
   if (!PathAt(position, out.path)) return PositionState::kFailed;
   if (FindRegistered(out.path, registered)) return PositionState::kOpenHere;
   if (!out.lock.TryTake(out.path)) return PositionState::kOpenElsewhere;
 
-  out.pipes.command = OpenUSBBulkFile(0, position);
-  if (out.pipes.command != USBHOST_INVALID) out.pipes.reply = OpenUSBBulkFile(1, position);
+  PipePair pipes;
+  pipes.command = OpenUSBBulkFile(0, position);
+  if (pipes.command != USBHOST_INVALID) pipes.reply = OpenUSBBulkFile(1, position);
+  out.pipes = OwnedPipes(pipes);
   // The interface order may have changed under the walk (a meter plugged
   // or pulled): pipes opened for another interface than the one locked are
   // given back.
   std::string after;
-  if (out.pipes.command == USBHOST_INVALID || out.pipes.reply == USBHOST_INVALID ||
-      !PathAt(position, after) || after != out.path) {
-    ClosePipes(out.pipes);
-    out.pipes = PipePair{};
-    out.lock.Release();
+  if (!out.pipes.open() || !PathAt(position, after) || after != out.path) {
+    out.GiveBack();
     return PositionState::kFailed;
   }
   return PositionState::kOpened;
@@ -122,11 +122,6 @@ void RegisterMeter(const std::string& path, Holder holder, const mlink_meter_inf
 void UnregisterMeter(const std::string& path) {
   std::lock_guard<std::mutex> guard(g_registryMutex);
   Registry().erase(path);
-}
-
-void ClosePipes(PipePair pipes) {
-  if (pipes.command != USBHOST_INVALID) usbhost_close(pipes.command);
-  if (pipes.reply != USBHOST_INVALID) usbhost_close(pipes.reply);
 }
 
 }  // namespace meterlink

@@ -10,8 +10,12 @@
 // not attached.
 //
 // Walks (OpenAllDevice, mlink_enumerate, mlink_open) run one at a time in
-// the process, under the walk lock; it also serialises every call into
-// Bulkpipe, whose discovery list and interface path are process-wide.
+// the process, under the walk lock. Bulkpipe keeps nothing from one call to
+// the next and needs no lock; the walks do: a walk holds a free meter's
+// cross-process lock while it probes it, so a second walk at the same time
+// would find that lock taken and pass the meter over as in use elsewhere
+// (an mlink_enumerate would miss the meter another thread's mlink_open is
+// probing). Calls on a meter already open never take the walk lock.
 // Internal to the library.
 #ifndef LX40_METERLINK_METER_REGISTRY_H
 #define LX40_METERLINK_METER_REGISTRY_H
@@ -21,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/exchange.h"
-#include "meterlink/meter_lock.h"
+#include "exchange.h"
+#include "meter_lock.h"
 #include "mlink.h"
 
 namespace meterlink {
@@ -40,11 +44,19 @@ std::unique_lock<std::mutex> LockWalk();
 int32_t CountPositions();
 
 // A position opened for a walk: its interface path, both pipes and the
-// meter's cross-process lock.
+// meter's cross-process lock. Whatever is not moved out is given back when
+// it goes: the pipes first, then the lock (members go in reverse order), so
+// no other program gets the lock while the pipes are still open here.
 struct OpenedPosition {
   std::string path;
-  PipePair pipes;
   MeterLock lock;
+  OwnedPipes pipes;
+
+  // Gives both back now, in the same order.
+  void GiveBack() {
+    pipes.Close();
+    lock.Release();
+  }
 };
 
 enum class PositionState {

@@ -2,9 +2,9 @@
 // over the commands of commands.h. The SQ_ exports share one dispatch.
 #include <cstring>
 
-#include "meterlink/commands.h"
-#include "meterlink/device_table.h"
-#include "meterlink/meter_commands.h"
+#include "commands.h"
+#include "device_table.h"
+#include "meter_commands.h"
 
 namespace meterlink {
 namespace {

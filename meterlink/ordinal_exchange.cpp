@@ -2,8 +2,8 @@
 // meter, a thin layer over that meter's exchange (exchange.h).
 #include <cstring>
 
-#include "meterlink/device_table.h"
-#include "meterlink/meterlink.h"
+#include "device_table.h"
+#include "meterlink.h"
 
 using meterlink::Meter;
 using meterlink::SelectedMeter;

@@ -3,7 +3,7 @@
 // answers in from the reply pipe, taken byte by byte or whole.
 #include <cstring>
 
-#include "meterlink/exchange.h"
+#include "exchange.h"
 #include "mlink.h"
 
 namespace meterlink {

@@ -1,4 +1,4 @@
-#include "meterlink/table_check.h"
+#include "table_check.h"
 
 namespace meterlink {
 namespace {

@@ -9,7 +9,7 @@
 // last block wrote over the earlier ones.
 #include <cstring>
 
-#include "meterlink/exchange.h"
+#include "exchange.h"
 #include "mlink.h"
 
 namespace meterlink {

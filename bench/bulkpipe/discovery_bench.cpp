@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "bulkpipe/bulkpipe.h"
-#include "usbhost/sim/bus/sim_bus.h"
+#include "bulkpipe.h"
+#include "bus/sim_bus.h"
 
 namespace {
 

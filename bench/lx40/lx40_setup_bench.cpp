@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "tests/lx40/lx40_process.h"
+#include "lx40_process.h"
 
 namespace {
 

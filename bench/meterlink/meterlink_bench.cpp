@@ -10,12 +10,12 @@
 #include <memory>
 #include <string>
 
-#include "bulkpipe/bulkpipe.h"
-#include "meterlink/meterlink.h"
-#include "tests/support/sim_bus_setup.h"
-#include "usbhost/sim/bus/pipe_endpoint.h"
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/usbhost.h"
+#include "bulkpipe.h"
+#include "bus/pipe_endpoint.h"
+#include "bus/sim_bus.h"
+#include "meterlink.h"
+#include "sim_bus_setup.h"
+#include "usbhost.h"
 
 namespace {
 

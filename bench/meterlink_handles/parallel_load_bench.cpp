@@ -1,4 +1,4 @@
-// Loading built-in table 0 (781 records, 801 exchanges) through the handle
+// Loading built-in table 8010 (781 records, 801 exchanges) through the handle
 // API into 1 meter, and into 8 meters at once (one thread per meter), each
 // answer delayed by the simulator. The meters are independent, so the
 // 8-meter wall time should stay close to the 1-meter time: the target is
@@ -9,16 +9,16 @@
 
 #include <chrono>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "meterlink/meterlink.h"
+#include "built_in_tables.h"
+#include "bus/sim_bus.h"
+#include "meter/meter_attach.h"
+#include "meterlink.h"
 #include "mlink.h"
-#include "usbhost/sim/meter/meter_attach.h"
-#include "usbhost/sim/bus/sim_bus.h"
-#include "wizard/core/sensor_data.h"
-#include "wizard/resources/compiled_in_resources.h"
 
 namespace {
 
@@ -42,10 +42,9 @@ void BM_LoadTable0(benchmark::State& state) {
     config.latency = latency;
     usbsim::AttachMeter(root, i + 1, config);
   }
-  CompiledInResources resources;
-  CSensorData tables(resources);
-  if (!tables.LoadAll() || !tables.Select(0)) {
-    state.SkipWithError("no built-in tables");
+  const std::span<const uint8_t> table = BuiltInTable(8010);
+  if (table.empty()) {
+    state.SkipWithError("no built-in table 8010");
     return;
   }
   std::vector<mlink_meter*> handles(meters, nullptr);
@@ -62,7 +61,7 @@ void BM_LoadTable0(benchmark::State& state) {
     std::vector<std::thread> threads;
     for (int i = 0; i < meters; ++i) {
       threads.emplace_back(
-          [&, i] { results[i] = LoadWhole(handles[i], tables.Table(), tables.TotalSize()); });
+          [&, i] { results[i] = LoadWhole(handles[i], table.data(), table.size()); });
     }
     for (std::thread& t : threads) t.join();
     for (const int32_t rc : results) {

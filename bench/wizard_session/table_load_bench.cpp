@@ -12,12 +12,12 @@
 #include <string>
 #include <thread>
 
-#include "meterlink/meterlink.h"
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/sim/meter/meter_attach.h"
-#include "wizard/core/meter_session.h"
-#include "wizard/core/sensor_data.h"
-#include "wizard/resources/compiled_in_resources.h"
+#include "bus/sim_bus.h"
+#include "compiled_in_resources.h"
+#include "meter/meter_attach.h"
+#include "meter_session.h"
+#include "meterlink.h"
+#include "sensor_data.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "bulkpipe/bulkpipe.h"
-#include "fuzz/bulkpipe/fuzz_host.h"
+#include "bulkpipe.h"
+#include "fuzz_host.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "fuzz/bulkpipe/fuzz_host.h"
+#include "fuzz_host.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <set>
 
-#include "fuzz/support/fuzz_input.h"
-#include "usbhost/usbhost.h"
+#include "fuzz_input.h"
+#include "usbhost.h"
 
 namespace fuzzhost {
 

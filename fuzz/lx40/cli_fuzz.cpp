@@ -12,7 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "lx40/cli_options.h"
+#include "command_line.h"
+#include "command_measure.h"
+#include "command_setup.h"
+#include "command_table.h"
+#include "subcommands.h"
 
 namespace {
 
@@ -45,9 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::streambuf* const err = std::cerr.rdbuf(swallowed.rdbuf());
   // One parser for every input, as a program would build it once: the
   // parser must also hold up when it is used again after any command line.
-  static lx40::CommandLine parser;
+  static lx40::CommandLine parser(lx40::Subcommands());
   const std::optional<int> done = parser.Parse(static_cast<int>(words.size()), argv.data());
-  const lx40::Options& options = parser.options();
   std::cout.rdbuf(out);
   std::cerr.rdbuf(err);
 
@@ -55,16 +58,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(*done == 0 || *done == 2);
     return 0;
   }
-  if (options.command == lx40::Command::kInfo || options.command == lx40::Command::kMeasure) {
-    Check(options.serials.size() == 1);
+  // A command to run is one of the table's, with its own options.
+  bool known = false;
+  for (const lx40::Subcommand& row : lx40::Subcommands()) {
+    known = known || (row.define != nullptr && row.name == parser.Parsed());
   }
-  if (options.command == lx40::Command::kMeasure) {
-    Check(options.count >= 1 && options.count <= 1000000);
-    Check(options.interval_ms >= 0 && options.interval_ms <= 3600000);
-    Check(!(options.json && options.csv));
+  Check(known);
+  if (const auto* measure = parser.ParsedOptions<lx40::MeasureOptions>()) {
+    Check(measure->count >= 1 && measure->count <= 1000000);
+    Check(measure->interval_ms >= 0 && measure->interval_ms <= 3600000);
+    Check(!(measure->json && measure->csv));
   }
-  if (options.command == lx40::Command::kTableExport) {
-    Check(options.type_code == 8010 || options.type_code == 8011);
+  if (const auto* setup = parser.ParsedOptions<lx40::SetupOptions>()) {
+    Check(setup->jobs <= 1024);
+  }
+  if (const auto* exported = parser.ParsedOptions<lx40::TableExportOptions>()) {
+    Check(exported->type_code == 8010 || exported->type_code == 8011);
   }
   return 0;
 }

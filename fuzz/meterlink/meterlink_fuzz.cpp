@@ -19,16 +19,16 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/support/fuzz_input.h"
-#include "fuzz/support/memory_lock_dir.h"
-#include "meterlink/device_table.h"
-#include "meterlink/exchange.h"
-#include "meterlink/meterlink.h"
-#include "meterlink/table_check.h"
+#include "bus/pipe_endpoint.h"
+#include "bus/sim_bus.h"
+#include "device_table.h"
+#include "exchange.h"
+#include "fuzz_input.h"
+#include "meterlink.h"
+#include "meterlink_fuzz.h"
 #include "mlink.h"
-#include "tests/support/sim_bus_setup.h"
-#include "usbhost/sim/bus/pipe_endpoint.h"
-#include "usbhost/sim/bus/sim_bus.h"
+#include "sim_bus_setup.h"
+#include "table_check.h"
 
 namespace {
 
@@ -171,18 +171,13 @@ void DriveOrdinalInterface(InputStream& input, int devices) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzzsupport::PutMeterLocksInMemory();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   InputStream input(data, size);
-  const usbsim::NodeId root = sim_setup::EmptyBusWithRootHub(4);
-  usbsim::Bus& bus = usbsim::Bus::Instance();
-  const int devices = input.Byte() % 4 + 1;
+  const fuzzsupport::InputBus input_bus;
+  usbsim::Bus& bus = input_bus.Bus();
+  const int devices = input.Byte() % fuzzsupport::InputBus::kPorts + 1;
   for (int port = 1; port <= devices; ++port) {
-    sim_setup::PlugMeterDevice(root, port,
+    sim_setup::PlugMeterDevice(input_bus.root(), port,
                                u"F0000000" + std::u16string(1, static_cast<char16_t>(u'0' + port)),
                                std::make_shared<FuzzEndpoint>(input));
   }
@@ -197,6 +192,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (bus.OpenHandleCount() != 0) std::abort();  // a pipe was leaked
   // Nothing selected any more: exchanges fail without touching a device.
   if (sendUSBBin(0x55) != MLINK_RAW_FAILED) std::abort();
-  bus.Reset();
   return 0;
 }

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "meterlink/include/mlink.h"
-#include "usbhost/sim/meter/meter_crc.h"
+#include "meter/meter_crc.h"
+#include "mlink.h"
 
 namespace {
 

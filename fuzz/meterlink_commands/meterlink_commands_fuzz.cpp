@@ -18,13 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/support/fuzz_input.h"
-#include "fuzz/support/memory_lock_dir.h"
-#include "meterlink/meter_commands.h"
-#include "meterlink/meterlink.h"
-#include "tests/support/sim_bus_setup.h"
-#include "usbhost/sim/bus/pipe_endpoint.h"
-#include "usbhost/sim/bus/sim_bus.h"
+#include "bus/pipe_endpoint.h"
+#include "bus/sim_bus.h"
+#include "fuzz_input.h"
+#include "meter_commands.h"
+#include "meterlink.h"
+#include "meterlink_fuzz.h"
+#include "sim_bus_setup.h"
 
 namespace {
 
@@ -170,22 +170,16 @@ void DriveCommands(InputStream& input) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzzsupport::PutMeterLocksInMemory();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   InputStream input(data, size);
-  const usbsim::NodeId root = sim_setup::EmptyBusWithRootHub(4);
+  const fuzzsupport::InputBus input_bus;
   // Identification is scripted; only the meter commands take fuzzed replies.
-  sim_setup::PlugMeterDevice(root, 1, u"F00000001", std::make_shared<FuzzMeter>(input));
+  sim_setup::PlugMeterDevice(input_bus.root(), 1, u"F00000001", std::make_shared<FuzzMeter>(input));
 
   if (OpenAllDevice() == MLINK_OK) {
     char serial[16] = "F00000001";
     if (SelectOneDevice(serial) == MLINK_OK) DriveCommands(input);
     CloseAllDevice();
   }
-  usbsim::Bus::Instance().Reset();
   return 0;
 }

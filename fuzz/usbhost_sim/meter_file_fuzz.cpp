@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "usbhost/sim/meter/meter_config_file.h"
+#include "meter/meter_config_file.h"
 
 namespace {
 

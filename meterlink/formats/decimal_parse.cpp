@@ -1,4 +1,4 @@
-#include "meterlink/formats/decimal_parse.h"
+#include "formats/decimal_parse.h"
 
 #include <array>
 #include <cfloat>

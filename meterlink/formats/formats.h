@@ -4,12 +4,12 @@
 #ifndef LX40_METERLINK_FORMATS_FORMATS_H
 #define LX40_METERLINK_FORMATS_FORMATS_H
 
-#include "meterlink/formats/decimal_parse.h"
-#include "meterlink/formats/fixed_text.h"
-#include "meterlink/formats/mode_keyword.h"
-#include "meterlink/formats/reading.h"
-#include "meterlink/formats/reply_fields.h"
-#include "meterlink/formats/signed_field.h"
-#include "meterlink/formats/unit_code.h"
+#include "formats/decimal_parse.h"
+#include "formats/fixed_text.h"
+#include "formats/mode_keyword.h"
+#include "formats/reading.h"
+#include "formats/reply_fields.h"
+#include "formats/signed_field.h"
+#include "formats/unit_code.h"
 
 #endif

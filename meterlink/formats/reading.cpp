@@ -1,10 +1,10 @@
-#include "meterlink/formats/reading.h"
+#include "formats/reading.h"
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 
-#include "meterlink/formats/signed_field.h"
+#include "formats/signed_field.h"
 
 namespace meterlink {
 namespace {

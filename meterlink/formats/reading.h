@@ -14,8 +14,8 @@
 #include <optional>
 #include <string_view>
 
-#include "meterlink/formats/fixed_text.h"
-#include "meterlink/formats/unit_code.h"
+#include "formats/fixed_text.h"
+#include "formats/unit_code.h"
 
 namespace meterlink {
 

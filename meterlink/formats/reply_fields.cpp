@@ -1,4 +1,4 @@
-#include "meterlink/formats/reply_fields.h"
+#include "formats/reply_fields.h"
 
 #include <cstring>
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "meterlink/formats/fixed_text.h"
+#include "formats/fixed_text.h"
 
 namespace meterlink {
 

@@ -360,6 +360,11 @@ MLINK_API int32_t MLINK_CALL mlink_set_aps(mlink_meter* meter, int32_t on);
  * (nm), 16 the records (6 bytes each: u16 wavelength in nm, f32
  * coefficient), then the CRC-16/CCITT-FALSE of every byte before it. */
 
+/* The pause, in milliseconds, a meter needs after storing a table
+ * (mlink_load_step gave MLINK_DONE) before it takes the next table or
+ * command. */
+#define MLINK_SETTLE_MS 3000
+
 #define MLINK_TABLE_HEADER_SIZE 16
 #define MLINK_TABLE_RECORD_SIZE 6
 #define MLINK_TABLE_TRAILER_SIZE 2
@@ -410,8 +415,8 @@ MLINK_API int32_t MLINK_CALL mlink_table_check(const void* table, size_t size,
  * to it. A write that fails gives MLINK_TRANSPORT_FAILED.
  *
  * The battery and the slot are the caller's to check before begin
- * (mlink_slots); after MLINK_DONE the meter needs a pause (3 s) before the
- * next table or command.
+ * (mlink_slots); after MLINK_DONE the meter needs a pause of MLINK_SETTLE_MS
+ * before the next table or command.
  *
  * Stopping between steps: mlink_load_abort ends the load on the host side.
  * The meter is then still in the middle of the table, waiting for its bytes:

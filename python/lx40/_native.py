@@ -86,6 +86,9 @@ TABLE_RECORD_SIZE = 6
 TABLE_TRAILER_SIZE = 2
 TABLE_MAX_SIZE = 65535
 
+#: MLINK_SETTLE_MS: the pause a meter needs after storing a table.
+SETTLE_MS = 3000
+
 INFO_SERIAL_CUT = 0x1
 INFO_IN_USE = 0x2
 

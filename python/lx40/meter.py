@@ -26,8 +26,9 @@ from .table import Table
 #: A progress callable of :meth:`Meter.load_table`: steps done, steps in all.
 Progress = Callable[[int, int], Any]
 
-#: How long a meter needs after it stored a table before its next command.
-SETTLE_SECONDS = 3.0
+#: How long a meter needs after it stored a table before its next command
+#: (mlink.h's MLINK_SETTLE_MS).
+SETTLE_SECONDS = _native.SETTLE_MS / 1000
 
 
 def _raise_for(library: Library, code: int, operation: str, serial: Optional[str] = None) -> None:

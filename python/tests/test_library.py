@@ -5,6 +5,7 @@ from __future__ import annotations
 import ctypes
 import ctypes.util
 import os
+import re
 import subprocess
 import sys
 from pathlib import Path
@@ -189,9 +190,34 @@ def test_refusals_are_also_value_errors() -> None:
 
 def test_the_package_carries_the_projects_version() -> None:
     from helpers import REPOSITORY
-    import re
 
-    cmake = (REPOSITORY / "CMakeLists.txt").read_text()
-    version = re.search(r"project\(lx40 VERSION ([0-9.]+)", cmake)
-    assert version is not None
-    assert lx40.__version__ == version.group(1)
+    assert lx40.__version__ == (REPOSITORY / "VERSION").read_text().strip()
+
+
+def _mlink_h_numbers() -> Dict[str, int]:
+    """Every integer MLINK_ macro and enum value of mlink.h, by name without the prefix."""
+    from helpers import REPOSITORY
+
+    text = (REPOSITORY / "meterlink" / "include" / "mlink.h").read_text(encoding="utf-8")
+    text = re.sub(r"\\\n", " ", text)  # continued lines
+    text = re.sub(r"/\*.*?\*/", " ", text, flags=re.S)
+    numbers: Dict[str, int] = {}
+    for name, value in re.findall(
+        r"^\s*#define\s+MLINK_(\w+)\s+\(?(-?(?:0x[0-9A-Fa-f]+|\d+))u?\)?\s*$", text, re.M
+    ):
+        numbers[name] = int(value, 0)
+    for name, value in re.findall(r"\bMLINK_(\w+)\s*=\s*(-?\d+)", text):
+        numbers[name] = int(value)
+    return numbers
+
+
+def test_constants_are_mlink_hs() -> None:
+    """Python cannot read the header's macros: its copies are compared with them here."""
+    numbers = _mlink_h_numbers()
+    assert numbers["SETTLE_MS"] == _native.SETTLE_MS == 3000
+    assert lx40.SETTLE_SECONDS * 1000 == numbers["SETTLE_MS"]
+    # The interface version is the one the package needs, not the header's.
+    compared = {name: value for name, value in numbers.items() if not name.startswith("VERSION")}
+    mirrored = {name: getattr(_native, name) for name in compared if hasattr(_native, name)}
+    assert mirrored == {name: compared[name] for name in mirrored}
+    assert len(mirrored) >= 40, sorted(set(compared) - set(mirrored))

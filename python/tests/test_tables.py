@@ -13,7 +13,7 @@ import lx40
 from helpers import REPOSITORY, finish_scenario, make_table, run_scenario, start_scenario
 from helpers import stored_tables
 
-SOURCE_TABLES = REPOSITORY / "wizard" / "resources"
+SOURCE_TABLES = REPOSITORY / "resources" / "tables"
 GOOD = make_table(slot=2, type_code=1234, records=[(1300, 1.5), (1310, 1.25), (1320, 1.0)])
 
 
@@ -70,13 +70,11 @@ def test_table_files(library: object, tmp_path: Path) -> None:
     assert raised.value.code == -24
 
 
-@pytest.mark.parametrize("type_code, slot, source", [(8010, 1, 132), (8011, 3, 138)])
-def test_builtin_tables_are_the_wizards(
-    library: object, type_code: int, slot: int, source: int
-) -> None:
+@pytest.mark.parametrize("type_code, slot", [(8010, 1), (8011, 3)])
+def test_builtin_tables_are_the_wizards(library: object, type_code: int, slot: int) -> None:
     table = lx40.Table.builtin(type_code)
     assert (table.type_code, table.slot) == (type_code, slot)
-    assert bytes(table) == (SOURCE_TABLES / f"sensor_data_{source}.bin").read_bytes()
+    assert bytes(table) == (SOURCE_TABLES / f"sensor_table_{type_code}.bin").read_bytes()
     assert table.record_count == len(table.records()) == (len(table) - 18) // 6
 
 

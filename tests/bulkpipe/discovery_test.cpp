@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "bulkpipe/bulkpipe.h"
-#include "tests/support/serial_listing.h"
-#include "usbhost/sim/bus/sim_bus.h"
+#include "bulkpipe.h"
+#include "bus/sim_bus.h"
+#include "serial_listing.h"
 
 namespace {
 

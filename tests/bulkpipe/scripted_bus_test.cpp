@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "bulkpipe/bulkpipe.h"
-#include "tests/bulkpipe/scripted_host.h"
-#include "tests/bulkpipe/scripted_topology.h"
-#include "tests/support/hub_ioctl_codes.h"
-#include "tests/support/serial_listing.h"
+#include "bulkpipe.h"
+#include "hub_ioctl_codes.h"
+#include "scripted_host.h"
+#include "scripted_topology.h"
+#include "serial_listing.h"
 
 namespace {
 

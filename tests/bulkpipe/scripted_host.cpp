@@ -1,4 +1,4 @@
-#include "tests/bulkpipe/scripted_host.h"
+#include "scripted_host.h"
 
 #include <algorithm>
 #include <cstring>

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/usbhost.h"
+#include "usbhost.h"
 
 namespace scripted {
 

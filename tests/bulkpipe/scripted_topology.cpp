@@ -1,8 +1,8 @@
-#include "tests/bulkpipe/scripted_topology.h"
+#include "scripted_topology.h"
 
 #include <memory>
 
-#include "tests/support/hub_ioctl_codes.h"
+#include "hub_ioctl_codes.h"
 
 namespace scripted {
 namespace {

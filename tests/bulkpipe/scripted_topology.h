@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/bulkpipe/scripted_host.h"
+#include "scripted_host.h"
 
 namespace scripted {
 

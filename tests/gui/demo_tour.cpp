@@ -1,4 +1,4 @@
-#include "tests/gui/demo_tour.h"
+#include "demo_tour.h"
 
 #include <windows.h>
 
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/gui/driven_wizard.h"
-#include "tests/gui/poll.h"
-#include "tests/gui/text.h"
+#include "driven_wizard.h"
+#include "poll.h"
+#include "text.h"
 
 namespace gui {
 

@@ -1,6 +1,6 @@
-#include "tests/gui/driven_wizard.h"
+#include "driven_wizard.h"
 
-#include "tests/gui/poll.h"
+#include "poll.h"
 
 namespace gui {
 

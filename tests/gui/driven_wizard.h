@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/gui/wizard_process.h"
-#include "tests/gui/wizard_window.h"
+#include "wizard_process.h"
+#include "wizard_window.h"
 
 namespace gui {
 

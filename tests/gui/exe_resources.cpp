@@ -1,4 +1,4 @@
-#include "tests/gui/exe_resources.h"
+#include "exe_resources.h"
 
 #include <vector>
 

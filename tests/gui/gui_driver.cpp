@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "tests/gui/demo_tour.h"
+#include "demo_tour.h"
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "demo") == 0) return gui::RunDemoTour(argc - 2, argv + 2);

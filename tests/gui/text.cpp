@@ -1,4 +1,4 @@
-#include "tests/gui/text.h"
+#include "text.h"
 
 #include <windows.h>
 

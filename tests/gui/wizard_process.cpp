@@ -1,8 +1,8 @@
-#include "tests/gui/wizard_process.h"
+#include "wizard_process.h"
 
 #include <cstdio>
 
-#include "tests/gui/poll.h"
+#include "poll.h"
 
 namespace gui {
 

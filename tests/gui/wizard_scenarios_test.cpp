@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/gui/driven_wizard.h"
-#include "tests/gui/exe_resources.h"
-#include "tests/gui/poll.h"
-#include "tests/gui/text.h"
+#include "driven_wizard.h"
+#include "exe_resources.h"
+#include "poll.h"
+#include "text.h"
 
 namespace gui {
 namespace {
@@ -470,6 +470,30 @@ TEST_F(WizardScenario, MissingSensorTableEndsAtStartWithApplicationError) {
   EXPECT_EQ(ToUtf8(box.text), ToUtf8(kApplicationError));
   ExpectWizardMessageBox(box);
   // No page: the wizard has not been shown.
+  EXPECT_FALSE(IsWindowVisible(window().Handle()));
+  ASSERT_TRUE(window().DismissOwnedDialog(box, kStepTimeoutMs));
+  EXPECT_TRUE(wizard_.Process().WaitForExit(kStepTimeoutMs));
+}
+
+// The simulator build takes the settle pause from LX40_SETTLE_MS. A value it
+// cannot take is said at start-up, in lx40's words, and the wizard ends
+// before its first page, as on a missing table.
+TEST_F(WizardScenario, MalformedSettleSettingEndsAtStartWithItsMessage) {
+  Prepare("");
+  // The wizard inherits the driver's environment; the driver's own is put
+  // back at once.
+  wchar_t before[64] = {};
+  const bool had = GetEnvironmentVariableW(L"LX40_SETTLE_MS", before, 64) > 0;
+  SetEnvironmentVariableW(L"LX40_SETTLE_MS", L"soon");
+  std::string error;
+  const bool started = wizard_.Start(&error, false);
+  SetEnvironmentVariableW(L"LX40_SETTLE_MS", had ? before : nullptr);
+  ASSERT_TRUE(started) << error;
+  OwnedDialog box;
+  ASSERT_TRUE(window().WaitForOwnedDialog(&box, kStepTimeoutMs));
+  EXPECT_EQ(ToUtf8(box.text),
+            "LX40_SETTLE_MS must be a number of milliseconds from 0 to 600000, not 'soon'");
+  ExpectWizardMessageBox(box);
   EXPECT_FALSE(IsWindowVisible(window().Handle()));
   ASSERT_TRUE(window().DismissOwnedDialog(box, kStepTimeoutMs));
   EXPECT_TRUE(wizard_.Process().WaitForExit(kStepTimeoutMs));

@@ -1,11 +1,11 @@
-#include "tests/gui/wizard_window.h"
+#include "wizard_window.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "tests/gui/poll.h"
+#include "poll.h"
 
 namespace gui {
 

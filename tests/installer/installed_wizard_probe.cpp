@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/gui/poll.h"
-#include "tests/gui/text.h"
-#include "tests/gui/wizard_window.h"
+#include "poll.h"
+#include "text.h"
+#include "wizard_window.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "loadproto/load_protocol.h"
+#include "load_protocol.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/lx40/lx40_fixture.h"
+#include "lx40_fixture.h"
 
 namespace lx40test {
 namespace {
@@ -41,8 +41,8 @@ TEST_F(Lx40Test, HungMeterFailsWithSignalErrorSoonWhileTheOthersAreSetUp) {
   const Json state = State();
   EXPECT_EQ(state.at("open_handles"), 0);
   EXPECT_EQ(StoredHex(MeterState(state, "H2"), 1), "");
-  EXPECT_EQ(StoredHex(MeterState(state, "G1"), 1), HexOf(BuiltInTable(132)));
-  EXPECT_EQ(StoredHex(MeterState(state, "G3"), 3), HexOf(BuiltInTable(138)));
+  EXPECT_EQ(StoredHex(MeterState(state, "G1"), 1), HexOf(BuiltInTable(8010)));
+  EXPECT_EQ(StoredHex(MeterState(state, "G3"), 3), HexOf(BuiltInTable(8011)));
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // Ctrl+C during a setup, sent as SIGINT. Once: each meter finishes the
 // table it is writing, stores it, and stops. Twice: each meter stops at
 // once, mid-table, stores nothing, and is named for re-plugging.
-#include <thread>
+#include <functional>
+#include <string>
+#include <vector>
 
-#include "tests/lx40/lx40_fixture.h"
+#include "lx40_fixture.h"
 
 namespace lx40test {
 namespace {
@@ -13,44 +15,63 @@ namespace {
 constexpr char kTwoSlowMeters[] =
     "[meter]\nserial = A1\nlatency_us = 1000\n[meter]\nserial = B2\nlatency_us = 1000\n";
 
-// Two meters setting up with a record file, both in the middle of table 8010.
+// Two meters setting up with a record file, both in the middle of table
+// 8010, interrupted: what every such run ends with is checked here, what
+// depends on the number of Ctrl+Cs by the test.
 class Lx40InterruptTest : public Lx40Test {
  protected:
-  std::unique_ptr<Lx40Process> StartSetupOfTwoMeters() {
-    return Start({"setup", "--record", Path("record.jsonl")}, Environment(kTwoSlowMeters, 100));
+  // Ctrl+C `times` times once both meters are writing (each after the one
+  // before it was seen), then: exit status 1, one "cancelled" record line
+  // for each meter, no handle left open. `check` looks at each meter's
+  // record and at what the simulator says the meter holds. Returns lx40's
+  // stderr.
+  std::string InterruptBothWhileWriting(
+      int times, const std::function<void(const Json& record, const Json& meter)>& check) {
+    const auto process =
+        Start({"setup", "--record", Path("record.jsonl")}, Environment(kTwoSlowMeters, 100));
+    Lx40Process& lx40 = *process;
+    EXPECT_TRUE(lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)) &&
+                lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20)))
+        << lx40.Out();
+    lx40.Interrupt();
+    if (times > 1) {
+      // Signals sent at once may arrive as one: the second goes once lx40
+      // has answered the first.
+      EXPECT_TRUE(lx40.WaitForErrorOutput("lx40: cancelling", std::chrono::seconds(20)))
+          << lx40.Err();
+      lx40.Interrupt();
+    }
+    EXPECT_EQ(lx40.Wait(), 1) << lx40.Err();
+
+    const std::vector<Json> records = JsonLines(ReadFile(Path("record.jsonl")));
+    EXPECT_EQ(records.size(), 2u);
+    const Json state = State();
+    EXPECT_EQ(state.at("open_handles"), 0);
+    for (const char* serial : {"A1", "B2"}) {
+      SCOPED_TRACE(serial);
+      const Json* record = BySerial(records, serial);
+      if (record == nullptr) {
+        ADD_FAILURE() << "no record line";
+        continue;
+      }
+      EXPECT_EQ(record->at("result"), "cancelled");
+      check(*record, MeterState(state, serial));
+    }
+    return lx40.Err();
   }
-  static bool BothWriting(Lx40Process& lx40) {
-    return lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)) &&
-           lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20));
-  }
-  std::vector<Json> RecordsOfBoth() { return JsonLines(ReadFile(Path("record.jsonl"))); }
 };
 
 TEST_F(Lx40InterruptTest, OneCtrlCLetsEveryMeterFinishItsTableThenStops) {
-  const auto process = StartSetupOfTwoMeters();
-  Lx40Process& lx40 = *process;
-  ASSERT_TRUE(BothWriting(lx40));
-  lx40.Interrupt();
-  EXPECT_EQ(lx40.Wait(), 1) << lx40.Err();
-
-  const std::vector<Json> records = RecordsOfBoth();
-  ASSERT_EQ(records.size(), 2u);
-  const Json state = State();
-  EXPECT_EQ(state.at("open_handles"), 0);
-  for (const char* serial : {"A1", "B2"}) {
-    SCOPED_TRACE(serial);
-    const Json& record = *BySerial(records, serial);
-    EXPECT_EQ(record.at("result"), "cancelled");
+  const std::string err = InterruptBothWhileWriting(1, [](const Json& record, const Json& meter) {
     EXPECT_EQ(record.at("message"), "Data Setup was cancelled before it was completed.");
     EXPECT_EQ(record.at("tables")[0].at("outcome"), "written");
     EXPECT_EQ(record.at("tables")[1].at("outcome"), "not-run");
     EXPECT_EQ(record.at("slots_after"), "0100000");
-    const Json& meter = MeterState(state, serial);
-    EXPECT_EQ(StoredHex(meter, 1), HexOf(BuiltInTable(132)));
+    EXPECT_EQ(StoredHex(meter, 1), HexOf(BuiltInTable(8010)));
     EXPECT_EQ(StoredHex(meter, 3), "");
     EXPECT_EQ(meter.at("load_in_progress"), false);
-  }
-  EXPECT_EQ(lx40.Err().find("plug them in again"), std::string::npos) << lx40.Err();
+  });
+  EXPECT_EQ(err.find("plug them in again"), std::string::npos) << err;
 }
 
 TEST_F(Lx40Test, OneCtrlCLeavesMetersNotStartedYetUntouched) {
@@ -72,38 +93,21 @@ TEST_F(Lx40Test, OneCtrlCLeavesMetersNotStartedYetUntouched) {
   EXPECT_EQ(untouched.at("tables")[1].at("outcome"), "not-run");
   const Json state = State();
   EXPECT_EQ(MeterState(state, "B2").at("stored").size(), 0u);
-  EXPECT_EQ(StoredHex(MeterState(state, "A1"), 1), HexOf(BuiltInTable(132)));
+  EXPECT_EQ(StoredHex(MeterState(state, "A1"), 1), HexOf(BuiltInTable(8010)));
 }
 
 TEST_F(Lx40InterruptTest, TwoCtrlCsStopEveryMeterMidTableAndNameThemForReplugging) {
-  const auto process = StartSetupOfTwoMeters();
-  Lx40Process& lx40 = *process;
-  ASSERT_TRUE(BothWriting(lx40));
-  lx40.Interrupt();
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  lx40.Interrupt();
-  EXPECT_EQ(lx40.Wait(), 1) << lx40.Err();
-
-  const std::vector<Json> records = RecordsOfBoth();
-  ASSERT_EQ(records.size(), 2u);
-  const Json state = State();
-  EXPECT_EQ(state.at("open_handles"), 0);
-  for (const char* serial : {"A1", "B2"}) {
-    SCOPED_TRACE(serial);
-    const Json& record = *BySerial(records, serial);
-    EXPECT_EQ(record.at("result"), "cancelled");
+  const std::string err = InterruptBothWhileWriting(2, [](const Json& record, const Json& meter) {
     EXPECT_EQ(record.at("code"), -31);
     EXPECT_EQ(record.at("tables")[0].at("outcome"), "failed");
     EXPECT_EQ(record.at("tables")[1].at("outcome"), "not-run");
     EXPECT_EQ(record.at("slots_after"), nullptr);
     // The meter never got the trailer: it stored nothing and still waits
     // for table bytes.
-    const Json& meter = MeterState(state, serial);
     EXPECT_EQ(meter.at("slots"), "0000000");
     EXPECT_EQ(meter.at("stored").size(), 0u);
     EXPECT_EQ(meter.at("load_in_progress"), true);
-  }
-  const std::string err = lx40.Err();
+  });
   const size_t replug = err.find("plug them in again before their next use: ");
   ASSERT_NE(replug, std::string::npos) << err;
   EXPECT_NE(err.find("A1", replug), std::string::npos) << err;

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/lx40/lx40_process.h"
-#include "tests/lx40/wine_program.h"
+#include "lx40_process.h"
+#include "wine_program.h"
 
 namespace lx40test {
 
@@ -31,10 +31,11 @@ inline std::string HexOf(const std::string& bytes) {
   return text;
 }
 
-// The built-in tables as the wizard carries them.
-inline std::string BuiltInTable(int resource_id) {
-  return ReadFile(std::string(LX40_SOURCE_DIR) + "/wizard/resources/sensor_data_" +
-                  std::to_string(resource_id) + ".bin");
+// A built-in table as its file in the shared part holds it (the same bytes
+// every program carries).
+inline std::string BuiltInTable(int type_code) {
+  return ReadFile(std::string(LX40_SOURCE_DIR) + "/resources/tables/sensor_table_" +
+                  std::to_string(type_code) + ".bin");
 }
 
 // Parses every line; a line that is not JSON fails the test.

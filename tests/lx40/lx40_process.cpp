@@ -1,4 +1,4 @@
-#include "tests/lx40/lx40_process.h"
+#include "lx40_process.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,6 +1,6 @@
 // Two lx40 runs append to one record file at the same time: no line is torn
 // or interleaved with another.
-#include "tests/lx40/lx40_fixture.h"
+#include "lx40_fixture.h"
 
 namespace lx40test {
 namespace {

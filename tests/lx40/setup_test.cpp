@@ -7,7 +7,7 @@
 #include <regex>
 #include <sstream>
 
-#include "tests/lx40/lx40_fixture.h"
+#include "lx40_fixture.h"
 
 namespace lx40test {
 namespace {
@@ -165,8 +165,8 @@ TEST_F(Lx40Test, SetupOfMetersInEveryStateRecordsAndStoresWhatEachOneGot) {
     EXPECT_EQ(*same, line);
   }
 
-  const std::string table0 = BuiltInTable(132);
-  const std::string table1 = BuiltInTable(138);
+  const std::string table0 = BuiltInTable(8010);
+  const std::string table1 = BuiltInTable(8011);
   const std::regex timestamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
   const Json state = State();
   EXPECT_EQ(state.at("open_handles"), 0);
@@ -270,7 +270,7 @@ TEST_F(Lx40Test, SetupOfNamedMetersLeavesTheOthersAlone) {
 }
 
 TEST_F(Lx40Test, SetupWithTableFilesWritesThoseTables) {
-  const std::string table1 = BuiltInTable(138);
+  const std::string table1 = BuiltInTable(8011);
   WriteFile(Path("8011.bin"), table1);
   const auto env = Environment("[meter]\nserial = A1\n");
   ASSERT_EQ(Run({"setup", "--table", Path("8011.bin"), "--json"}, env), 0) << Err();
@@ -294,7 +294,7 @@ struct RefusedInput {
 };
 
 TEST_F(Lx40Test, BadInputsStopTheSetupBeforeAnyMeterIsTouched) {
-  const std::string table0 = BuiltInTable(132);
+  const std::string table0 = BuiltInTable(8010);
   std::string bad_crc = table0;
   bad_crc[100] = static_cast<char>(bad_crc[100] ^ 0x01);
   std::string slot7 = table0;
@@ -325,8 +325,8 @@ TEST_F(Lx40Test, BadInputsStopTheSetupBeforeAnyMeterIsTouched) {
 }
 
 TEST_F(Lx40Test, TwoTablesForOneSlotAreRefused) {
-  WriteFile(Path("a.bin"), BuiltInTable(132));
-  WriteFile(Path("b.bin"), BuiltInTable(132));
+  WriteFile(Path("a.bin"), BuiltInTable(8010));
+  WriteFile(Path("b.bin"), BuiltInTable(8010));
   const auto env = Environment("[meter]\nserial = A1\n");
   EXPECT_EQ(Run({"setup", "--table", Path("a.bin"), "--table", Path("b.bin")}, env), 2);
   EXPECT_NE(Err().find("slot 1"), std::string::npos) << Err();

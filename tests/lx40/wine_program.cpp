@@ -1,4 +1,4 @@
-#include "tests/lx40/wine_program.h"
+#include "wine_program.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "lx40/progress_display.h"
-#include "tests/lx40_engine/engine_rig.h"
+#include "engine_rig.h"
+#include "progress_display.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "lx40/meter_list.h"
-#include "lx40/setup_engine.h"
-#include "lx40/table_source.h"
-#include "lx40/unit_record.h"
-#include "usbhost/sim/meter/meter_attach.h"
-#include "usbhost/sim/bus/sim_bus.h"
+#include "bus/sim_bus.h"
+#include "meter/meter_attach.h"
+#include "meter_list.h"
+#include "setup_engine.h"
+#include "table_source.h"
+#include "unit_record.h"
 
 namespace engine_rig {
 
@@ -47,7 +47,7 @@ class RecordingObserver final : public lx40::SetupObserver {
 // The built-in tables, checked, as lx40 setup writes them.
 inline const std::vector<lx40::SensorTable>& Tables() {
   static const std::vector<lx40::SensorTable> tables = [] {
-    std::vector<lx40::SensorTable> checked = lx40::BuiltInTables();
+    std::vector<lx40::SensorTable> checked = lx40::BuiltInSensorTables();
     for (lx40::SensorTable& table : checked) lx40::CheckTable(&table);
     return checked;
   }();

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "loadproto/load_protocol.h"
-#include "tests/lx40_engine/engine_rig.h"
-#include "tests/support/meter_gone_sweep.h"
+#include "engine_rig.h"
+#include "load_protocol.h"
+#include "meter_gone_sweep.h"
 
 namespace {
 

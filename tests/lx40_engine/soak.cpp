@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/lx40_engine/engine_rig.h"
+#include "engine_rig.h"
 
 namespace {
 

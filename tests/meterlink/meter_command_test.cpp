@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "meterlink/device_table.h"
-#include "meterlink/exchange.h"
-#include "meterlink/meterlink.h"
-#include "tests/meterlink/meter_bus.h"
+#include "device_table.h"
+#include "exchange.h"
+#include "meter_bus.h"
+#include "meterlink.h"
 
 namespace mltest {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/meterlink.h"
-#include "tests/meterlink/meter_bus.h"
+#include "meter_bus.h"
+#include "meterlink.h"
 
 namespace mltest {
 namespace {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "tests/meterlink_commands/export_calls.h"
+#include "export_calls.h"
 
 namespace cmdtest {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/meter_commands.h"
-#include "meterlink/meterlink.h"
-#include "tests/meterlink/meter_bus.h"
+#include "meter_bus.h"
+#include "meter_commands.h"
+#include "meterlink.h"
 
 namespace cmdtest {
 

@@ -1,4 +1,4 @@
-#include "tests/meterlink_commands/export_calls.h"
+#include "export_calls.h"
 
 namespace cmdtest {
 

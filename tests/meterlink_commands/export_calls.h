@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "tests/meterlink_commands/commands_fixture.h"
+#include "commands_fixture.h"
 
 namespace cmdtest {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <tuple>
 
-#include "tests/meterlink_commands/export_calls.h"
+#include "export_calls.h"
 
 namespace cmdtest {
 namespace {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "tests/meterlink_commands/commands_fixture.h"
-#include "tests/support/settings_records.h"
+#include "commands_fixture.h"
+#include "settings_records.h"
 
 namespace cmdtest {
 namespace {

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/meter_commands.h"
-#include "meterlink/meterlink.h"
-#include "tests/support/settings_records.h"
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/sim/meter/meter_attach.h"
+#include "bus/sim_bus.h"
+#include "meter/meter_attach.h"
+#include "meter_commands.h"
+#include "meterlink.h"
+#include "settings_records.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/formats/formats.h"
+#include "formats/formats.h"
 
 namespace meterlink {
 namespace {

@@ -1,4 +1,4 @@
-#include "meterlink/formats/mode_keyword.h"
+#include "formats/mode_keyword.h"
 
 #include <gtest/gtest.h>
 

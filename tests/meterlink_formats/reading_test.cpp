@@ -1,4 +1,4 @@
-#include "meterlink/formats/reading.h"
+#include "formats/reading.h"
 
 #include <gtest/gtest.h>
 

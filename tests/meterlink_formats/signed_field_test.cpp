@@ -1,4 +1,4 @@
-#include "meterlink/formats/signed_field.h"
+#include "formats/signed_field.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/meterlink_handles/handle_fixture.h"
-#include "tests/support/memory_resources.h"
+#include "handle_fixture.h"
+#include "memory_resources.h"
 
 namespace handletest {
 namespace {

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "meterlink/meterlink.h"
+#include "bus/sim_bus.h"
+#include "meter/meter_attach.h"
+#include "meter/virtual_meter.h"
+#include "meterlink.h"
 #include "mlink.h"
-#include "usbhost/sim/meter/meter_attach.h"
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/sim/meter/virtual_meter.h"
 
 namespace handletest {
 

@@ -17,8 +17,8 @@
 extern char** environ;
 #endif
 
-#include "meterlink/meter_lock.h"
-#include "tests/meterlink_handles/handle_fixture.h"
+#include "handle_fixture.h"
+#include "meter_lock.h"
 
 namespace handletest {
 namespace {

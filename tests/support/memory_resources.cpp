@@ -1,4 +1,4 @@
-#include "tests/support/memory_resources.h"
+#include "memory_resources.h"
 
 #include <bit>
 #include <utility>

@@ -8,7 +8,7 @@
 #include <map>
 #include <vector>
 
-#include "wizard/core/resource_source.h"
+#include "resource_source.h"
 
 class MemoryResources : public ResourceSource {
  public:

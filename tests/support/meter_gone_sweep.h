@@ -7,7 +7,7 @@
 #include <chrono>
 #include <string>
 
-#include "usbhost/sim/meter/meter_config.h"
+#include "meter/meter_config.h"
 
 namespace meter_gone {
 

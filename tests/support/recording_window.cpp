@@ -1,10 +1,10 @@
-#include "tests/support/recording_window.h"
+#include "recording_window.h"
 
 #include <algorithm>
 #include <chrono>
 #include <utility>
 
-#include "wizard/core/layout.h"
+#include "layout.h"
 
 namespace {
 
@@ -137,7 +137,8 @@ void RecordingWindow::ShowMessage(const std::string& text) {
 
 std::string RecordingWindow::LoadText(uint32_t id) {
   std::lock_guard<std::mutex> lock(m_lock);
-  return std::string(LookupString(id, m_language));
+  // The wizard's table only, as Sensorwiz.exe's string loader sees it.
+  return std::string(LookupString(WizardStrings(), id, m_language));
 }
 
 Rgb RecordingWindow::GetSystemColour(SystemColour which) {

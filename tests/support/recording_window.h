@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "wizard/core/window_port.h"
-#include "wizard/resources/string_table.h"
+#include "string_table.h"
+#include "window_port.h"
 
 struct TextRun {
   Rect clip;

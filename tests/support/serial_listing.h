@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "bulkpipe/bulkpipe.h"
+#include "bulkpipe.h"
 
 struct SerialListing {
   int32_t count = -1;

@@ -6,8 +6,8 @@
 
 #include <ostream>
 
-#include "meterlink/meter_commands.h"
-#include "usbhost/sim/meter/meter_settings.h"
+#include "meter/meter_settings.h"
+#include "meter_commands.h"
 
 inline bool operator==(const ModeSettings& a, const ModeSettings& b) {
   return a.wavelength == b.wavelength && a.relativeMode == b.relativeMode && a.hold == b.hold &&

@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "usbhost/sim/bus/pipe_endpoint.h"
-#include "usbhost/sim/bus/sim_bus.h"
+#include "bus/pipe_endpoint.h"
+#include "bus/sim_bus.h"
 
 namespace sim_setup {
 

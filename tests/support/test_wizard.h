@@ -3,7 +3,7 @@
 #ifndef LX40_TESTS_SUPPORT_TEST_WIZARD_H
 #define LX40_TESTS_SUPPORT_TEST_WIZARD_H
 
-#include "wizard/core/wizard_core.h"
+#include "wizard_core.h"
 
 class TestWizard : public CWizardCore {
  public:

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/hub_ioctl_codes.h"
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/usbhost.h"
+#include "bus/sim_bus.h"
+#include "hub_ioctl_codes.h"
+#include "usbhost.h"
 
 namespace usbsim_test {
 

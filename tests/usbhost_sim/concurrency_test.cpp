@@ -4,7 +4,7 @@
 // handle is left open.
 #include <thread>
 
-#include "tests/usbhost_sim/bus_fixture.h"
+#include "bus_fixture.h"
 
 namespace usbsim_test {
 namespace {

@@ -3,7 +3,7 @@
 // deliberate descriptor faults.
 #include <functional>
 
-#include "tests/usbhost_sim/bus_fixture.h"
+#include "bus_fixture.h"
 
 namespace usbsim_test {
 namespace {

@@ -1,6 +1,6 @@
 // Interfaces of the meter's class: their paths and plug order, the probe
 // and the two pipes, routing to the endpoint, unplugging and Reset.
-#include "tests/usbhost_sim/bus_fixture.h"
+#include "bus_fixture.h"
 
 namespace usbsim_test {
 namespace {

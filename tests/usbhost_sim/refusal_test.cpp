@@ -3,7 +3,7 @@
 // exist, names that name nothing, and the topology's own fault switches.
 #include <functional>
 
-#include "tests/usbhost_sim/bus_fixture.h"
+#include "bus_fixture.h"
 
 namespace usbsim_test {
 namespace {

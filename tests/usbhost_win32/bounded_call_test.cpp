@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/usbhost_win32/pipe_server.h"
-#include "usbhost/usbhost.h"
+#include "pipe_server.h"
+#include "usbhost.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "bulkpipe/bulkpipe.h"
+#include "bulkpipe.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "usbhost/usbhost.h"
+#include "usbhost.h"
 
 namespace {
 

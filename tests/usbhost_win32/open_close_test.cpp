@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "tests/support/hub_ioctl_codes.h"
-#include "tests/usbhost_win32/pipe_server.h"
-#include "usbhost/usbhost.h"
+#include "hub_ioctl_codes.h"
+#include "pipe_server.h"
+#include "usbhost.h"
 
 namespace {
 

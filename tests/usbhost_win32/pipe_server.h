@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "usbhost/usbhost.h"
+#include "usbhost.h"
 
 class PipeServer {
  public:

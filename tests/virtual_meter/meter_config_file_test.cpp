@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/meter/meter_config_file.h"
+#include "meter/meter_config_file.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <thread>
 
-#include "tests/virtual_meter/meter_host.h"
-#include "usbhost/sim/meter/virtual_meter.h"
+#include "meter/virtual_meter.h"
+#include "meter_host.h"
 
 namespace {
 

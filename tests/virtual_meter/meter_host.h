@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/meter/virtual_meter.h"
+#include "meter/virtual_meter.h"
 
 namespace meter_test {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <thread>
 
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/sim/meter/meter_attach.h"
-#include "usbhost/sim/meter/meter_config_file.h"
-#include "usbhost/usbhost.h"
+#include "bus/sim_bus.h"
+#include "meter/meter_attach.h"
+#include "meter/meter_config_file.h"
+#include "usbhost.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <thread>
 
-#include "meterlink/meterlink.h"
-#include "tests/support/memory_resources.h"
-#include "tests/wizard_run/run_fixture.h"
+#include "memory_resources.h"
+#include "meterlink.h"
+#include "run_fixture.h"
 
 namespace {
 

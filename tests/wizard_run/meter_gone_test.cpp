@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "loadproto/load_protocol.h"
-#include "tests/support/meter_gone_sweep.h"
-#include "tests/wizard_run/built_in_tables.h"
-#include "tests/wizard_run/run_fixture.h"
-#include "usbhost/sim/meter/meter_attach.h"
+#include "load_protocol.h"
+#include "meter/meter_attach.h"
+#include "meter_gone_sweep.h"
+#include "run_fixture.h"
+#include "wizard_tables.h"
 
 namespace {
 

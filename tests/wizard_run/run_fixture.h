@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/recording_window.h"
-#include "tests/support/test_wizard.h"
-#include "tests/wizard_session/meter_rig.h"
-#include "wizard/core/setup_run.h"
-#include "wizard/core/setup_run_thread.h"
-#include "wizard/core/wizard_core.h"
+#include "meter_rig.h"
+#include "recording_window.h"
+#include "setup_run.h"
+#include "setup_run_thread.h"
+#include "test_wizard.h"
+#include "wizard_core.h"
 
 // The recording window, also keeping every range the progress bar was given.
 class RunWindow : public RecordingWindow {

@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-#include "meterlink/meterlink.h"
-#include "tests/wizard_run/built_in_tables.h"
-#include "tests/wizard_run/run_fixture.h"
-#include "wizard/core/layout.h"
-#include "wizard/core/sensor_data.h"
-#include "wizard/resources/compiled_in_resources.h"
+#include "compiled_in_resources.h"
+#include "layout.h"
+#include "meterlink.h"
+#include "run_fixture.h"
+#include "sensor_data.h"
+#include "wizard_tables.h"
 
 namespace {
 
@@ -410,7 +410,8 @@ TEST_F(SetupRunTest, JapaneseTextsFollowTheSameSteps) {
 }
 
 // The simulator build takes the settle pause from LX40_SETTLE_MS (tests
-// only), spread over the same 300 steps; anything malformed keeps 10 ms.
+// only), spread over the same 300 steps; anything malformed is refused with
+// lx40's message and keeps 10 ms.
 void SetSettleEnvironment(const char* value) {
 #ifdef _WIN32
   _putenv_s("LX40_SETTLE_MS", value == nullptr ? "" : value);
@@ -427,15 +428,26 @@ TEST(ProgramRunOptions, SettleFromTheEnvironmentInTheSimulatorBuild) {
   struct Case {
     const char* value;
     std::chrono::microseconds step;
+    bool refused;
   };
   const std::chrono::microseconds standard = std::chrono::milliseconds(10);
+  EXPECT_EQ(SetupRunOptions{}.settleStep, standard);
   for (const Case& c :
-       {Case{nullptr, standard}, Case{"0", std::chrono::microseconds(0)},
-        Case{"300", std::chrono::microseconds(1000)},
-        Case{"600000", std::chrono::microseconds(2'000'000)}, Case{"600001", standard},
-        Case{"-1", standard}, Case{"12ms", standard}, Case{"", standard}}) {
+       {Case{nullptr, standard, false}, Case{"0", std::chrono::microseconds(0), false},
+        Case{"300", std::chrono::microseconds(1000), false},
+        Case{"600000", std::chrono::microseconds(2'000'000), false}, Case{"600001", standard, true},
+        Case{"-1", standard, true}, Case{"12ms", standard, true}, Case{"", standard, false}}) {
+    const char* shown = c.value ? c.value : "(unset)";
     SetSettleEnvironment(c.value);
-    EXPECT_EQ(ProgramRunOptions().settleStep, c.step) << (c.value ? c.value : "(unset)");
+    std::string error = "stale";
+    EXPECT_EQ(ProgramRunOptions(&error).settleStep, c.step) << shown;
+    if (c.refused) {
+      EXPECT_EQ(error, std::string("LX40_SETTLE_MS must be a number of milliseconds from 0 to "
+                                   "600000, not '") +
+                           c.value + "'");
+    } else {
+      EXPECT_EQ(error, "") << shown;
+    }
   }
   SetSettleEnvironment(nullptr);
 }

@@ -1,6 +1,6 @@
 // CSensorData over a resource source of the test's own bytes, and over the
 // tables compiled into the program.
-#include "wizard/core/sensor_data.h"
+#include "sensor_data.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "wizard/resources/compiled_in_resources.h"
+#include "compiled_in_resources.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/memory_resources.h"
-#include "tests/wizard_session/meter_rig.h"
-#include "wizard/core/meter_session.h"
-#include "wizard/core/sensor_data.h"
-#include "wizard/resources/compiled_in_resources.h"
+#include "compiled_in_resources.h"
+#include "memory_resources.h"
+#include "meter_rig.h"
+#include "meter_session.h"
+#include "sensor_data.h"
 
 namespace {
 

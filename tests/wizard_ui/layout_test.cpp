@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "wizard/core/layout.h"
+#include "layout.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/wizard_ui/wizard_fixture.h"
-#include "wizard/core/page_text.h"
+#include "page_text.h"
+#include "wizard_fixture.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/wizard_ui/wizard_fixture.h"
-#include "wizard/core/page_text.h"
-#include "wizard/resources/compiled_in_resources.h"
-#include "wizard/resources/string_table.h"
+#include "compiled_in_resources.h"
+#include "page_text.h"
+#include "string_table.h"
+#include "wizard_fixture.h"
 
 namespace {
 

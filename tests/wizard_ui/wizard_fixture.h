@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/memory_resources.h"
-#include "tests/support/recording_window.h"
-#include "tests/support/test_wizard.h"
-#include "wizard/core/page_text.h"
-#include "wizard/core/wizard_core.h"
+#include "memory_resources.h"
+#include "page_text.h"
+#include "recording_window.h"
+#include "test_wizard.h"
+#include "wizard_core.h"
 
 class WizardFixture : public ::testing::Test {
  protected:

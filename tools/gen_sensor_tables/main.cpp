@@ -1,8 +1,9 @@
-// Writes the two factory sensor data tables that Sensorwiz carries as
-// "BIN_FILE" resources 132 and 138:
+// Writes the two factory sensor data tables built into every program (the
+// shared part's resources/tables; Sensorwiz carries them as "BIN_FILE"
+// resources 132 and 138):
 //
-//   gen_sensor_tables <folder>   ->  <folder>/sensor_data_132.bin
-//                                    <folder>/sensor_data_138.bin
+//   gen_sensor_tables <folder>   ->  <folder>/sensor_table_8010.bin
+//                                    <folder>/sensor_table_8011.bin
 //
 // Table layout, every field big-endian: total size, record count, slot,
 // sensor type code (2 bytes each), four header wavelengths (2 bytes each),
@@ -106,7 +107,6 @@ class MonotoneCubic {
 };
 
 struct TableDefinition {
-  uint16_t resourceId;
   uint16_t slot;
   uint16_t typeCode;
   uint16_t firstNm;
@@ -168,7 +168,7 @@ TableDefinition SiliconTable() {
   anchors.push_back({960, 0.651});
   for (int nm = 965; nm < 1100; nm += 5) anchors.push_back({double(nm), edge(nm)});
   anchors.push_back({1100, 3.182});
-  return {132, 1, 8010, 320, 1100, {633, 635, 650, 780}, anchors};
+  return {1, 8010, 320, 1100, {633, 635, 650, 780}, anchors};
 }
 
 // Table 1: blue-violet sensor, type 8011, 380 to 450 nm. Its factor falls from
@@ -207,7 +207,7 @@ TableDefinition BlueTable() {
     }
   }
   anchors.push_back({450, kEnd});
-  return {138, 3, 8011, 380, 450, {400, 403, 405, 408}, anchors};
+  return {3, 8011, 380, 450, {400, 403, 405, 408}, anchors};
 }
 
 void PutBe16(std::vector<uint8_t>& out, uint16_t v) {
@@ -277,9 +277,9 @@ int main(int argc, char** argv) {
   }
   for (const TableDefinition& def : {SiliconTable(), BlueTable()}) {
     const std::string path =
-        std::string(argv[1]) + "/sensor_data_" + std::to_string(def.resourceId) + ".bin";
+        std::string(argv[1]) + "/sensor_table_" + std::to_string(def.typeCode) + ".bin";
     if (!Valid(def)) {
-      std::fprintf(stderr, "table %u: bad definition\n", unsigned(def.resourceId));
+      std::fprintf(stderr, "table %u: bad definition\n", unsigned(def.typeCode));
       return 1;
     }
     const std::vector<uint8_t> table = BuildTable(def);

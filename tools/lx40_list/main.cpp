@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "bulkpipe/bulkpipe.h"
-#include "meterlink/meterlink.h"
-#include "usbhost/sim/meter/meter_attach.h"
-#include "usbhost/sim/meter/meter_config_file.h"
+#include "bulkpipe.h"
+#include "meter/meter_attach.h"
+#include "meter/meter_config_file.h"
+#include "meterlink.h"
 
 namespace {
 

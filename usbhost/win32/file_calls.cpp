@@ -4,9 +4,9 @@
 // calling thread.
 #include <windows.h>
 
-#include "usbhost/usbhost.h"
-#include "usbhost/win32/io_limits.h"
-#include "usbhost/win32/io_watchdog.h"
+#include "io_limits.h"
+#include "io_watchdog.h"
+#include "usbhost.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <new>
 
-#include "usbhost/usbhost.h"
+#include "usbhost.h"
 
 namespace {
 

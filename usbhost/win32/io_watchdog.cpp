@@ -1,6 +1,6 @@
-#include "usbhost/win32/io_watchdog.h"
+#include "io_watchdog.h"
 
-#include "usbhost/win32/io_limits.h"
+#include "io_limits.h"
 
 namespace usbhost_win32 {
 namespace {

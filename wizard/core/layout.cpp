@@ -1,4 +1,4 @@
-#include "wizard/core/layout.h"
+#include "layout.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "wizard/core/geometry.h"
-#include "wizard/core/window_port.h"
+#include "geometry.h"
+#include "window_port.h"
 
 inline constexpr int32_t kWindowWidth = 500;
 inline constexpr int32_t kWindowHeight = 410;

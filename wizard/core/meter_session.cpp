@@ -1,8 +1,10 @@
-#include "wizard/core/meter_session.h"
+#include "meter_session.h"
 
 #include <cstring>
 
-#include "meterlink/meterlink.h"
+#include "meterlink.h"
+#include "string_ids.h"
+#include "wizard_messages.h"
 
 namespace {
 
@@ -26,23 +28,23 @@ void CopyCut(char* dst, size_t size, const char* src) {
 
 bool CMeterSession::OpenMeters(int32_t* count) {
   m_result = OpenAllDevice();
-  if (m_result != 1) return false;
+  if (m_result != MLINK_OK) return false;
   m_result = GetAllDeviceNum(count);
-  return m_result == 1;
+  return m_result == MLINK_OK;
 }
 
 bool CMeterSession::NextMeter(std::string& serial) {
   char wide[kMeterlinkReply] = {};
   m_result = GetAllDeviceSerialNo(wide);
-  if (m_result != 1) return false;
+  if (m_result != MLINK_OK) return false;
   char buffer[kSerialBuffer] = {};
   CopyCut(buffer, sizeof buffer, wide);
   if (strcmp(buffer, "SN_END") == 0) {
-    m_result = 1;
+    m_result = MLINK_OK;
     return false;
   }
   m_result = SelectOneDevice(buffer);
-  if (m_result != 1) return false;
+  if (m_result != MLINK_OK) return false;
   serial.assign(buffer, strnlen(buffer, sizeof buffer));
   return true;
 }
@@ -50,11 +52,11 @@ bool CMeterSession::NextMeter(std::string& serial) {
 bool CMeterSession::QueryBattery() {
   char wide[kMeterlinkReply] = {};
   m_result = USBComd_SendRecv("BTRY", wide);
-  if (m_result != 1) return false;
+  if (m_result != MLINK_OK) return false;
   char reply[kBatteryReply] = {};
   CopyCut(reply, sizeof reply, wide);
   if (strcmp(reply, "BATERY_LO") == 0) {
-    m_result = -5;
+    m_result = MLINK_BATTERY_LOW;
     return false;
   }
   return true;
@@ -64,7 +66,7 @@ bool CMeterSession::QueryTest(uint8_t slots[kSlotCount]) {
   if (!QueryBattery()) return false;
   char wide[kMeterlinkReply] = {};
   m_result = USBComd_SendRecv("TEST", wide);
-  if (m_result != 1) return false;
+  if (m_result != MLINK_OK) return false;
   char reply[kTestReply] = {};
   CopyCut(reply, sizeof reply, wide);
   // The ':' is looked for in the whole reply: one standing past the
@@ -88,18 +90,20 @@ bool CMeterSession::QueryTest(uint8_t slots[kSlotCount]) {
 
 bool CMeterSession::OrdinalTransport::SendCommand(const char* text) {
   commandResult = USBComd_SendRecv(text, nullptr);
-  return commandResult == 1;
+  return commandResult == MLINK_OK;
 }
 
-bool CMeterSession::OrdinalTransport::SendByte(uint8_t value) { return sendUSBBin(value) == 1; }
+bool CMeterSession::OrdinalTransport::SendByte(uint8_t value) {
+  return sendUSBBin(value) == MLINK_OK;
+}
 
 bool CMeterSession::OrdinalTransport::SendBlock(const uint8_t* data, size_t size) {
-  return sendUSBBytes(data, static_cast<int32_t>(size)) == 1;
+  return sendUSBBytes(data, static_cast<int32_t>(size)) == MLINK_OK;
 }
 
-bool CMeterSession::OrdinalTransport::Receive() { return recvUSBBin(nullptr) != 0; }
+bool CMeterSession::OrdinalTransport::Receive() { return recvUSBBin(nullptr) != MLINK_RAW_FAILED; }
 
-bool CMeterSession::OrdinalTransport::TakeByte(uint8_t* out) { return recvUSBBin(out) == 1; }
+bool CMeterSession::OrdinalTransport::TakeByte(uint8_t* out) { return recvUSBBin(out) == MLINK_OK; }
 
 void CMeterSession::Track() {
   m_sent = m_sender.records_sent();
@@ -110,7 +114,7 @@ bool CMeterSession::StartHosei(const uint8_t* table, uint16_t records) {
   // A table without records cannot be sent: the record loop ends only when
   // the count is reached after a record.
   if (!m_sender.Arm(table, records)) {
-    m_result = -4;
+    m_result = MLINK_NOT_RECOGNISED;
     return false;
   }
   const loadproto::Status status = m_sender.SendHosei();
@@ -118,7 +122,7 @@ bool CMeterSession::StartHosei(const uint8_t* table, uint16_t records) {
     m_result = m_transport.commandResult;
     return false;
   }
-  m_result = 1;
+  m_result = MLINK_OK;
   m_table = table;
   m_cursor = table;
   m_sent = 0;
@@ -131,16 +135,16 @@ bool CMeterSession::SendHeaderBlock(uint8_t* count) {
   const loadproto::Status status = m_sender.SendHeader();
   Track();
   if (status != loadproto::Status::kOk) {
-    m_result = -4;
+    m_result = MLINK_NOT_RECOGNISED;
     return false;
   }
-  m_result = 1;
+  m_result = MLINK_OK;
   return true;
 }
 
 bool CMeterSession::SendEchoedByte(uint8_t value) {
   if (m_sender.SendEchoedByte(value) != loadproto::Status::kOk) return false;
-  m_result = 1;
+  m_result = MLINK_OK;
   return true;
 }
 
@@ -151,7 +155,7 @@ bool CMeterSession::SendRecord(uint8_t* count) {
   if (status == loadproto::Status::kOk) return true;
   // The end of the records (not a failure: the trailer follows), a step
   // out of order, or a meter that stopped answering.
-  m_result = -4;
+  m_result = MLINK_NOT_RECOGNISED;
   return false;
 }
 
@@ -159,28 +163,16 @@ bool CMeterSession::SendTrailer() {
   const loadproto::Status status = m_sender.SendTrailer();
   Track();
   if (status != loadproto::Status::kDone) {
-    m_result = -4;
+    m_result = MLINK_NOT_RECOGNISED;
     return false;
   }
-  return true;  // m_result stays -4 from the last record
+  return true;  // m_result stays MLINK_NOT_RECOGNISED from the last record
 }
 
 bool CMeterSession::ReadAck() { return m_sender.ReadAck(); }
 
 unsigned CMeterSession::GetMessageId() const {
-  switch (m_result) {
-    case 1:
-      return 0;
-    case -1:
-    case -2:
-    case -4:
-    case -7:
-      return 602;
-    case -3:
-      return 601;
-    case -5:
-      return 603;
-    default:
-      return 0;
-  }
+  // The wizard's own code first; Meterlink's codes as lx40 quotes them too.
+  if (m_result == kDllError) return ids::kMessageDllError;
+  return WizardMessageId(m_result);
 }

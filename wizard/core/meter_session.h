@@ -4,17 +4,19 @@
 // 0x55 handshakes, 6-byte records each paced by an answer, 2-byte trailer).
 // The load's steps are the shared load protocol's (loadproto), run over
 // Meterlink's ordinals 18 to 21; a meter that hangs mid-table (three answers
-// in a row without a byte) fails the load with -4.
+// in a row without a byte) fails the load with MLINK_NOT_RECOGNISED.
 //
-// Every operation returns true or false and keeps the outcome in m_result:
-// 1 for success, otherwise Meterlink's result code or -4 / -5 of our own.
+// Every operation returns true or false and keeps the outcome in m_result, a
+// code of mlink.h: MLINK_OK for success, otherwise Meterlink's result code
+// or MLINK_NOT_RECOGNISED / MLINK_BATTERY_LOW of our own.
 #ifndef LX40_WIZARD_CORE_METER_SESSION_H
 #define LX40_WIZARD_CORE_METER_SESSION_H
 
 #include <cstdint>
 #include <string>
 
-#include "loadproto/load_protocol.h"
+#include "load_protocol.h"
+#include "mlink.h"
 
 class CMeterSession {
  public:
@@ -31,14 +33,16 @@ class CMeterSession {
   // Builds Meterlink's device table and writes the number of meters.
   bool OpenMeters(int32_t* count);
   // Makes the next meter current and stores its serial number. False at the
-  // end of the list (m_result stays 1) and on failure.
+  // end of the list (m_result stays MLINK_OK) and on failure.
   bool NextMeter(std::string& serial);
-  // True when the battery is usable; "BATERY_LO" gives false with -5.
+  // True when the battery is usable; "BATERY_LO" gives false with
+  // MLINK_BATTERY_LOW.
   bool QueryBattery();
   // Battery query, then "TEST": one byte per slot, 0 = empty.
   bool QueryTest(uint8_t slots[kSlotCount]);
   // Sends "HOSEI" and arms the transfer of `table` with `records` records.
-  // A null table or 0 records is refused with -4 before anything is sent.
+  // A null table or 0 records is refused with MLINK_NOT_RECOGNISED before
+  // anything is sent.
   // The table must hold 16 + 6 * records + 2 bytes.
   bool StartHosei(const uint8_t* table, uint16_t records);
   bool SendHeaderBlock(uint8_t* count);
@@ -49,11 +53,15 @@ class CMeterSession {
   // Receives one answer; true when its first byte is the acknowledgement.
   bool ReadAck();
 
-  bool IsOk() const { return m_result == 1; }
+  bool IsOk() const { return m_result == MLINK_OK; }
   // The string id of the message for m_result (0 where there is none).
   unsigned GetMessageId() const;
 
-  int32_t m_result = 1;
+  // The wizard's code for a Meterlink it cannot use (the DLL error
+  // message); no Meterlink function gives it.
+  static constexpr int32_t kDllError = -3;
+
+  int32_t m_result = MLINK_OK;
   const uint8_t* m_cursor = nullptr;
   uint16_t m_sent = 0;
   uint16_t m_records = 0;
@@ -70,7 +78,7 @@ class CMeterSession {
     bool SendBlock(const uint8_t* data, size_t size) override;
     bool Receive() override;
     bool TakeByte(uint8_t* out) override;
-    int32_t commandResult = 1;
+    int32_t commandResult = MLINK_OK;
   };
 
   // Keeps m_cursor and m_sent in step with the load.
@@ -79,7 +87,7 @@ class CMeterSession {
   OrdinalTransport m_transport;
   // The sender refuses a step called out of the fixed order (StartHosei,
   // SendHeaderBlock, SendRecord until false, SendTrailer), so it fails with
-  // -4 instead of walking off the table.
+  // MLINK_NOT_RECOGNISED instead of walking off the table.
   loadproto::TableSender m_sender{m_transport, /*judgeSends=*/false};
 };
 

@@ -1,4 +1,4 @@
-#include "wizard/core/page_text.h"
+#include "page_text.h"
 
 #include <limits>
 

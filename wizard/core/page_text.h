@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <string>
 
-#include "wizard/core/geometry.h"
-#include "wizard/core/layout.h"
-#include "wizard/core/window_port.h"
+#include "geometry.h"
+#include "layout.h"
+#include "window_port.h"
 
 class CPageText {
  public:

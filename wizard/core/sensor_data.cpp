@@ -1,4 +1,4 @@
-#include "wizard/core/sensor_data.h"
+#include "sensor_data.h"
 
 namespace {
 

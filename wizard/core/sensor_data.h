@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "wizard/core/resource_source.h"
+#include "resource_source.h"
 
 class CSensorData {
  public:

@@ -1,15 +1,15 @@
-#include "wizard/core/setup_run.h"
+#include "setup_run.h"
 
 #include <string>
 #include <thread>
 
-#include "meterlink/formats/device_text.h"
-#include "meterlink/meterlink.h"
-#include "wizard/core/layout.h"
-#include "wizard/core/meter_session.h"
-#include "wizard/core/page_text.h"
-#include "wizard/core/string_ids.h"
-#include "wizard/core/wizard_core.h"
+#include "device_text.h"
+#include "layout.h"
+#include "meter_session.h"
+#include "meterlink.h"
+#include "page_text.h"
+#include "string_ids.h"
+#include "wizard_core.h"
 
 namespace {
 
@@ -21,9 +21,10 @@ enum class RunEnd : uint8_t {
 
 enum class TableOutcome : uint8_t { Loaded, Failed, Cancelled };
 
-// Meterlink's result for a failed transfer: the wizard shows the signal
-// error for it.
-constexpr int32_t kTransportFailed = -1;
+// The result a run ends with when meters were counted but not all of them
+// could be walked: MLINK_BAD_ARGUMENT, as the wizard has always set it; it
+// shows the signal error.
+constexpr int32_t kMetersLeftOver = MLINK_BAD_ARGUMENT;
 
 // One run: its locals, its steps and its two ends. Lives on the run
 // thread's stack for the whole run.
@@ -47,7 +48,7 @@ class SetupRunSteps {
  private:
   RunEnd Work() {
     m_status.WriteString(ids::kStatusConnecting, true);
-    m_meter.m_result = 1;
+    m_meter.m_result = MLINK_OK;
     m_remaining = 0;
     if (!m_meter.OpenMeters(&m_remaining)) return RunEnd::Normal;
     RecreateProgress(m_wizard);
@@ -96,7 +97,7 @@ class SetupRunSteps {
   // not end as complete. That is the signal error.
   bool NextMeter() {
     if (m_meter.NextMeter(m_serial)) return true;
-    if (m_meter.IsOk() && m_remaining > 0) m_meter.m_result = kTransportFailed;
+    if (m_meter.IsOk() && m_remaining > 0) m_meter.m_result = kMetersLeftOver;
     return false;
   }
 

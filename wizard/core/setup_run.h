@@ -13,21 +13,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
+
+#include "mlink.h"
 
 class CWizardCore;
-
-struct SetupRunOptions {
-  // The wait of each of the settle steps after a table. The program keeps
-  // the 10 ms (about 3 s in all, the CPU idle); only tests shorten it. The
-  // steps and their progress values stay the same either way.
-  std::chrono::microseconds settleStep = std::chrono::milliseconds(10);
-};
-
-// The options of the program. In a simulator build (tests only), the
-// environment's LX40_SETTLE_MS, a whole number of milliseconds from 0 to
-// 600000, replaces the settle pause of about 3 s with its own length; a
-// value out of that form is ignored. Real-meter builds ignore it.
-SetupRunOptions ProgramRunOptions();
 
 // The pause after each table's trailer: kSettleSteps times a cancel check,
 // a wait and a progress step of kSettleDelta, which fills the kSettleRange
@@ -35,6 +25,22 @@ SetupRunOptions ProgramRunOptions();
 inline constexpr int kSettleSteps = 300;
 inline constexpr int32_t kSettleDelta = 10;
 inline constexpr int32_t kSettleRange = kSettleSteps * kSettleDelta;
+
+struct SetupRunOptions {
+  // The wait of each of the settle steps after a table: MLINK_SETTLE_MS
+  // over the steps, 10 ms each (the CPU idle). Only a simulator build's
+  // settle setting and tests change it; the steps and their progress values
+  // stay the same either way.
+  std::chrono::microseconds settleStep =
+      std::chrono::microseconds(std::chrono::milliseconds(MLINK_SETTLE_MS)) / kSettleSteps;
+};
+
+// The options of the program: the settle time as every program takes it
+// (settle_time.h: MLINK_SETTLE_MS, in a simulator build LX40_SETTLE_MS),
+// spread over the same steps. A malformed LX40_SETTLE_MS is refused: `error`
+// gets the message, which the program shows before it ends, and the options
+// are the defaults. `error` is empty otherwise.
+SetupRunOptions ProgramRunOptions(std::string* error);
 
 // The run itself, from "Connecting..." to the final page. Runs on the run's
 // thread, started by the wizard's Run button with the run already marked

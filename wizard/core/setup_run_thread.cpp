@@ -1,10 +1,10 @@
-#include "wizard/core/setup_run_thread.h"
+#include "setup_run_thread.h"
 
 #include <exception>
 #include <thread>
 #include <utility>
 
-#include "wizard/core/wizard_core.h"
+#include "wizard_core.h"
 
 CSetupRunThread::CSetupRunThread(CWizardCore& wizard, SetupRunOptions options)
     : m_wizard(wizard), m_options(options), m_live(std::make_shared<LiveCount>()) {

@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "wizard/core/setup_run.h"
+#include "setup_run.h"
 
 class CWizardCore;
 

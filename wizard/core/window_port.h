@@ -20,7 +20,7 @@
 #include <functional>
 #include <string>
 
-#include "wizard/core/geometry.h"
+#include "geometry.h"
 
 // The two text fonts of the wizard; the values are the writers' font
 // selectors.

@@ -1,10 +1,10 @@
-#include "wizard/core/wizard_core.h"
+#include "wizard_core.h"
 
 #include <string>
 #include <utility>
 
-#include "wizard/core/page_text.h"
-#include "wizard/core/string_ids.h"
+#include "page_text.h"
+#include "string_ids.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <functional>
 #include <mutex>
 
-#include "wizard/core/layout.h"
-#include "wizard/core/resource_source.h"
-#include "wizard/core/sensor_data.h"
-#include "wizard/core/window_port.h"
+#include "layout.h"
+#include "resource_source.h"
+#include "sensor_data.h"
+#include "window_port.h"
 
 enum WizardState : uint8_t {
   STATE_WELCOME = 0,     // start page

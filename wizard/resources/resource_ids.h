@@ -1,6 +1,6 @@
 /* Ids of Sensorwiz's dialog templates, controls, icon and menu item, shared
  * by sensorwiz.rc and the Win32 code. Plain #defines: the resource compiler
- * reads this file too. String ids are in strings.inc. */
+ * reads this file too. String ids are in resources/include/wizard_strings.inc. */
 #ifndef LX40_WIZARD_RESOURCES_RESOURCE_IDS_H
 #define LX40_WIZARD_RESOURCES_RESOURCE_IDS_H
 

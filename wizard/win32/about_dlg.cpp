@@ -1,10 +1,10 @@
-#include "wizard/win32/about_dlg.h"
+#include "about_dlg.h"
 
 #include <string>
 
-#include "wizard/core/string_ids.h"
-#include "wizard/resources/resource_ids.h"
-#include "wizard/win32/win32_text.h"
+#include "resource_ids.h"
+#include "string_ids.h"
+#include "win32_text.h"
 
 CAboutDlg::CAboutDlg() : CModalDialog(IDD_ABOUTBOX) {}
 

@@ -3,7 +3,7 @@
 #ifndef LX40_WIZARD_WIN32_ABOUT_DLG_H
 #define LX40_WIZARD_WIN32_ABOUT_DLG_H
 
-#include "wizard/win32/modal_dialog.h"
+#include "modal_dialog.h"
 
 class CAboutDlg : public CModalDialog {
  public:

@@ -1,4 +1,4 @@
-#include "wizard/win32/app_base.h"
+#include "app_base.h"
 
 #include <string_view>
 

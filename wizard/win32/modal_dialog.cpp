@@ -1,4 +1,4 @@
-#include "wizard/win32/modal_dialog.h"
+#include "modal_dialog.h"
 
 CModalDialog::CModalDialog(int templateId) : m_templateId(templateId) {}
 

@@ -2,7 +2,7 @@
 // entry runs; the program has no command line.
 #include <windows.h>
 
-#include "wizard/win32/setup_app.h"
+#include "setup_app.h"
 
 namespace {
 CSetupApp theApp;

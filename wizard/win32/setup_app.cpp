@@ -1,8 +1,8 @@
-#include "wizard/win32/setup_app.h"
+#include "setup_app.h"
 
 #include <commctrl.h>
 
-#include "wizard/win32/setup_wizard_dlg.h"
+#include "setup_wizard_dlg.h"
 
 bool CSetupApp::InitInstance() {
   // Size 8 and classes 0xFF: list view, tree view, bars, tab, up-down,

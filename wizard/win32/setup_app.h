@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "wizard/win32/app_base.h"
+#include "app_base.h"
 
 class CSetupApp : public CAppBase {
  public:

@@ -1,11 +1,11 @@
-#include "wizard/win32/setup_wizard_dlg.h"
+#include "setup_wizard_dlg.h"
 
-#include "wizard/core/layout.h"
-#include "wizard/core/string_ids.h"
-#include "wizard/resources/resource_ids.h"
-#include "wizard/win32/about_dlg.h"
-#include "wizard/win32/win32_resources.h"
-#include "wizard/win32/win32_text.h"
+#include "about_dlg.h"
+#include "layout.h"
+#include "resource_ids.h"
+#include "string_ids.h"
+#include "win32_resources.h"
+#include "win32_text.h"
 
 namespace {
 
@@ -55,6 +55,13 @@ bool CSetupWizardDlg::InitWizard() {
   ApplyWindowSize();
   LayoutButtons();
   CreateTextFonts();
+  // A refused setting is said and ends the wizard before its first page,
+  // as a missing table does.
+  if (!m_settingsError.empty()) {
+    ShowMessage(m_settingsError);
+    EndWizard(kResultOk);
+    return false;
+  }
   // On failure: message 600, and the dialog ends with result 1.
   return LoadSensorTables();
 }

@@ -8,10 +8,10 @@
 
 #include <windows.h>
 
-#include "wizard/core/setup_run_thread.h"
-#include "wizard/core/wizard_core.h"
-#include "wizard/win32/modal_dialog.h"
-#include "wizard/win32/win32_window_port.h"
+#include "modal_dialog.h"
+#include "setup_run_thread.h"
+#include "win32_window_port.h"
+#include "wizard_core.h"
 
 class CSetupWizardDlg : public CModalDialog, public Win32WindowPort, public CWizardCore {
  public:
@@ -45,10 +45,13 @@ class CSetupWizardDlg : public CModalDialog, public Win32WindowPort, public CWiz
   HWND m_btnCancel = nullptr;  // 601
   HWND m_btnBack = nullptr;    // 602
   HWND m_btnNext = nullptr;    // 603
+  // A setting the program refuses (a simulator build's LX40_SETTLE_MS),
+  // said at start-up; empty when there is none.
+  std::string m_settingsError;
   // The Run button's starter of the setup run. Declared last: destroyed
   // first, it waits for a run thread that is still returning from its final
   // repaint, so the program never ends under it.
-  CSetupRunThread m_runThread{*this, ProgramRunOptions()};
+  CSetupRunThread m_runThread{*this, ProgramRunOptions(&m_settingsError)};
 };
 
 #endif

@@ -1,4 +1,4 @@
-#include "wizard/win32/win32_resources.h"
+#include "win32_resources.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "wizard/core/resource_source.h"
+#include "resource_source.h"
 
 class Win32Resources final : public ResourceSource {
  public:

@@ -1,4 +1,4 @@
-#include "wizard/win32/win32_text.h"
+#include "win32_text.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
-#include "wizard/win32/win32_window_port.h"
+#include "win32_window_port.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 
-#include "wizard/win32/app_base.h"
-#include "wizard/win32/win32_text.h"
+#include "app_base.h"
+#include "win32_text.h"
 
 namespace {
 

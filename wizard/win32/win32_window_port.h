@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "wizard/core/layout.h"
-#include "wizard/core/window_port.h"
+#include "layout.h"
+#include "window_port.h"
 
 class Win32WindowPort : public WindowPort {
  public:

@@ -1,10 +1,10 @@
 // Building and changing the topology of the virtual bus.
-#include "usbhost/sim/bus/sim_bus.h"
+#include "bus/sim_bus.h"
 
 #include <algorithm>
 
-#include "usbhost/sim/bus/sim_autoload.h"
-#include "usbhost/sim/bus/sim_bus_state.h"
+#include "bus/sim_autoload.h"
+#include "bus/sim_bus_state.h"
 
 namespace usbsim {
 namespace {

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/bus/pipe_endpoint.h"
-#include "usbhost/usbhost.h"
+#include "bus/pipe_endpoint.h"
+#include "usbhost.h"
 
 namespace usbsim {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/usbhost.h"
+#include "bus/sim_bus.h"
+#include "usbhost.h"
 
 namespace usbsim {
 

@@ -1,8 +1,8 @@
-#include "usbhost/sim/bus/sim_descriptors.h"
+#include "bus/sim_descriptors.h"
 
 #include <algorithm>
 
-#include "usbhost/sim/bus/sim_records.h"
+#include "bus/sim_records.h"
 
 namespace usbsim::descriptors {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "usbhost/sim/bus/sim_bus.h"
+#include "bus/sim_bus.h"
 
 namespace usbsim::descriptors {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/sim/bus/sim_bus_state.h"
+#include "bus/sim_bus.h"
+#include "bus/sim_bus_state.h"
 
 namespace usbsim {
 namespace {

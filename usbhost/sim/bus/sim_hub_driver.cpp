@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "usbhost/sim/bus/sim_bus_state.h"
-#include "usbhost/sim/bus/sim_descriptors.h"
-#include "usbhost/sim/bus/sim_records.h"
+#include "bus/sim_bus_state.h"
+#include "bus/sim_descriptors.h"
+#include "bus/sim_records.h"
 
 namespace usbsim {
 namespace {

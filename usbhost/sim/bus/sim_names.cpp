@@ -2,7 +2,7 @@
 // GUID_DEVINTERFACE_USB_HUB, and the meter's interface path.
 #include <cstdio>
 
-#include "usbhost/sim/bus/sim_bus_state.h"
+#include "bus/sim_bus_state.h"
 
 namespace usbsim {
 namespace {

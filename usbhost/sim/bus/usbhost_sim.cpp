@@ -1,9 +1,9 @@
 // The usbhost functions of the simulator: each forwards to the one bus,
 // which the first call builds when the program has not (sim_autoload.h).
-#include "usbhost/usbhost.h"
+#include "usbhost.h"
 
-#include "usbhost/sim/bus/sim_autoload.h"
-#include "usbhost/sim/bus/sim_bus.h"
+#include "bus/sim_autoload.h"
+#include "bus/sim_bus.h"
 
 extern "C" {
 

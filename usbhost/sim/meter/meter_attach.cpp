@@ -1,4 +1,4 @@
-#include "usbhost/sim/meter/meter_attach.h"
+#include "meter/meter_attach.h"
 
 #include <chrono>
 #include <string>

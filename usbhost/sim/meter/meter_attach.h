@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/sim/meter/meter_config.h"
-#include "usbhost/sim/meter/virtual_meter.h"
+#include "bus/sim_bus.h"
+#include "meter/meter_config.h"
+#include "meter/virtual_meter.h"
 
 namespace usbsim {
 

@@ -1,4 +1,4 @@
-#include "usbhost/sim/meter/meter_coefficients.h"
+#include "meter/meter_coefficients.h"
 
 #include <cmath>
 #include <cstring>

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "usbhost/sim/meter/meter_config.h"
+#include "meter/meter_config.h"
 
 namespace usbsim {
 

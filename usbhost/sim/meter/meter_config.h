@@ -11,8 +11,8 @@
 #include <set>
 #include <string>
 
-#include "usbhost/sim/meter/meter_measurement.h"
-#include "usbhost/sim/meter/meter_settings.h"
+#include "meter/meter_measurement.h"
+#include "meter/meter_settings.h"
 
 namespace usbsim {
 

@@ -1,4 +1,4 @@
-#include "usbhost/sim/meter/meter_config_file.h"
+#include "meter/meter_config_file.h"
 
 #include <algorithm>
 #include <charconv>

@@ -49,8 +49,8 @@
 #include <string_view>
 #include <vector>
 
-#include "usbhost/sim/meter/meter_attach.h"
-#include "usbhost/sim/meter/meter_config.h"
+#include "meter/meter_attach.h"
+#include "meter/meter_config.h"
 
 namespace usbsim {
 

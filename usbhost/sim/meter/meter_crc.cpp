@@ -1,4 +1,4 @@
-#include "usbhost/sim/meter/meter_crc.h"
+#include "meter/meter_crc.h"
 
 namespace usbsim {
 

@@ -1,9 +1,9 @@
-#include "usbhost/sim/meter/meter_measurement.h"
+#include "meter/meter_measurement.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "usbhost/sim/meter/meter_reading.h"
+#include "meter/meter_reading.h"
 
 namespace usbsim {
 

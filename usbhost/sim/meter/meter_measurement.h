@@ -18,7 +18,7 @@
 #include <optional>
 #include <string>
 
-#include "usbhost/sim/meter/meter_settings.h"
+#include "meter/meter_settings.h"
 
 namespace usbsim {
 

@@ -1,4 +1,4 @@
-#include "usbhost/sim/meter/meter_numbers.h"
+#include "meter/meter_numbers.h"
 
 #include <cstdlib>
 

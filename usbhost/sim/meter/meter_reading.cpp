@@ -1,8 +1,8 @@
-#include "usbhost/sim/meter/meter_reading.h"
+#include "meter/meter_reading.h"
 
 #include <cmath>
 
-#include "usbhost/sim/meter/meter_numbers.h"
+#include "meter/meter_numbers.h"
 
 namespace usbsim {
 

@@ -1,6 +1,6 @@
-#include "usbhost/sim/meter/meter_settings.h"
+#include "meter/meter_settings.h"
 
-#include "usbhost/sim/meter/meter_numbers.h"
+#include "meter/meter_numbers.h"
 
 namespace usbsim {
 

@@ -1,4 +1,4 @@
-#include "usbhost/sim/meter/meter_text.h"
+#include "meter/meter_text.h"
 
 namespace usbsim {
 

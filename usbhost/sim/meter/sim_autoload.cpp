@@ -1,4 +1,4 @@
-#include "usbhost/sim/bus/sim_autoload.h"
+#include "bus/sim_autoload.h"
 
 #include <atomic>
 #include <cstdio>
@@ -12,10 +12,10 @@
 #include <windows.h>
 #endif
 
-#include "usbhost/sim/bus/sim_bus.h"
-#include "usbhost/sim/meter/meter_attach.h"
-#include "usbhost/sim/meter/meter_config_file.h"
-#include "usbhost/sim/meter/sim_state_file.h"
+#include "bus/sim_bus.h"
+#include "meter/meter_attach.h"
+#include "meter/meter_config_file.h"
+#include "meter/sim_state_file.h"
 
 namespace usbsim {
 

@@ -1,12 +1,12 @@
-#include "usbhost/sim/meter/sim_state_file.h"
+#include "meter/sim_state_file.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "usbhost/sim/meter/meter_crc.h"
-#include "usbhost/sim/bus/sim_bus.h"
+#include "bus/sim_bus.h"
+#include "meter/meter_crc.h"
 
 namespace usbsim {
 

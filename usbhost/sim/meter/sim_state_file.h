@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/meter/meter_attach.h"
+#include "meter/meter_attach.h"
 
 namespace usbsim {
 

@@ -1,8 +1,8 @@
-#include "usbhost/sim/meter/table_receiver.h"
+#include "meter/table_receiver.h"
 
-#include "usbhost/sim/meter/meter_config.h"
-#include "usbhost/sim/meter/meter_crc.h"
-#include "usbhost/sim/meter/meter_text.h"
+#include "meter/meter_config.h"
+#include "meter/meter_crc.h"
+#include "meter/meter_text.h"
 
 namespace usbsim {
 

@@ -1,4 +1,4 @@
-#include "usbhost/sim/meter/virtual_meter.h"
+#include "meter/virtual_meter.h"
 
 #include <algorithm>
 #include <cstring>

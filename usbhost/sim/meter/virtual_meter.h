@@ -35,10 +35,10 @@
 #include <string_view>
 #include <vector>
 
-#include "usbhost/sim/bus/pipe_endpoint.h"
-#include "usbhost/sim/meter/meter_config.h"
-#include "usbhost/sim/meter/meter_text.h"
-#include "usbhost/sim/meter/table_receiver.h"
+#include "bus/pipe_endpoint.h"
+#include "meter/meter_config.h"
+#include "meter/meter_text.h"
+#include "meter/table_receiver.h"
 
 namespace usbsim {
 

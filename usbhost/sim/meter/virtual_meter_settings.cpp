@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "usbhost/sim/meter/meter_coefficients.h"
-#include "usbhost/sim/meter/meter_numbers.h"
-#include "usbhost/sim/meter/meter_reading.h"
-#include "usbhost/sim/meter/virtual_meter.h"
+#include "meter/meter_coefficients.h"
+#include "meter/meter_numbers.h"
+#include "meter/meter_reading.h"
+#include "meter/virtual_meter.h"
 
 namespace usbsim {
 
