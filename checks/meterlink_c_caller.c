@@ -51,6 +51,13 @@ _Static_assert(offsetof(mlink_meter_info, version) == 108, "mlink_meter_info.ver
 _Static_assert(offsetof(mlink_meter_info, position) == 116, "mlink_meter_info.position");
 _Static_assert(offsetof(mlink_meter_info, flags) == 120, "mlink_meter_info.flags");
 
+_Static_assert(sizeof(mlink_meter_place) == 676, "mlink_meter_place");
+_Static_assert(offsetof(mlink_meter_place, path) == 0, "mlink_meter_place.path");
+_Static_assert(offsetof(mlink_meter_place, port) == 512, "mlink_meter_place.port");
+_Static_assert(offsetof(mlink_meter_place, generation) == 544, "mlink_meter_place.generation");
+_Static_assert(offsetof(mlink_meter_place, flags) == 548, "mlink_meter_place.flags");
+_Static_assert(offsetof(mlink_meter_place, info) == 552, "mlink_meter_place.info");
+
 _Static_assert(sizeof(mlink_table_info) == 22, "mlink_table_info: eleven 16-bit fields");
 _Static_assert(offsetof(mlink_table_info, header_wavelengths) == 8, "header_wavelengths");
 _Static_assert(offsetof(mlink_table_info, crc) == 20, "mlink_table_info.crc");
@@ -132,6 +139,32 @@ static void show_handle_meters(void) {
   }
 }
 
+/* Each meter by where it is plugged: by port, else by interface path. */
+static void show_meter_places(void) {
+  mlink_meter_place places[8];
+  size_t found = 0, i;
+  char detail[256];
+  int32_t result = mlink_enumerate_places(places, 8, &found);
+  printf("%u meter place(s): %s\n", (unsigned)found, mlink_strerror(result));
+  for (i = 0; result == MLINK_OK && i < found && i < 8; ++i) {
+    mlink_meter* meter = NULL;
+    mlink_meter_place place;
+    int32_t opened = places[i].port[0] != '\0'
+                         ? mlink_open_port(places[i].port, &meter)
+                         : mlink_open_path(places[i].path, places[i].generation, &meter);
+    if (opened != MLINK_OK) {
+      if (mlink_last_error_detail(detail, sizeof detail) != MLINK_OK) detail[0] = '\0';
+      printf("  port %s: %s %s\n", places[i].port, mlink_strerror(opened), detail);
+      continue;
+    }
+    if (mlink_get_place(meter, &place) == MLINK_OK) {
+      printf("  port %s: %s%s\n", place.port, place.info.serial,
+             (place.flags & MLINK_INFO_SERIAL_SHARED) != 0 ? " (serial shared)" : "");
+    }
+    mlink_close(meter);
+  }
+}
+
 int main(int argc, char** argv) {
   int reset = 0, raw = 0, i;
   int32_t count = 0, result;
@@ -158,5 +191,6 @@ int main(int argc, char** argv) {
   }
   CloseAllDevice();
   show_handle_meters();
+  show_meter_places();
   return 0;
 }

@@ -31,6 +31,7 @@ class UnitSetup {
     record_.serial = info.serial;
     record_.model = info.model;
     record_.version = info.version;
+    if (unit < plan.places.size()) record_.port = plan.places[unit].port;
     record_.station = plan.station;
     for (const SensorTable& table : plan.tables) {
       record_.tables.push_back(TableRecord{table.info.type_code, table.info.slot,
@@ -45,7 +46,7 @@ class UnitSetup {
       End(UnitResult::kCancelled, MLINK_OK, EnglishText(ids::kBodyCancelled));
     } else {
       Progress("", -1, lx40_ids::kStepOpening, true);
-      const int32_t opened = mlink_open(record_.serial.c_str(), &meter_);
+      const int32_t opened = Open();
       if (opened != MLINK_OK) {
         Fail(opened);
       } else {
@@ -61,6 +62,14 @@ class UnitSetup {
   const UnitRecord& Record() const { return record_; }
 
  private:
+  int32_t Open() {
+    if (unit_ < plan_.places.size()) {
+      const mlink_meter_place& place = plan_.places[unit_];
+      return mlink_open_path(place.path, place.generation, &meter_);
+    }
+    return mlink_open(record_.serial.c_str(), &meter_);
+  }
+
   void Work() {
     Progress("", -1, lx40_ids::kStepCheckingBattery, true);
     int32_t battery_ok = 0;

@@ -71,7 +71,9 @@ int32_t ProbePosition(int32_t position, MeterEntry& entry) {
       break;
     case PositionState::kOpenHere:
     case PositionState::kOpenElsewhere:
-      --g_meterCount;  // in use: as if it were not attached
+    case PositionState::kNeedsReplug:  // waits for table bytes: no byte of ours
+    case PositionState::kLockFailed:   // unguarded: never talked to
+      --g_meterCount;                  // in use: as if it were not attached
       return MLINK_OK;
     case PositionState::kFailed:
       return MLINK_TRANSPORT_FAILED;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "meter_handle.h"
+#include "meter_registry.h"
 #include "mlink.h"
 #include "table_check.h"
 
@@ -82,6 +83,7 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_load_step(mlink_meter* meter) {
   const bool meterDone =
       result == MLINK_DONE || (onTrailer && status == Status::kRefused) || handle->stepsDone == 0;
   handle->phase = meterDone ? LoadPhase::kIdle : LoadPhase::kAbandoned;
+  if (!meterDone) NoteLeftMidTable(handle->path, handle->place.generation, handle->info);
   return result;
 }
 
@@ -101,5 +103,8 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_load_abort(mlink_meter* meter) {
   if (handle->phase != LoadPhase::kRunning) return MLINK_ERR_LOAD_STATE;
   // Before "HOSEI" the meter knows of no load.
   handle->phase = handle->stepsDone == 0 ? LoadPhase::kIdle : LoadPhase::kAbandoned;
+  if (handle->phase == LoadPhase::kAbandoned) {
+    NoteLeftMidTable(handle->path, handle->place.generation, handle->info);
+  }
   return MLINK_OK;
 }

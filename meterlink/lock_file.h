@@ -2,7 +2,9 @@
 // held exclusively, without waiting. Each system has its own file
 // (posix/lock_file.cpp, win32/lock_file.cpp), picked by the build. Internal
 // to the library.
-//   POSIX: flock() on the file, opened (created if needed) read-write.
+//   POSIX: flock() on the file, opened read-only without following a
+//   symbolic link; a missing one is made with O_EXCL and given mode 0666
+//   whatever the umask, so every user can take it after.
 //   Windows: the file opened with no sharing (FILE_FLAG_DELETE_ON_CLOSE), so
 //   a second open, here or in another program, fails while it is open; any
 //   thread may release it.
@@ -26,9 +28,11 @@ char PathSeparator();
 // This process's id.
 long ProcessId();
 
-// Takes the lock file at `path` without waiting: the held file, or kNone
-// when another holder has it or the file cannot be opened or made.
-intptr_t TryLock(const std::string& path);
+// Takes the lock file at `path` without waiting: the held file, or kNone.
+// kNone with `failure` left empty: another holder has it. kNone with
+// `failure` set: the file could not be opened or made ("<path>: <the
+// system's reason>").
+intptr_t TryLock(const std::string& path, std::string& failure);
 
 // Releases a lock taken by TryLock. `remove`: the file goes too (on Windows
 // it goes with its last handle anyway).

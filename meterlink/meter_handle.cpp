@@ -3,7 +3,18 @@
 #include <map>
 #include <mutex>
 
+#include "meter_registry.h"
+
 namespace meterlink {
+
+MeterHandle::~MeterHandle() {
+  // A meter left mid-table stays known as such until it is plugged in
+  // again. The pipes are closed before the lock goes with the registration.
+  if (registered && LeftMidTable()) NoteLeftMidTable(path, place.generation, info);
+  pipes.Close();
+  link.set_pipes(PipePair{});
+  if (registered) UnregisterMeter(path);
+}
 namespace {
 
 std::mutex g_handlesMutex;

@@ -38,15 +38,22 @@ enum class LoadPhase {
   kAbandoned,  // a load ended mid-table: the meter still expects table bytes
 };
 
+// An open meter. mlink_close takes it out of the handle table; a call
+// running on it meanwhile keeps its own reference, so the pipes, the lock
+// and the registration go together when the last reference goes, never
+// under a call that still uses them.
 struct MeterHandle {
   explicit MeterHandle(OwnedPipes opened) : pipes(std::move(opened)), link(pipes.get()) {}
+  ~MeterHandle();
   MeterHandle(const MeterHandle&) = delete;
   MeterHandle& operator=(const MeterHandle&) = delete;
 
-  OwnedPipes pipes;  // closed by mlink_close, or when the last reference goes
+  OwnedPipes pipes;
   Meter link;
-  std::string path;  // registered under this interface path
+  std::string path;         // registered under this interface path
+  bool registered = false;  // the registration is this handle's to remove
   mlink_meter_info info{};
+  mlink_meter_place place{};
 
   // The table load.
   MeterTransport transport{link};
@@ -55,6 +62,11 @@ struct MeterHandle {
   LoadPhase phase = LoadPhase::kIdle;
   uint32_t stepsDone = 0;
   uint32_t stepsTotal = 0;
+
+  // The meter waits for table bytes: a load stopped after "HOSEI" went out.
+  bool LeftMidTable() const {
+    return phase == LoadPhase::kAbandoned || (phase == LoadPhase::kRunning && stepsDone > 0);
+  }
 };
 
 // Adds an open meter and gives its handle.

@@ -56,19 +56,21 @@ MeterLock& MeterLock::operator=(MeterLock&& other) noexcept {
     Release();
     handle_ = other.handle_;
     path_ = std::move(other.path_);
+    failure_ = std::move(other.failure_);
     other.handle_ = kNone;
   }
   return *this;
 }
 
-bool MeterLock::TryTake(const std::string& interfacePath) {
+MeterLock::Outcome MeterLock::Take(const std::string& interfacePath) {
   Release();
+  failure_.clear();
   const std::string path = LockFilePath(interfacePath);
-  const intptr_t held = lock_file::TryLock(path);
-  if (held == lock_file::kNone) return false;
+  const intptr_t held = lock_file::TryLock(path, failure_);
+  if (held == lock_file::kNone) return failure_.empty() ? Outcome::kHeld : Outcome::kFailed;
   handle_ = held;
   path_ = path;
-  return true;
+  return Outcome::kTaken;
 }
 
 void MeterLock::Release() {

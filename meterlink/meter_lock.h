@@ -21,19 +21,27 @@ class MeterLock {
  public:
   MeterLock() = default;
   ~MeterLock() { Release(); }
-  MeterLock(MeterLock&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+  MeterLock(MeterLock&& other) noexcept
+      : handle_(other.handle_), path_(std::move(other.path_)), failure_(std::move(other.failure_)) {
     other.handle_ = kNone;
   }
   MeterLock& operator=(MeterLock&& other) noexcept;
   MeterLock(const MeterLock&) = delete;
   MeterLock& operator=(const MeterLock&) = delete;
 
-  // Takes the lock of the meter at `interfacePath` without waiting. False
-  // when another holder has it (or the lock file cannot be made: the meter
-  // is then treated as taken, so no program talks to a meter unguarded).
-  bool TryTake(const std::string& interfacePath);
+  enum class Outcome {
+    kTaken,
+    kHeld,    // another holder has it
+    kFailed,  // the lock file could not be opened or made: failure() says why
+  };
+  // Takes the lock of the meter at `interfacePath` without waiting.
+  Outcome Take(const std::string& interfacePath);
+  // Take, true only for kTaken.
+  bool TryTake(const std::string& interfacePath) { return Take(interfacePath) == Outcome::kTaken; }
   void Release();
   bool held() const { return handle_ != kNone; }
+  // After kFailed: "<lock file>: <the system's reason>".
+  const std::string& failure() const { return failure_; }
 
   // The lock file's path for an interface path (for tests and diagnostics).
   static std::string LockFilePath(const std::string& interfacePath);
@@ -42,6 +50,7 @@ class MeterLock {
   static constexpr intptr_t kNone = -1;  // lock_file::kNone
   intptr_t handle_ = kNone;              // the held lock file (lock_file::TryLock)
   std::string path_;                     // the lock file's path while held
+  std::string failure_;
 };
 
 }  // namespace meterlink

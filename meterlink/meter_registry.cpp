@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "bulkpipe.h"
 #include "command_reply.h"
@@ -29,14 +30,13 @@ std::map<std::string, Registered>& Registry() {
   return registry;
 }
 
-bool PathAt(int32_t position, std::string& path) {
-  char buffer[kPathCapacity] = {};
-  if (!usbhost_interface_path(bulkpipe::kMeterInterfaceGuid, position, buffer, sizeof buffer)) {
-    return false;
-  }
-  buffer[sizeof buffer - 1] = '\0';
-  path = buffer;
-  return true;
+// Room for a port text as the location call reports it.
+constexpr uint32_t kPortCapacity = MLINK_PORT_SIZE;
+
+using LeftMidTableMap = std::map<std::pair<std::string, uint32_t>, mlink_meter_info>;
+LeftMidTableMap& LeftMidTable() {
+  static LeftMidTableMap left;
+  return left;
 }
 
 bool FindRegistered(const std::string& path, mlink_meter_info* info) {
@@ -73,6 +73,28 @@ void FillIdentity(const char* reply, mlink_meter_info& info) {
 
 }  // namespace
 
+bool PathAt(int32_t position, std::string& path) {
+  char buffer[kPathCapacity] = {};
+  if (!usbhost_interface_path(bulkpipe::kMeterInterfaceGuid, position, buffer, sizeof buffer)) {
+    return false;
+  }
+  buffer[sizeof buffer - 1] = '\0';
+  path = buffer;
+  return true;
+}
+
+bool LocationOf(const std::string& path, std::string& port, uint32_t& generation) {
+  char buffer[kPortCapacity] = {};
+  uint32_t found = 0;
+  port.clear();
+  generation = 0;
+  if (!usbhost_interface_location(path.c_str(), buffer, sizeof buffer, &found)) return false;
+  buffer[sizeof buffer - 1] = '\0';
+  port = buffer;
+  generation = found;
+  return true;
+}
+
 std::unique_lock<std::mutex> LockWalk() { return std::unique_lock<std::mutex>(g_walkMutex); }
 
 int32_t CountPositions() {
@@ -84,8 +106,17 @@ PositionState OpenPosition(int32_t position, OpenedPosition& out, mlink_meter_in
   out.GiveBack();
   out.path.clear();
   if (!PathAt(position, out.path)) return PositionState::kFailed;
+  LocationOf(out.path, out.port, out.generation);
   if (FindRegistered(out.path, registered)) return PositionState::kOpenHere;
-  if (!out.lock.TryTake(out.path)) return PositionState::kOpenElsewhere;
+  if (IsLeftMidTable(out.path, out.generation, registered)) return PositionState::kNeedsReplug;
+  switch (out.lock.Take(out.path)) {
+    case MeterLock::Outcome::kTaken:
+      break;
+    case MeterLock::Outcome::kHeld:
+      return PositionState::kOpenElsewhere;
+    case MeterLock::Outcome::kFailed:
+      return PositionState::kLockFailed;
+  }
 
   PipePair pipes;
   pipes.command = OpenUSBBulkFile(0, position);
@@ -122,6 +153,28 @@ void RegisterMeter(const std::string& path, Holder holder, const mlink_meter_inf
 void UnregisterMeter(const std::string& path) {
   std::lock_guard<std::mutex> guard(g_registryMutex);
   Registry().erase(path);
+}
+
+void NoteLeftMidTable(const std::string& path, uint32_t generation, const mlink_meter_info& info) {
+  std::lock_guard<std::mutex> guard(g_registryMutex);
+  mlink_meter_info kept = info;
+  kept.flags &= ~MLINK_INFO_IN_USE;
+  LeftMidTable().insert_or_assign({path, generation}, kept);
+}
+
+bool IsLeftMidTable(const std::string& path, uint32_t generation, mlink_meter_info* info) {
+  std::lock_guard<std::mutex> guard(g_registryMutex);
+  auto& left = LeftMidTable();
+  const auto found = left.find({path, generation});
+  if (found != left.end()) {
+    if (info != nullptr) *info = found->second;
+    return true;
+  }
+  // Plugged in again: entries of the path's earlier generations are done.
+  for (auto it = left.lower_bound({path, 0}); it != left.end() && it->first.first == path;) {
+    it = left.erase(it);
+  }
+  return false;
 }
 
 }  // namespace meterlink

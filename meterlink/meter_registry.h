@@ -43,12 +43,21 @@ std::unique_lock<std::mutex> LockWalk();
 // kMaxDevicePositions; 0 or below when there is none).
 int32_t CountPositions();
 
-// A position opened for a walk: its interface path, both pipes and the
-// meter's cross-process lock. Whatever is not moved out is given back when
+// The interface path at `position` (no byte is sent to any meter).
+bool PathAt(int32_t position, std::string& path);
+
+// Where the device at `path` is plugged (usbhost_interface_location):
+// false, with port "" and generation 0, when the system cannot tell.
+bool LocationOf(const std::string& path, std::string& port, uint32_t& generation);
+
+// A position opened for a walk: its interface path and place, both pipes
+// and the meter's cross-process lock. Whatever is not moved out is given back when
 // it goes: the pipes first, then the lock (members go in reverse order), so
 // no other program gets the lock while the pipes are still open here.
 struct OpenedPosition {
   std::string path;
+  std::string port;         // "" when the system cannot tell
+  uint32_t generation = 0;  // the plug generation (0 when unknown)
   MeterLock lock;
   OwnedPipes pipes;
 
@@ -63,11 +72,14 @@ enum class PositionState {
   kOpened,         // free here and elsewhere: pipes open, lock taken
   kOpenHere,       // registered in this program (nothing opened)
   kOpenElsewhere,  // another program holds its lock (nothing opened)
+  kNeedsReplug,    // left mid-table by this program, not re-plugged since (nothing opened)
+  kLockFailed,     // its lock file could not be opened or made: out.lock.failure() says why
   kFailed,         // no interface there, or a pipe would not open
 };
 
-// Looks at `position`. kOpenHere copies the registered identification into
-// *registered (when not null).
+// Looks at `position`. Fills out.path, out.port and out.generation as soon
+// as there is an interface. kOpenHere copies the registered identification
+// into *registered (when not null), kNeedsReplug the one last read.
 PositionState OpenPosition(int32_t position, OpenedPosition& out, mlink_meter_info* registered);
 
 // Asks the meter on `meter`'s pipes "QPID" and, when it answers "LX40",
@@ -84,6 +96,15 @@ void RegisterMeter(const std::string& path, Holder holder, const mlink_meter_inf
                    MeterLock lock);
 // Forgets it and releases its lock.
 void UnregisterMeter(const std::string& path);
+
+// Meters left in the middle of a table: known by interface path and plug
+// generation, since a re-plugged meter usually gets the same path again.
+// Walks pass such a meter over without a byte until its generation
+// changes.
+void NoteLeftMidTable(const std::string& path, uint32_t generation, const mlink_meter_info& info);
+// True for a meter left mid-table; *info (when not null) gets what was last
+// read from it.
+bool IsLeftMidTable(const std::string& path, uint32_t generation, mlink_meter_info* info);
 
 }  // namespace meterlink
 

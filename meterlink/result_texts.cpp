@@ -50,6 +50,12 @@ extern "C" MLINK_API const char* MLINK_CALL mlink_strerror(int32_t code) {
       return "a table load was stopped midway: unplug the meter and plug it in again";
     case MLINK_ERR_NO_MEMORY:
       return "out of memory";
+    case MLINK_ERR_LOCK_FAILED:
+      return "the meter's lock file could not be opened or made";
+    case MLINK_ERR_NEEDS_REPLUG:
+      return "the meter was left in the middle of a table: unplug it and plug it in again";
+    case MLINK_ERR_REPLUGGED:
+      return "the meter was plugged in again since it was listed";
     default:
       return "unknown result code";
   }

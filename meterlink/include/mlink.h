@@ -45,7 +45,11 @@
  * Different meters may be used from different threads at the same time. One
  * meter must be used by one thread at a time: calls on the same mlink_meter
  * from two threads at once are not allowed (the library does not serialise
- * them). mlink_close must not race with another call on the same meter.
+ * them). mlink_close may be called while another thread's call on the same
+ * meter is still running: calls begun after mlink_close give
+ * MLINK_ERR_INVALID_HANDLE at once, the running call completes as it would
+ * have, and the meter's pipes, its lock and its registration in this process
+ * are released together when that last call has returned.
  *
  * Sharing. A meter is used by one user at a time. A meter open through this
  * API, or through the ordinal interface's device table, in this process is
@@ -54,7 +58,16 @@
  * were not attached. No function ever sends a byte to a meter that is open
  * elsewhere. Across processes each open meter holds a lock file named from
  * its interface path ("lx40-meter-<hash>.lock" in the temp folder, or in
- * the folder named by the environment variable LX40_METER_LOCK_DIR).
+ * the folder named by the environment variable LX40_METER_LOCK_DIR). On
+ * POSIX systems the lock file needs only read access and is made readable
+ * by every user; a symbolic link in its place is never followed. A lock
+ * file that cannot be opened or made for another reason than another
+ * program holding it (no such folder, no access, a symbolic link) is not
+ * taken for "no meter": the listing and opening calls give
+ * MLINK_ERR_LOCK_FAILED and mlink_last_error_detail names the file and the
+ * cause. A meter this process left in the middle of a table (see the table
+ * load) is sent no byte by any later listing or open until it has been
+ * plugged in again (MLINK_ERR_NEEDS_REPLUG, MLINK_INFO_NEEDS_REPLUG).
  * CloseAllDevice never closes a meter opened here, and mlink_close never
  * touches the device table.
  */
@@ -91,7 +104,7 @@ extern "C" {
 /* The version of this header's interface. mlink_version() returns the
  * version of the library actually loaded, as MLINK_MAKE_VERSION gives it. */
 #define MLINK_VERSION_MAJOR 1
-#define MLINK_VERSION_MINOR 0
+#define MLINK_VERSION_MINOR 1
 #define MLINK_VERSION_PATCH 0
 #define MLINK_MAKE_VERSION(major, minor, patch) \
   ((uint32_t)(((uint32_t)(major) << 16) | ((uint32_t)(minor) << 8) | (uint32_t)(patch)))
@@ -128,7 +141,15 @@ enum mlink_result {
   MLINK_ERR_NO_ANSWER = -30,        /* table load: the meter stopped answering */
   MLINK_ERR_LOAD_ABANDONED = -31,   /* a load was stopped mid-table: the meter still expects
                                        table bytes; unplug it and plug it in again */
-  MLINK_ERR_NO_MEMORY = -32         /* the library could not allocate memory */
+  MLINK_ERR_NO_MEMORY = -32,        /* the library could not allocate memory */
+  MLINK_ERR_LOCK_FAILED = -33,      /* the meter's lock file could not be opened or made for
+                                       another reason than another program holding it (no
+                                       such folder, no access): mlink_last_error_detail
+                                       names the file and the cause */
+  MLINK_ERR_NEEDS_REPLUG = -34,     /* the meter was left in the middle of a table by this
+                                       process: unplug it and plug it in again */
+  MLINK_ERR_REPLUGGED = -35         /* a meter was unplugged and plugged in again (or another
+                                       one plugged in) at that place since it was listed */
 };
 
 /* A constant English text for `code` (never null; an unknown code gives a
@@ -137,6 +158,15 @@ MLINK_API const char* MLINK_CALL mlink_strerror(int32_t code);
 
 /* The loaded library's version, MLINK_MAKE_VERSION(major, minor, patch). */
 MLINK_API uint32_t MLINK_CALL mlink_version(void);
+
+/* What the last failing call of this thread had to say beyond its code (the
+ * lock file and the system's reason for MLINK_ERR_LOCK_FAILED, the place for
+ * MLINK_ERR_NEEDS_REPLUG, ...), as a NUL-terminated English text in
+ * text[0..size-1]; "" when there is nothing more to say. A call that
+ * succeeds leaves the text of the last failure. MLINK_ERR_BUFFER_TOO_SMALL
+ * (text "") when it does not fit; MLINK_BAD_ARGUMENT for a null text or
+ * size 0. Available since 1.1.0. */
+MLINK_API int32_t MLINK_CALL mlink_last_error_detail(char* text, size_t size);
 
 /* ---- Units, mode keywords and reading marks ------------------------------ */
 
@@ -227,6 +257,13 @@ typedef struct IdnInfo {
 #define MLINK_INFO_IN_USE                              \
   0x2u /* open in this process (reported from what was \
           read when it was opened; nothing sent) */
+/* Since 1.1.0, set by mlink_enumerate_places only: */
+#define MLINK_INFO_NEEDS_REPLUG                         \
+  0x4u /* left mid-table by this process: nothing sent; \
+          the identification is the one last read from it */
+#define MLINK_INFO_SERIAL_SHARED                        \
+  0x8u /* another meter listed in the same call answers \
+          with the same serial number */
 
 typedef struct mlink_meter_info {
   char serial[MLINK_SERIAL_SIZE]; /* the whole serial number from "IDN" */
@@ -253,6 +290,59 @@ MLINK_API int32_t MLINK_CALL mlink_enumerate(mlink_meter_info* infos, size_t cap
 
 /* An open meter. Opaque; valid from mlink_open until mlink_close. */
 typedef struct mlink_meter mlink_meter;
+
+/* ---- Where a meter is plugged (since 1.1.0) ------------------------------
+ * A meter is known by where it is: its interface path (the operating
+ * system's name for the meter's USB interface, the same while it stays
+ * plugged and usually again after a re-plug at the same place), its port
+ * ("1-2.4": bus 1, port 2 of the root hub, port 4 of the hub there), and a
+ * plug generation that differs every time a device is plugged in there.
+ * Two meters that answer with one serial number are two places: open the
+ * one meant by path or by port. */
+
+#define MLINK_PATH_SIZE 512 /* an interface path and its NUL */
+#define MLINK_PORT_SIZE 32  /* a port text and its NUL */
+
+typedef struct mlink_meter_place {
+  char path[MLINK_PATH_SIZE]; /* the interface path */
+  char port[MLINK_PORT_SIZE]; /* the port; "" when the system cannot tell */
+  uint32_t generation;        /* the plug generation (0 when the system cannot tell) */
+  uint32_t flags;             /* MLINK_INFO_*, as in info.flags */
+  mlink_meter_info info;      /* the identification, as mlink_enumerate lists it */
+} mlink_meter_place;
+
+/* Lists the attached LX40 meters as mlink_enumerate does (same order, same
+ * rules, one walk), each with its place, into places[0 .. capacity-1];
+ * *found receives how many there are (which may exceed capacity). Besides
+ * what mlink_enumerate lists, a meter this process left in the middle of a
+ * table is listed, flagged MLINK_INFO_NEEDS_REPLUG, with nothing sent to it
+ * until it has been plugged in again. Meters listed with the same serial
+ * number are all flagged MLINK_INFO_SERIAL_SHARED (when all of them fit in
+ * capacity). places may be null when capacity is 0, to count. */
+MLINK_API int32_t MLINK_CALL mlink_enumerate_places(mlink_meter_place* places, size_t capacity,
+                                                    size_t* found);
+
+/* Opens the LX40 at interface path `path`, as mlink_enumerate_places listed
+ * it, and no other: the meter is asked "QPID" and "IDN" as mlink_open asks,
+ * and no other meter is sent a byte. `generation` is the listed plug
+ * generation, or 0 for whichever meter is plugged there now.
+ * MLINK_ERR_NO_SUCH_METER: nothing at that path (or it is in use by another
+ * process); MLINK_ERR_REPLUGGED: a different plug generation;
+ * MLINK_NOT_A_METER: the device there is not an LX40; MLINK_ERR_ALREADY_OPEN;
+ * MLINK_ERR_NEEDS_REPLUG: this process left it mid-table; MLINK_ERR_LOCK_FAILED.
+ * A path of MLINK_PATH_SIZE characters or more matches nothing; an empty or
+ * null one is MLINK_BAD_ARGUMENT. On failure *meter is set to null. */
+MLINK_API int32_t MLINK_CALL mlink_open_path(const char* path, uint32_t generation,
+                                             mlink_meter** meter);
+
+/* Opens the LX40 plugged at `port` ("1-2.4", as mlink_meter_place.port), as
+ * mlink_open_path does for the interface found there. No meter is sent a
+ * byte to find it. MLINK_ERR_NO_SUCH_METER when no interface is at that
+ * port. */
+MLINK_API int32_t MLINK_CALL mlink_open_port(const char* port, mlink_meter** meter);
+
+/* Where an open meter is, as read when it was opened (nothing is sent). */
+MLINK_API int32_t MLINK_CALL mlink_get_place(mlink_meter* meter, mlink_meter_place* place);
 
 /* Opens the attached LX40 whose whole serial number equals `serial` (no
  * prefix match, no cut) and stores its handle in *meter.
@@ -461,6 +551,10 @@ MLINK_API int32_t MLINK_CALL mlink_load_abort(mlink_meter* meter);
  *   66 mlink_get_wavelength      67 mlink_set_wavelength     68 mlink_get_aps
  *   69 mlink_set_aps             70 mlink_table_check        71 mlink_load_begin
  *   72 mlink_load_step           73 mlink_load_progress      74 mlink_load_abort
+ * Since 1.1.0:
+ *   75 mlink_enumerate_places    76 mlink_open_path          77 mlink_open_port
+ *   78 mlink_get_place           79 mlink_last_error_detail
+ * Ordinals 80 to 84 are kept for later additions of this version range.
  */
 
 #ifdef __cplusplus

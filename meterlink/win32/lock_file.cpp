@@ -20,13 +20,21 @@ char PathSeparator() { return '\\'; }
 
 long ProcessId() { return static_cast<long>(_getpid()); }
 
-intptr_t TryLock(const std::string& path) {
+intptr_t TryLock(const std::string& path, std::string& failure) {
+  failure.clear();
   // No sharing: a second open, in this program or another, fails while the
   // file is open here. The file goes when the last handle closes.
   const HANDLE file =
       CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return kNone;
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    // Held by another open: the lock is taken. Anything else is a fault.
+    if (error != ERROR_SHARING_VIOLATION) {
+      failure = path + ": Windows error " + std::to_string(error);
+    }
+    return kNone;
+  }
   return reinterpret_cast<intptr_t>(file);
 }
 

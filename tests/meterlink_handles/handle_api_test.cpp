@@ -533,7 +533,10 @@ TEST(ResultTexts, EveryCodeHasItsOwnText) {
                            MLINK_ERR_HANDSHAKE,
                            MLINK_ERR_NO_ANSWER,
                            MLINK_ERR_LOAD_ABANDONED,
-                           MLINK_ERR_NO_MEMORY};
+                           MLINK_ERR_NO_MEMORY,
+                           MLINK_ERR_LOCK_FAILED,
+                           MLINK_ERR_NEEDS_REPLUG,
+                           MLINK_ERR_REPLUGGED};
   const std::string unknown = mlink_strerror(-999);
   std::vector<std::string> texts;
   for (const int32_t code : codes) {

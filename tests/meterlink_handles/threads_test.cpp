@@ -232,5 +232,46 @@ TEST_F(HandleTest, OrdinalUserBesideHandleUsers) {
   }
 }
 
+// mlink_close from one thread while another thread's call on the same
+// meter is still waiting for the reply: the call completes with its reply,
+// the meter stays registered (and its pipes open) until that call has
+// returned, and everything is released after.
+TEST_F(HandleTest, CloseDuringACallReleasesTheMeterWhenTheCallReturns) {
+  usbsim::MeterConfig config = MeterWithSerial("A12345678");
+  config.latency = std::chrono::milliseconds(400);
+  auto virtualMeter = Attach(config);
+  mlink_meter* meter = nullptr;
+  ASSERT_EQ(mlink_open("A12345678", &meter), MLINK_OK);
+  virtualMeter->ClearTranscript();
+
+  int32_t commandResult = 0;
+  std::string reply;
+  std::thread caller([&] {
+    char text[MLINK_REPLY_SIZE] = {};
+    commandResult =
+        mlink_command(meter, "GET_SENSER", text, sizeof text, MLINK_COMMAND_NO_BATTERY_CHECK);
+    reply = text;
+  });
+  // The command is out: the meter is now taking its time to answer.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (HostWrites(*virtualMeter).empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_FALSE(HostWrites(*virtualMeter).empty());
+  EXPECT_EQ(mlink_close(meter), MLINK_OK);
+  // Closed for every new call at once.
+  int32_t ok = 0;
+  EXPECT_EQ(mlink_battery(meter, &ok), MLINK_ERR_INVALID_HANDLE);
+  EXPECT_EQ(mlink_close(meter), MLINK_ERR_INVALID_HANDLE);
+  caller.join();
+
+  EXPECT_EQ(commandResult, MLINK_OK);
+  EXPECT_FALSE(reply.empty());
+  EXPECT_EQ(Bus().OpenHandleCount(), 0);
+  mlink_meter* again = nullptr;
+  ASSERT_EQ(mlink_open("A12345678", &again), MLINK_OK);
+  EXPECT_EQ(mlink_close(again), MLINK_OK);
+}
+
 }  // namespace
 }  // namespace handletest

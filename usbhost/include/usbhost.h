@@ -65,6 +65,23 @@ USBHOST_API int usbhost_ioctl(usbhost_handle h, uint32_t code, void* in, uint32_
 USBHOST_API int usbhost_interface_path(const uint8_t guid[16], int32_t position, char* path,
                                        uint32_t size);
 
+/* Where the device behind the interface `path` (as usbhost_interface_path
+ * gives it) is plugged. Writes into port (size bytes) its port as a
+ * NUL-terminated text: the bus number, a dash, then the hub port numbers
+ * from the root hub down, joined by dots ("1-2.4": bus 1, root port 2, port 4
+ * of the hub there). *generation (may not be null) receives a number that
+ * differs each time a device is plugged in at that place, so the same
+ * interface path before and after a re-plug can be told apart.
+ * Fails when no present device has that interface path, or the port does
+ * not fit; nothing is sent to the device.
+ *   usbhost/sim   - from the virtual topology (the generation is the
+ *                   plugged device's id, new on every Plug);
+ *   usbhost/win32 - from the device's location paths property
+ *                   (USBROOT(n)#USB(p)#USB(q) gives "n+1-p.q") and its last
+ *                   arrival time. */
+USBHOST_API int usbhost_interface_location(const char* path, char* port, uint32_t size,
+                                           uint32_t* generation);
+
 #ifdef __cplusplus
 }
 #endif

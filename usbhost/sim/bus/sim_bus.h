@@ -129,6 +129,9 @@ class Bus {
   bool Ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t in_size, void* out,
              uint32_t out_size, uint32_t* returned);
   bool InterfacePathAt(const uint8_t guid[16], int32_t position, char* path, uint32_t size);
+  // usbhost_interface_location: "<controller + 1>-<port>.<port>..." and the
+  // device's id as its plug generation.
+  bool InterfaceLocation(const char* path, char* port, uint32_t size, uint32_t* generation);
 
  private:
   Bus();

@@ -203,3 +203,38 @@ bool Bus::InterfacePathAt(const uint8_t guid[16], int32_t position, char* path, 
 }
 
 }  // namespace usbsim
+
+namespace usbsim {
+
+bool Bus::InterfaceLocation(const char* path, char* port, uint32_t size, uint32_t* generation) {
+  if (path == nullptr || port == nullptr || generation == nullptr) return false;
+  RunDueChanges();
+  std::lock_guard lock(state_->mutex);
+  const BusState& bus = *state_;
+  for (DeviceId id : bus.interface_order) {
+    const Device& device = bus.devices.at(id);
+    if (device.interface_path != path) continue;
+    // The port numbers from the device up to the root hub, then the
+    // controller whose root hub that is.
+    std::string ports = std::to_string(device.port);
+    NodeId hub = device.hub;
+    for (auto it = bus.hubs.find(hub); it != bus.hubs.end() && it->second.parent != 0;
+         it = bus.hubs.find(hub)) {
+      ports = std::to_string(it->second.parent_port) + "." + ports;
+      hub = it->second.parent;
+    }
+    int controller = -1;
+    for (int c = 0; c < kControllerCount; ++c) {
+      if (bus.controllers[c].present && bus.controllers[c].root_hub == hub) controller = c;
+    }
+    if (controller < 0) return false;
+    const std::string text = std::to_string(controller + 1) + "-" + ports;
+    if (text.size() + 1 > size) return false;
+    std::memcpy(port, text.c_str(), text.size() + 1);
+    *generation = id;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace usbsim

@@ -39,4 +39,10 @@ USBHOST_API int usbhost_interface_path(const uint8_t guid[16], int32_t position,
   return usbsim::Bus::Instance().InterfacePathAt(guid, position, path, size);
 }
 
+USBHOST_API int usbhost_interface_location(const char* path, char* port, uint32_t size,
+                                           uint32_t* generation) {
+  usbsim::EnsureAutoloaded();
+  return usbsim::Bus::Instance().InterfaceLocation(path, port, size, generation);
+}
+
 }  // extern "C"
