@@ -21,14 +21,16 @@ namespace {
 
 constexpr std::chrono::milliseconds kWaitSlice{20};
 
-// Waits, but returns early (false) on Ctrl+C.
+bool Interrupted() { return InterruptCount() > 0 || EndRequested(); }
+
+// Waits, but returns early (false) on Ctrl+C or a request to end.
 bool WaitUnlessInterrupted(std::chrono::milliseconds wait) {
   const auto end = std::chrono::steady_clock::now() + wait;
   while (std::chrono::steady_clock::now() < end) {
-    if (InterruptCount() > 0) return false;
+    if (Interrupted()) return false;
     std::this_thread::sleep_for(kWaitSlice);
   }
-  return InterruptCount() == 0;
+  return !Interrupted();
 }
 
 }  // namespace
@@ -45,9 +47,9 @@ void AddMeasureOptions(CLI::App& app, MeasureOptions& options) {
 }
 
 int RunMeasureCommand(const MeasureOptions& options) {
-  const std::string& serial = options.serial;
+  const std::string serial = ShownSerial(options.serial);
   mlink_meter* meter = nullptr;
-  if (const int status = OpenNamedMeter(serial, &meter); status != 0) return status;
+  if (const int status = OpenNamedMeter(options.serial, &meter); status != 0) return status;
   InstallInterruptHandler();
   if (options.csv) std::printf("serial,index,time,value,unit,mark\n");
   int status = kExitOk;

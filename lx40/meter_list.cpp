@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
+#include "device_text.h"
 #include "exit_status.h"
 #include "meter_messages.h"
 
@@ -40,15 +42,19 @@ std::vector<mlink_meter_info> SelectMeters(const std::vector<mlink_meter_info>& 
   if (serials.empty()) return attached;
   std::vector<mlink_meter_info> chosen;
   std::vector<std::string> seen;
-  for (const std::string& serial : serials) {
-    if (std::find(seen.begin(), seen.end(), serial) != seen.end()) continue;
-    seen.push_back(serial);
+  for (const std::string& typed : serials) {
+    // A serial number as the user sees it, "\xNN" for a byte outside
+    // printable ASCII, or as the bytes themselves.
+    const std::optional<std::string> serial = devtext::Unescape(typed);
+    const std::string named = serial ? devtext::Escaped(*serial) : typed;
+    if (std::find(seen.begin(), seen.end(), named) != seen.end()) continue;
+    seen.push_back(named);
     const auto it =
         std::find_if(attached.begin(), attached.end(), [&](const mlink_meter_info& info) {
-          return (info.flags & MLINK_INFO_SERIAL_CUT) == 0 && serial == info.serial;
+          return serial && (info.flags & MLINK_INFO_SERIAL_CUT) == 0 && *serial == info.serial;
         });
     if (it == attached.end()) {
-      missing->push_back(serial);
+      missing->push_back(named);
     } else {
       chosen.push_back(*it);
     }
@@ -56,10 +62,22 @@ std::vector<mlink_meter_info> SelectMeters(const std::vector<mlink_meter_info>& 
   return chosen;
 }
 
-int OpenNamedMeter(const std::string& serial, mlink_meter** meter) {
-  const int32_t opened = mlink_open(serial.c_str(), meter);
+std::string ShownSerial(const std::string& typed) {
+  return devtext::Escaped(devtext::Unescape(typed).value_or(typed));
+}
+
+int OpenNamedMeter(const std::string& typed, mlink_meter** meter) {
+  const std::optional<std::string> serial = devtext::Unescape(typed);
+  if (!serial) {
+    std::fprintf(stderr, "%s: not a serial number: a backslash must start \\xNN\n",
+                 devtext::ForDisplay(typed).c_str());
+    return kExitBadInput;
+  }
+  const int32_t opened = serial->find('\0') == std::string::npos
+                             ? mlink_open(serial->c_str(), meter)
+                             : MLINK_ERR_NO_SUCH_METER;
   if (opened == MLINK_OK) return 0;
-  std::fprintf(stderr, "%s: %s\n", serial.c_str(), MeterMessage(opened).c_str());
+  std::fprintf(stderr, "%s: %s\n", ShownSerial(typed).c_str(), MeterMessage(opened).c_str());
   return opened == MLINK_ERR_NO_SUCH_METER ? kExitNoMeter : kExitUnitFailed;
 }
 
