@@ -2,9 +2,8 @@
 // earlier run never glued to the next line, and every line short enough
 // (PIPE_BUF) to go into a pipe in one piece.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -26,9 +25,13 @@ std::string ReadAll(const std::string& path) {
 class RecordFileTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/lx40-record-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    // A folder per test (parameterised names hold '/').
+    std::string name = std::string(test->test_suite_name()) + "-" + test->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    dir_ = testing::TempDir() + "lx40-record-" + name;
+    std::filesystem::remove_all(dir_);
+    ASSERT_TRUE(std::filesystem::create_directories(dir_)) << dir_;
     path_ = dir_ + "/record.jsonl";
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
