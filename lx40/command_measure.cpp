@@ -86,9 +86,15 @@ int RunMeasureCommand(const MeasureOptions& options) {
       std::printf("%s  %s %s\n", time.c_str(), json["value"].dump().c_str(),
                   UnitName(reading.unit));
     }
-    std::fflush(stdout);
+    // Readings nobody can see any more (a closed pipe): stop, say so.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+      std::fprintf(stderr, "lx40: the output could not be written (a closed pipe or console)\n");
+      status = kExitUnitFailed;
+      break;
+    }
   }
   mlink_close(meter);
+  StoppedWorkIsOver(status);
   return status;
 }
 

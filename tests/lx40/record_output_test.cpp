@@ -248,5 +248,20 @@ INSTANTIATE_TEST_SUITE_P(Outputs, Lx40ClosedStdoutTest,
                            return param.param.name;
                          });
 
+// `lx40 measure ... | head -1`: readings nobody sees are not taken; the
+// meter is closed and the exit status says the output failed.
+TEST_F(Lx40Test, MeasureStopsWhenItsOutputIsClosed) {
+  if (UnderWine()) GTEST_SKIP() << "SIGPIPE";
+  PipeReader out;
+  const auto process = Start({"measure", "A1", "--count", "100000", "--interval", "5", "--json"},
+                             Environment(kTwoMeters), "run", out.WriteEnd());
+  out.CloseWriteEnd();
+  EXPECT_TRUE(Json::accept(out.ReadOneLineAndClose()));
+  EXPECT_EQ(process->Wait(std::chrono::seconds(60)), 1) << process->Err();
+  EXPECT_NE(process->Err().find("the output could not be written"), std::string::npos)
+      << process->Err();
+  EXPECT_EQ(State().at("open_handles"), 0);
+}
+
 }  // namespace
 }  // namespace lx40test
