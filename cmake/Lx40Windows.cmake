@@ -125,4 +125,16 @@ function(lx40_add_pe_check name)
       "-DALLOWED_IMPORTS=${_allowed}"
       -P "${PROJECT_SOURCE_DIR}/cmake/Lx40CheckPe.cmake")
   set_tests_properties(${name} PROPERTIES LABELS pe)
+  lx40_pe_check_reads(${PE_TARGET})
+endfunction()
+
+# lx40_pe_check_reads(<target>...): a test of label "pe" reads these
+# targets' binaries. Target pe_check_inputs builds every one of them, so
+# that the PE checks can run in a build folder where nothing else was built
+# (scripts/package-real, after a fresh clone).
+function(lx40_pe_check_reads)
+  if(NOT TARGET pe_check_inputs)
+    add_custom_target(pe_check_inputs)
+  endif()
+  add_dependencies(pe_check_inputs ${ARGN})
 endfunction()

@@ -70,17 +70,18 @@ void AddInfoOptions(CLI::App& app, InfoOptions& options) {
 }
 
 int RunInfoCommand(const InfoOptions& options) {
-  const std::string& serial = options.serial;
+  const std::string serial = ShownSerial(options.serial);
   mlink_meter* meter = nullptr;
-  if (const int status = OpenNamedMeter(serial, options.port, &meter); status != 0) return status;
+  if (const int status = OpenNamedMeter(options.serial, options.port, &meter); status != 0)
+    return status;
   mlink_meter_info info{};
   mlink_get_info(meter, &info);
   InfoQuery query(meter);
   Json json;
-  json["serial"] = info.serial;
-  json["maker"] = info.maker;
-  json["model"] = info.model;
-  json["version"] = info.version;
+  json["serial"] = devtext::Escaped(info.serial);
+  json["maker"] = devtext::Escaped(info.maker);
+  json["model"] = devtext::Escaped(info.model);
+  json["version"] = devtext::Escaped(info.version);
   json["battery"] = query.Field([](mlink_meter* m, Json* out) {
     int32_t ok = 0;
     const int32_t rc = mlink_battery(m, &ok);

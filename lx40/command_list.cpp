@@ -75,9 +75,9 @@ int RunListCommand(const ListOptions& options) {
     const char* battery = !state.battery_ok ? nullptr : *state.battery_ok ? "ok" : "low";
     if (options.json) {
       nlohmann::ordered_json json;
-      json["serial"] = info.serial;
-      json["model"] = info.model;
-      json["version"] = info.version;
+      json["serial"] = devtext::Escaped(info.serial);
+      json["model"] = devtext::Escaped(info.model);
+      json["version"] = devtext::Escaped(info.version);
       json["port"] = place.port;
       json["battery"] = battery ? nlohmann::ordered_json(battery) : nullptr;
       json["slots"] = state.slots ? nlohmann::ordered_json(*state.slots) : nullptr;

@@ -21,14 +21,16 @@ namespace {
 
 constexpr std::chrono::milliseconds kWaitSlice{20};
 
-// Waits, but returns early (false) on Ctrl+C.
+bool Interrupted() { return InterruptCount() > 0 || EndRequested(); }
+
+// Waits, but returns early (false) on Ctrl+C or a request to end.
 bool WaitUnlessInterrupted(std::chrono::milliseconds wait) {
   const auto end = std::chrono::steady_clock::now() + wait;
   while (std::chrono::steady_clock::now() < end) {
-    if (InterruptCount() > 0) return false;
+    if (Interrupted()) return false;
     std::this_thread::sleep_for(kWaitSlice);
   }
-  return InterruptCount() == 0;
+  return !Interrupted();
 }
 
 }  // namespace
@@ -48,9 +50,10 @@ void AddMeasureOptions(CLI::App& app, MeasureOptions& options) {
 }
 
 int RunMeasureCommand(const MeasureOptions& options) {
-  const std::string& serial = options.serial;
+  const std::string serial = ShownSerial(options.serial);
   mlink_meter* meter = nullptr;
-  if (const int status = OpenNamedMeter(serial, options.port, &meter); status != 0) return status;
+  if (const int status = OpenNamedMeter(options.serial, options.port, &meter); status != 0)
+    return status;
   InstallInterruptHandler();
   if (options.csv) std::printf("serial,index,time,value,unit,mark\n");
   int status = kExitOk;
@@ -87,9 +90,15 @@ int RunMeasureCommand(const MeasureOptions& options) {
       std::printf("%s  %s %s\n", time.c_str(), json["value"].dump().c_str(),
                   UnitName(reading.unit));
     }
-    std::fflush(stdout);
+    // Readings nobody can see any more (a closed pipe): stop, say so.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+      std::fprintf(stderr, "lx40: the output could not be written (a closed pipe or console)\n");
+      status = kExitUnitFailed;
+      break;
+    }
   }
   mlink_close(meter);
+  StoppedWorkIsOver(status);
   return status;
 }
 

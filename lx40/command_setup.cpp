@@ -90,8 +90,8 @@ std::string FinalState(const UnitRecord& record) {
 
 class SetupReport final : public SetupObserver {
  public:
-  SetupReport(ProgressDisplay& display, RecordFile* record_file, bool json)
-      : display_(display), record_file_(record_file), json_(json) {}
+  SetupReport(ProgressDisplay& display, RecordFile* record_file, bool json, size_t units)
+      : display_(display), record_file_(record_file), json_(json), record_failed_(units) {}
 
   void OnProgress(size_t unit, const std::string& table, int percent, const std::string& state,
                   bool event) override {
@@ -100,23 +100,34 @@ class SetupReport final : public SetupObserver {
 
   void OnUnitDone(size_t unit, const UnitRecord& record, bool must_replug) override {
     const std::string line = RecordLine(record);
+    const std::string shown_serial = devtext::Escaped(record.serial);
     // On disk first: the unit counts as done only once its record is.
+    bool recorded = true;
     if (record_file_ != nullptr) {
       std::string error;
       if (!record_file_->Append(line, &error)) {
-        record_failed_ = true;
-        display_.Message(stderr, record.serial + ": the record could not be written to " +
+        recorded = false;
+        record_failed_[unit] = true;
+        display_.Message(stderr, shown_serial + ": the record could not be written to " +
                                      record_file_->Path() + ": " + error);
       }
     }
     if (json_) {
       std::lock_guard lock(stdout_mutex_);
-      std::fwrite(line.data(), 1, line.size(), stdout);
-      std::fflush(stdout);
+      // A stdout that failed once (a closed pipe) is not written again; the
+      // records still go to the record file.
+      if (!stdout_failed_) {
+        const bool wrote = std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
+        if (!wrote || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) stdout_failed_ = true;
+      }
     }
-    display_.Update(unit, "", -1, FinalState(record), true);
+    display_.Update(
+        unit, "", -1,
+        recorded ? FinalState(record)
+                 : EnglishText(lx40_ids::kResultFailed) + " (the record could not be written)",
+        true);
     if (record.result == UnitResult::kFailed || record.result == UnitResult::kCancelled) {
-      display_.Message(stderr, record.serial + ": " + record.message);
+      display_.Message(stderr, shown_serial + ": " + record.message);
     }
     if (must_replug) {
       std::lock_guard lock(replug_mutex_);
@@ -125,7 +136,19 @@ class SetupReport final : public SetupObserver {
     }
   }
 
-  bool RecordFailed() const { return record_failed_; }
+  // The unit's record line could not be written: the unit failed,
+  // whatever the meter did.
+  bool RecordFailed(size_t unit) const { return record_failed_[unit]; }
+  bool AnyRecordFailed() const {
+    for (const auto& failed : record_failed_) {
+      if (failed) return true;
+    }
+    return false;
+  }
+  bool StdoutFailed() {
+    std::lock_guard lock(stdout_mutex_);
+    return stdout_failed_;
+  }
   std::vector<std::string> Replug() const {
     std::lock_guard lock(replug_mutex_);
     return replug_;
@@ -136,7 +159,9 @@ class SetupReport final : public SetupObserver {
   RecordFile* record_file_;
   const bool json_;
   std::mutex stdout_mutex_;
-  std::atomic<bool> record_failed_{false};
+  bool stdout_failed_ = false;
+  // One flag per unit, each set by that unit's worker only.
+  std::vector<std::atomic<bool>> record_failed_;
   mutable std::mutex replug_mutex_;
   std::vector<std::string> replug_;
 };
@@ -149,9 +174,12 @@ class InterruptStop {
 
   StopLevel operator()() {
     const int count = InterruptCount();
-    const StopLevel level = count == 0   ? StopLevel::kNone
-                            : count == 1 ? StopLevel::kAfterTable
-                                         : StopLevel::kNow;
+    // Asked to end (SIGTERM, SIGHUP, the console closed, logoff, shutdown):
+    // the system leaves little time, so at once, as a second Ctrl+C.
+    const bool end = EndRequested();
+    const StopLevel level = end || count >= 2 ? StopLevel::kNow
+                            : count == 1      ? StopLevel::kAfterTable
+                                              : StopLevel::kNone;
     // Raise the level shown, never lower it, and tell each level once.
     const int wanted = static_cast<int>(level);
     int shown = shown_.load();
@@ -162,8 +190,10 @@ class InterruptStop {
                        level == StopLevel::kAfterTable
                            ? "lx40: cancelling: each meter finishes the table it is writing, then "
                              "stops (Ctrl+C again stops at once)"
-                           : "lx40: stopping at once: a meter stopped mid-table stores nothing "
-                             "and must be plugged in again");
+                       : end ? "lx40: asked to end: stopping at once; a meter stopped mid-table "
+                               "stores nothing and must be plugged in again"
+                             : "lx40: stopping at once: a meter stopped mid-table stores nothing "
+                               "and must be plugged in again");
     }
     return level;
   }
@@ -188,6 +218,9 @@ void AddSetupOptions(CLI::App& app, SetupOptions& options) {
 
 int RunSetupCommand(const SetupOptions& options) {
   std::FILE* human = options.json ? stderr : stdout;
+  // From the start: a request to end before the meters are touched leaves
+  // every unit cancelled and recorded, a closed stdout ends nothing.
+  InstallInterruptHandler();
 
   SetupPlan plan;
   if (!GatherTables(options, &plan.tables)) return kExitBadInput;
@@ -232,24 +265,30 @@ int RunSetupCommand(const SetupOptions& options) {
                  warning.c_str());
   }
 
-  InstallInterruptHandler();
   std::vector<std::string> serials;
   for (const mlink_meter_info& info : plan.meters) serials.push_back(info.serial);
   ProgressDisplay display(human, ProgressDisplay::StyleFor(human), serials);
-  SetupReport report(display, record_file.get(), options.json);
+  SetupReport report(display, record_file.get(), options.json, plan.meters.size());
   InterruptStop stop(display);
   const std::vector<UnitRecord> records = RunSetup(plan, report, [&stop] { return stop(); });
   display.Finish();
 
   int set = 0, already = 0, failed = 0, cancelled = 0;
-  for (const UnitRecord& record : records) {
-    set += record.result == UnitResult::kSet;
-    already += record.result == UnitResult::kAlreadySet;
-    failed += record.result == UnitResult::kFailed;
-    cancelled += record.result == UnitResult::kCancelled;
+  for (size_t unit = 0; unit < records.size(); ++unit) {
+    const UnitResult result = records[unit].result;
+    if (report.RecordFailed(unit)) {
+      ++failed;  // not done: its record is not written
+      continue;
+    }
+    set += result == UnitResult::kSet;
+    already += result == UnitResult::kAlreadySet;
+    failed += result == UnitResult::kFailed;
+    cancelled += result == UnitResult::kCancelled;
   }
-  std::fprintf(human, "lx40: %zu meter(s): %d set, %d already set, %d failed, %d cancelled\n",
-               records.size(), set, already, failed, cancelled);
+  const bool summary_shown = display.Print(
+      "lx40: " + std::to_string(records.size()) + " meter(s): " + std::to_string(set) + " set, " +
+      std::to_string(already) + " already set, " + std::to_string(failed) + " failed, " +
+      std::to_string(cancelled) + " cancelled");
   const std::vector<std::string> replug = report.Replug();
   if (!replug.empty()) {
     std::string names;
@@ -260,8 +299,18 @@ int RunSetupCommand(const SetupOptions& options) {
                  "lx40: unplug these meters and plug them in again before their next use: %s\n",
                  names.c_str());
   }
-  std::fflush(human);
-  return failed + cancelled > 0 || report.RecordFailed() ? kExitUnitFailed : kExitOk;
+  const bool output_failed = !summary_shown || display.OutputFailed() || report.StdoutFailed();
+  if (output_failed) {
+    std::fprintf(stderr,
+                 "lx40: the output could not be written (a closed pipe or console); the "
+                 "meters' work went on\n");
+  }
+  std::fflush(stderr);
+  const int status = failed + cancelled > 0 || report.AnyRecordFailed() || output_failed
+                         ? kExitUnitFailed
+                         : kExitOk;
+  StoppedWorkIsOver(status);
+  return status;
 }
 
 }  // namespace lx40

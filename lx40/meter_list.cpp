@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "device_text.h"
 #include "exit_status.h"
@@ -41,15 +42,19 @@ std::vector<mlink_meter_info> SelectMeters(const std::vector<mlink_meter_info>& 
   if (serials.empty()) return attached;
   std::vector<mlink_meter_info> chosen;
   std::vector<std::string> seen;
-  for (const std::string& serial : serials) {
-    if (std::find(seen.begin(), seen.end(), serial) != seen.end()) continue;
-    seen.push_back(serial);
+  for (const std::string& typed : serials) {
+    // A serial number as the user sees it, "\xNN" for a byte outside
+    // printable ASCII, or as the bytes themselves.
+    const std::optional<std::string> serial = devtext::Unescape(typed);
+    const std::string named = serial ? devtext::Escaped(*serial) : typed;
+    if (std::find(seen.begin(), seen.end(), named) != seen.end()) continue;
+    seen.push_back(named);
     const auto it =
         std::find_if(attached.begin(), attached.end(), [&](const mlink_meter_info& info) {
-          return (info.flags & MLINK_INFO_SERIAL_CUT) == 0 && serial == info.serial;
+          return serial && (info.flags & MLINK_INFO_SERIAL_CUT) == 0 && *serial == info.serial;
         });
     if (it == attached.end()) {
-      missing->push_back(serial);
+      missing->push_back(named);
     } else {
       chosen.push_back(*it);
     }
@@ -83,16 +88,22 @@ std::vector<mlink_meter_place> SelectPlaces(const std::vector<mlink_meter_place>
   if (serials.empty()) return attached;
   std::vector<mlink_meter_place> chosen;
   std::vector<std::string> seen;
-  for (const std::string& serial : serials) {
-    if (std::find(seen.begin(), seen.end(), serial) != seen.end()) continue;
-    seen.push_back(serial);
+  for (const std::string& typed : serials) {
+    // A serial number as the user sees it, "\xNN" for a byte outside
+    // printable ASCII, or as the bytes themselves.
+    const std::optional<std::string> serial = devtext::Unescape(typed);
+    const std::string named = serial ? devtext::Escaped(*serial) : typed;
+    if (std::find(seen.begin(), seen.end(), named) != seen.end()) continue;
+    seen.push_back(named);
     bool any = false;
     for (const mlink_meter_place& place : attached) {
-      if ((place.info.flags & MLINK_INFO_SERIAL_CUT) != 0 || serial != place.info.serial) continue;
+      if (!serial || (place.info.flags & MLINK_INFO_SERIAL_CUT) != 0 ||
+          *serial != place.info.serial)
+        continue;
       chosen.push_back(place);
       any = true;
     }
-    if (!any) missing->push_back(serial);
+    if (!any) missing->push_back(named);
   }
   return chosen;
 }
@@ -126,8 +137,21 @@ int Refuse(const std::string& name, int32_t code) {
 
 }  // namespace
 
-int OpenNamedMeter(const std::string& serial, const std::string& port, mlink_meter** meter) {
+std::string ShownSerial(const std::string& typed) {
+  return devtext::Escaped(devtext::Unescape(typed).value_or(typed));
+}
+
+int OpenNamedMeter(const std::string& typed, const std::string& port, mlink_meter** meter) {
   *meter = nullptr;
+  const std::optional<std::string> unescaped = devtext::Unescape(typed);
+  if (!unescaped) {
+    std::fprintf(stderr, "%s: not a serial number: a backslash must start \\xNN\n",
+                 devtext::ForDisplay(typed).c_str());
+    return kExitBadInput;
+  }
+  const std::string& serial = *unescaped;
+  if (serial.find('\0') != std::string::npos)
+    return Refuse(ShownSerial(typed), MLINK_ERR_NO_SUCH_METER);
   if (!port.empty()) {
     const int32_t opened = mlink_open_port(port.c_str(), meter);
     if (opened != MLINK_OK) return Refuse("port " + port, opened);
@@ -144,9 +168,9 @@ int OpenNamedMeter(const std::string& serial, const std::string& port, mlink_met
   }
   std::vector<mlink_meter_place> places;
   const int32_t listed = ListPlaces(&places);
-  if (listed != MLINK_OK) return Refuse(serial, listed);
+  if (listed != MLINK_OK) return Refuse(ShownSerial(typed), listed);
   std::vector<std::string> missing;
-  const std::vector<mlink_meter_place> named = SelectPlaces(places, {serial}, &missing);
+  const std::vector<mlink_meter_place> named = SelectPlaces(places, {typed}, &missing);
   if (named.size() > 1) {
     std::string ports;
     for (const mlink_meter_place& place : named)
@@ -162,7 +186,7 @@ int OpenNamedMeter(const std::string& serial, const std::string& port, mlink_met
   const int32_t opened = named.size() == 1
                              ? mlink_open_path(named[0].path, named[0].generation, meter)
                              : mlink_open(serial.c_str(), meter);
-  return opened == MLINK_OK ? 0 : Refuse(serial, opened);
+  return opened == MLINK_OK ? 0 : Refuse(ShownSerial(typed), opened);
 }
 
 }  // namespace lx40

@@ -19,7 +19,8 @@ int32_t ListMeters(std::vector<mlink_meter_info>* meters);
 // mlink_enumerate_places's result.
 int32_t ListPlaces(std::vector<mlink_meter_place>* places);
 
-// The meters named by `serials`, in the order named, each name giving every
+// The meters named by `serials` (as shown: "\xNN" for a byte outside
+// printable ASCII, or the bytes themselves), in the order named, each name giving every
 // meter that answers with it (two meters may share a serial number), or all
 // of `attached` when none is named. Names not attached go to `missing`; a
 // name given twice counts once.
@@ -31,21 +32,27 @@ std::vector<mlink_meter_place> SelectPlaces(const std::vector<mlink_meter_place>
 // with: "SERIAL appears twice (ports 1-1, 1-2)" (display text).
 std::vector<std::string> SharedSerialWarnings(const std::vector<mlink_meter_place>& places);
 
-// The meters named by `serials` (whole serial numbers), in the order named,
-// or all of `attached` when none is named. Names not attached go to
-// `missing`; a name given twice counts once.
+// The meters named by `serials` (whole serial numbers, as shown: "\xNN"
+// for a byte outside printable ASCII), in the order named, or all of
+// `attached` when none is named. Names not attached go to `missing`, as
+// shown; a name given twice counts once.
 std::vector<mlink_meter_info> SelectMeters(const std::vector<mlink_meter_info>& attached,
                                            const std::vector<std::string>& serials,
                                            std::vector<std::string>* missing);
 
+// A serial number typed on the command line as it is shown: escaped
+// ("\xNN"), whichever form was typed.
+std::string ShownSerial(const std::string& typed);
+
 // Opens the meter named on the command line: the one at `port` when a port
 // is given (its serial must then match, unless `serial` is empty), else the
-// one meter answering with `serial`. A serial that more than one meter
-// answers with is refused as ambiguous, naming their ports (bad input:
-// --port chooses). On failure says why on stderr ("SERIAL: <message>") and
-// returns the exit status for it (no such meter, else a failed unit); 0
-// with *meter set on success.
-int OpenNamedMeter(const std::string& serial, const std::string& port, mlink_meter** meter);
+// one meter answering with `serial` (as shown, "\xNN" for a byte outside
+// printable ASCII). A serial that more than one meter answers with is
+// refused as ambiguous, naming their ports (bad input: --port chooses). On
+// failure says why on stderr ("SERIAL: <message>") and returns the exit
+// status for it (bad input, no such meter, else a failed unit); 0 with
+// *meter set on success.
+int OpenNamedMeter(const std::string& typed, const std::string& port, mlink_meter** meter);
 
 }  // namespace lx40
 

@@ -23,10 +23,18 @@ namespace lx40::platform {
 // can slip between); the appends of the lx40 runs on one PC also take turns
 // through a mutex named after the file, which keeps lines whole under Wine
 // too. A short write is reported, never completed by a second write (that
-// would no longer be one append).
+// would no longer be one append). A record that is not a file on a disk (a
+// pipe, a FIFO, a terminal, /dev/stdout) takes the write without the flush,
+// which it cannot take, and never blocks for ever: a FIFO that nobody reads
+// cannot be opened.
 class AppendFile {
  public:
   virtual ~AppendFile() = default;
+  // False when the file holds bytes and the last is not a line feed (a
+  // line cut short by an earlier run). True for an empty file, and for
+  // anything whose end cannot be read (a pipe, a terminal). The last byte is
+  // read through a second handle: an append-only one cannot read.
+  virtual bool EndsInLineFeed() = 0;
   // Appends `bytes` in one write and flushes them to disk. False with
   // `error` set when they were not written whole. One call at a time.
   virtual bool Append(std::string_view bytes, std::string* error) = 0;
@@ -36,12 +44,24 @@ class AppendFile {
 // (the system's words) when it cannot be opened.
 std::unique_ptr<AppendFile> OpenAppendFile(const std::string& path, std::string* error);
 
-// --- Ctrl+C (interrupts.cpp) ------------------------------------------------
+// --- Ctrl+C and the other ways to be stopped (interrupts.cpp) ---------------
 
-// From now on `on_interrupt` runs at each Ctrl+C, and the process goes on.
-// POSIX: SIGINT. Windows: the console's Ctrl+C and Ctrl+Break. It may run
-// in a signal handler: it must be async-signal-safe.
-void WatchInterrupts(void (*on_interrupt)());
+// From now on `on_interrupt` runs at each Ctrl+C and `on_end` each time the
+// system asks the process to end, and the process goes on. POSIX: SIGINT;
+// SIGTERM and SIGHUP. Windows: the console's Ctrl+C and Ctrl+Break; the
+// console's close, logoff and shutdown events, and WM_QUERYENDSESSION and
+// WM_ENDSESSION at a hidden window (a program that loads user32 gets no
+// console event at logoff and shutdown). Both may run in a signal handler:
+// they must be async-signal-safe. A closed stdout never ends the process:
+// writes to it fail instead (SIGPIPE ignored).
+void WatchInterrupts(void (*on_interrupt)(), void (*on_end)());
+
+// The work that an end request stopped is over, its records are written,
+// and the process ends with `exit_status`. On Windows the system ends the
+// process once the handler of its event returns, a few seconds after the
+// event at most: the handler waits for this, up to the time the system
+// leaves it, and then ends the process with this status itself.
+void StoppedWorkIsOver(int exit_status);
 
 // --- The station's name and clock (host_clock.cpp) --------------------------
 

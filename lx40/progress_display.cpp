@@ -45,20 +45,33 @@ std::string ProgressDisplay::Format(size_t unit) const {
   return text;
 }
 
+bool ProgressDisplay::Dropped(std::FILE* to) const {
+  return std::find(dropped_.begin(), dropped_.end(), to) != dropped_.end();
+}
+
+void ProgressDisplay::Flush(std::FILE* to) {
+  if (Dropped(to)) return;
+  if (std::fflush(to) != 0 || std::ferror(to) != 0) {
+    dropped_.push_back(to);
+    if (to == stream_) drawn_ = 0;
+  }
+}
+
 void ProgressDisplay::Erase() {
-  if (drawn_ == 0) return;
+  if (drawn_ == 0 || Dropped(stream_)) return;
   // Up to the first live line, then clear everything below.
   std::fprintf(stream_, "\x1b[%zuA\r\x1b[J", drawn_);
   drawn_ = 0;
 }
 
 void ProgressDisplay::Redraw() {
+  if (Dropped(stream_)) return;
   Erase();
   for (size_t unit = 0; unit < lines_.size(); ++unit) {
     std::fprintf(stream_, "%s\x1b[K\n", Format(unit).c_str());
   }
   drawn_ = lines_.size();
-  std::fflush(stream_);
+  Flush(stream_);
   last_draw_ = std::chrono::steady_clock::now();
 }
 
@@ -68,12 +81,12 @@ void ProgressDisplay::Update(size_t unit, const std::string& table, int percent,
   if (unit >= lines_.size()) return;
   lines_[unit] = Line{table, percent, state};
   if (style_ == Style::kPlainLines) {
-    if (!event) return;
+    if (!event || Dropped(stream_)) return;
     std::string text = serials_[unit] + ": ";
     if (!table.empty()) text += table + ": ";
     text += state;
     std::fprintf(stream_, "%s\n", text.c_str());
-    std::fflush(stream_);
+    Flush(stream_);
     return;
   }
   if (event || std::chrono::steady_clock::now() - last_draw_ >= kRedrawInterval) Redraw();
@@ -84,17 +97,33 @@ void ProgressDisplay::Message(std::FILE* to, const std::string& line) {
   const bool live = style_ == Style::kInPlace && drawn_ > 0;
   if (live) {
     Erase();
-    std::fflush(stream_);
+    Flush(stream_);
   }
   // A message may quote a meter's text: escaped, like everything shown.
-  std::fprintf(to, "%s\n", devtext::ForDisplay(line, kMaxMessageChars).c_str());
-  std::fflush(to);
+  if (!Dropped(to)) {
+    std::fprintf(to, "%s\n", devtext::ForDisplay(line, kMaxMessageChars).c_str());
+    Flush(to);
+  }
   if (live) Redraw();
+}
+
+bool ProgressDisplay::Print(const std::string& line) {
+  std::lock_guard lock(mutex_);
+  if (Dropped(stream_)) return false;
+  std::fprintf(stream_, "%s\n", line.c_str());
+  Flush(stream_);
+  return !Dropped(stream_);
+}
+
+bool ProgressDisplay::OutputFailed() {
+  std::lock_guard lock(mutex_);
+  return !dropped_.empty();
 }
 
 void ProgressDisplay::Finish() {
   std::lock_guard lock(mutex_);
   if (style_ == Style::kInPlace) Redraw();
+  Flush(stream_);
   drawn_ = 0;  // the final lines stay; nothing rewrites them
 }
 

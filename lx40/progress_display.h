@@ -2,7 +2,10 @@
 // one line per meter (serial, table, percent, state), rewritten in place.
 // Otherwise (a pipe, a file, a log): one plain line per event, so the
 // output reads as a log. Messages (errors, the summary) print above the
-// live lines. Thread-safe: every meter's worker reports here.
+// live lines. Thread-safe: every meter's worker reports here. A stream
+// that cannot be written any more (a closed pipe, a vanished console) is
+// dropped: the work goes on, nothing more is written to it, and
+// OutputFailed() says so.
 #ifndef LX40_LX40_PROGRESS_DISPLAY_H
 #define LX40_LX40_PROGRESS_DISPLAY_H
 
@@ -36,6 +39,14 @@ class ProgressDisplay {
   // Draws the final state of every line; later output goes below it.
   void Finish();
 
+  // Prints one line to the display's own stream, below the live lines (the
+  // summary). False when the stream is dropped or the line failed.
+  bool Print(const std::string& line);
+
+  // True once a write to the display's stream or to a message's stream
+  // failed.
+  bool OutputFailed();
+
  private:
   struct Line {
     std::string table;
@@ -45,6 +56,9 @@ class ProgressDisplay {
   std::string Format(size_t unit) const;
   void Redraw();
   void Erase();
+  // Flushes `to`; a stream whose writes failed is dropped from then on.
+  void Flush(std::FILE* to);
+  bool Dropped(std::FILE* to) const;
 
   std::mutex mutex_;
   std::FILE* stream_;
@@ -54,6 +68,7 @@ class ProgressDisplay {
   size_t serial_width_ = 0;
   size_t drawn_ = 0;  // live lines on screen
   std::chrono::steady_clock::time_point last_draw_{};
+  std::vector<std::FILE*> dropped_;  // streams whose writes failed
 };
 
 }  // namespace lx40

@@ -1,5 +1,7 @@
 #include "record_file.h"
 
+#include <string>
+
 namespace lx40 {
 
 std::unique_ptr<RecordFile> RecordFile::Open(const std::string& path, std::string* error) {
@@ -10,7 +12,15 @@ std::unique_ptr<RecordFile> RecordFile::Open(const std::string& path, std::strin
 
 bool RecordFile::Append(std::string_view line, std::string* error) {
   std::lock_guard lock(mutex_);
-  return file_->Append(line, error);
+  std::string bytes;
+  if (!file_->EndsInLineFeed()) bytes.push_back('\n');
+  bytes += line;
+  if (bytes.size() > kMaxLineBytes) {
+    *error = "the record line is " + std::to_string(bytes.size()) + " bytes long, more than " +
+             std::to_string(kMaxLineBytes);
+    return false;
+  }
+  return file_->Append(bytes, error);
 }
 
 }  // namespace lx40

@@ -2,6 +2,11 @@
 // the same time too. Each line goes out whole in one append and reaches the
 // disk before Append returns, so a line is never torn or interleaved with
 // another process's line (how each system does it: platform.h, AppendFile).
+// A file that ends in a fragment (a line an earlier run could not finish)
+// gets a line feed before the next line, in the same write, so the fragment
+// never swallows a good line; readers skip the blank lines this may leave.
+// A line stays shorter than PIPE_BUF (4096 bytes), so an append to a pipe
+// stays whole too.
 #ifndef LX40_LX40_RECORD_FILE_H
 #define LX40_LX40_RECORD_FILE_H
 
@@ -22,9 +27,12 @@ class RecordFile {
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;
 
+  // The longest line appended, its line feed and a repairing one included.
+  static constexpr size_t kMaxLineBytes = 4095;
+
   // Appends one line (with its line feed) and flushes it to disk. Safe to
   // call from several threads. False with `error` set when the line could
-  // not be written whole.
+  // not be written whole, or is longer than kMaxLineBytes.
   bool Append(std::string_view line, std::string* error);
 
   const std::string& Path() const { return path_; }

@@ -1,5 +1,6 @@
 #include "unit_record.h"
 
+#include "device_text.h"
 #include "table_source.h"
 
 namespace lx40 {
@@ -48,9 +49,11 @@ std::string SlotDigits(const uint8_t* slots, size_t count) {
 
 nlohmann::ordered_json RecordJson(const UnitRecord& record) {
   nlohmann::ordered_json json;
-  json["serial"] = record.serial;
-  json["model"] = record.model;
-  json["version"] = record.version;
+  // The meter's own text, whole and exact: bytes outside printable ASCII
+  // as \xNN, so two serial numbers never give the same record.
+  json["serial"] = devtext::Escaped(record.serial);
+  json["model"] = devtext::Escaped(record.model);
+  json["version"] = devtext::Escaped(record.version);
   json["port"] = record.port;
   json["station"] = record.station;
   json["started"] = record.started;
@@ -77,9 +80,10 @@ nlohmann::ordered_json RecordJson(const UnitRecord& record) {
 }
 
 std::string RecordLine(const UnitRecord& record) {
-  // Serial numbers and other fields come from devices: invalid UTF-8 is
-  // replaced rather than allowed to abort the record, and everything beyond
-  // ASCII is escaped, so the line is safe on any terminal too.
+  // The device's fields are escaped already (RecordJson); the station's
+  // name may hold any bytes: invalid UTF-8 there is replaced rather than
+  // allowed to abort the record, and everything beyond ASCII is escaped, so
+  // the line is safe on any terminal too.
   return RecordJson(record).dump(-1, ' ', true, nlohmann::ordered_json::error_handler_t::replace) +
          "\n";
 }

@@ -1,6 +1,9 @@
 // The record file's append on Windows: a handle with only FILE_APPEND_DATA
 // access, one WriteFile, then FlushFileBuffers, taking turns with the other
-// lx40 runs on this PC through a mutex named after the file.
+// lx40 runs on this PC through a mutex named after the file. The last byte
+// is read through a second, read-only handle (the append-only one cannot
+// read); a record that is not a file on a disk (a pipe, the console) takes
+// the write without the flush.
 #include <windows.h>
 
 #include <cstdint>
@@ -47,10 +50,25 @@ std::string LastErrorText() {
 
 class Win32AppendFile final : public AppendFile {
  public:
-  Win32AppendFile(HANDLE file, HANDLE mutex) : file_(file), mutex_(mutex) {}
+  // `reader`: INVALID_HANDLE_VALUE when the file cannot be read.
+  Win32AppendFile(HANDLE file, HANDLE reader, HANDLE mutex, bool on_disk)
+      : file_(file), reader_(reader), mutex_(mutex), on_disk_(on_disk) {}
   ~Win32AppendFile() override {
     CloseHandle(file_);
+    if (reader_ != INVALID_HANDLE_VALUE) CloseHandle(reader_);
     CloseHandle(mutex_);
+  }
+
+  bool EndsInLineFeed() override {
+    if (reader_ == INVALID_HANDLE_VALUE) return true;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(reader_, &size) || size.QuadPart == 0) return true;
+    LARGE_INTEGER last{};
+    last.QuadPart = size.QuadPart - 1;
+    if (!SetFilePointerEx(reader_, last, nullptr, FILE_BEGIN)) return true;
+    char byte = '\n';
+    DWORD got = 0;
+    return !ReadFile(reader_, &byte, 1, &got, nullptr) || got != 1 || byte == '\n';
   }
   Win32AppendFile(const Win32AppendFile&) = delete;
   Win32AppendFile& operator=(const Win32AppendFile&) = delete;
@@ -70,7 +88,8 @@ class Win32AppendFile final : public AppendFile {
     DWORD written = 0;
     const BOOL wrote =
         WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    const BOOL flushed = wrote && FlushFileBuffers(file_);
+    // Only a file on a disk can be flushed to it.
+    const BOOL flushed = wrote && (!on_disk_ || FlushFileBuffers(file_));
     const DWORD failure = (wrote && flushed) ? ERROR_SUCCESS : GetLastError();
     ReleaseMutex(mutex_);
     if (!wrote || !flushed) {
@@ -87,7 +106,9 @@ class Win32AppendFile final : public AppendFile {
 
  private:
   const HANDLE file_;
+  const HANDLE reader_;
   const HANDLE mutex_;
+  const bool on_disk_;
 };
 
 }  // namespace
@@ -108,7 +129,13 @@ std::unique_ptr<AppendFile> OpenAppendFile(const std::string& path, std::string*
     CloseHandle(file);
     return nullptr;
   }
-  return std::make_unique<Win32AppendFile>(file, mutex);
+  const bool on_disk = GetFileType(file) == FILE_TYPE_DISK;
+  const HANDLE reader = on_disk
+                            ? CreateFileA(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                            : INVALID_HANDLE_VALUE;
+  return std::make_unique<Win32AppendFile>(file, reader, mutex, on_disk);
 }
 
 }  // namespace lx40::platform

@@ -22,7 +22,7 @@ from ctypes import (
     c_uint32,
     c_void_p,
 )
-from typing import Any, Dict, Tuple
+from typing import Any, Dict, Optional, Tuple
 
 # ---- Version ---------------------------------------------------------------
 
@@ -257,6 +257,38 @@ def bind(library: ctypes.CDLL) -> None:
         function.argtypes = list(argtypes)
 
 
+def escaped(raw: bytes) -> str:
+    """Device text as shown everywhere: printable ASCII kept, every other byte
+    (and the backslash itself) as ``\\xNN``, so no control sequence reaches a
+    terminal and different texts never look the same."""
+    return "".join(
+        chr(byte) if 0x20 <= byte <= 0x7E and byte != 0x5C else f"\\x{byte:02X}" for byte in raw
+    )
+
+
+def unescaped(shown: str) -> Optional[bytes]:
+    """The bytes of device text as shown (``\\xNN`` for a byte); None when the
+    text is not in that form (a bare backslash, a character beyond ASCII)."""
+    raw = bytearray()
+    i = 0
+    while i < len(shown):
+        char = shown[i]
+        if char != "\\":
+            if ord(char) > 0x7F:
+                return None
+            raw.append(ord(char))
+            i += 1
+            continue
+        digits = shown[i + 2 : i + 4]
+        if shown[i + 1 : i + 2] not in ("x", "X") or len(digits) != 2:
+            return None
+        if not all(d in "0123456789abcdefABCDEF" for d in digits):
+            return None
+        raw.append(int(digits, 16))
+        i += 4
+    return bytes(raw)
+
+
 def text(field: bytes) -> str:
-    """A NUL-terminated text field of a record, as str (bytes beyond ASCII kept)."""
-    return field.split(b"\0", 1)[0].decode("latin-1")
+    """A NUL-terminated text field of a record, as shown (see :func:`escaped`)."""
+    return escaped(field.split(b"\0", 1)[0])

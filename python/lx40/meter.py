@@ -132,7 +132,8 @@ def open_path(path: str, generation: int = 0) -> "Meter":
 
 
 def open(serial: str) -> "Meter":  # noqa: A001 - the name users expect (lx40.open)
-    """Opens the attached meter with this whole serial number.
+    """Opens the attached meter with this whole serial number, as listed
+    (``\\xNN`` for a byte outside printable ASCII).
 
     Use it in a ``with`` block, which closes the meter on leaving::
 
@@ -173,10 +174,8 @@ class Meter:
         self._ready_at = 0.0
         self.settle_seconds = SETTLE_SECONDS
         self.serial = serial
-        try:
-            encoded = serial.encode("ascii")
-        except UnicodeEncodeError:
-            encoded = b""
+        # As listed: "\\xNN" for a byte outside printable ASCII.
+        encoded = _native.unescaped(serial) or b""
         handle = ctypes.c_void_p()
         if not encoded or b"\0" in encoded:
             # No meter has such a serial number; Meterlink would not be asked.

@@ -73,6 +73,19 @@ def one_serial_twice(serial: str, table: str) -> Any:
 
 
 @scenario
+def open_every_listed() -> Any:
+    """Lists the meters, then opens each by the serial it was listed with."""
+    opened = []
+    for info in lx40.list_meters():
+        try:
+            with lx40.open(info.serial) as meter:
+                opened.append({"listed": info.serial, "identity": meter.identity().serial})
+        except lx40.MeterError as error:
+            opened.append({"listed": info.serial, "error": error_fields(error)})
+    return opened
+
+
+@scenario
 def load(serial: str, table: str, settle_seconds: float) -> Any:
     """Loads a table (a built-in type code or a file) with progress, then asks the slots."""
     data = lx40.Table.builtin(int(table)) if table.isdigit() else lx40.Table.from_file(table)

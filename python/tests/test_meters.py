@@ -14,6 +14,10 @@ import lx40
 from conftest import SESSION_SERIALS_LISTED, skip_or_fail
 from helpers import meter_file, run_scenario, stored_tables
 
+# Serial numbers with bytes outside printable ASCII, as the simulator's meter
+# file writes them (\xNN), and as lx40 shows them: the very same text.
+ODD_SERIALS = ["A\\xE9\\xFF1", "\\x1B[2J", "B\\x5C\\x80", "C\\xC3\\xA9"]
+
 
 def test_list_gives_every_lx40_in_position_order(session_meters: List[lx40.MeterInfo]) -> None:
     # B23456789 sits behind an external hub, which comes after the root hub's ports.
@@ -122,6 +126,29 @@ def test_module_command_lists_the_meters(library: lx40._library.Library, tmp_pat
         ["ZZ0000001", "LX40", "1.00"],
         ["ZZ0000002", "LX40", "1.23"],
     ]
+
+
+def test_module_command_shows_device_text_escaped(
+    library: lx40._library.Library, tmp_path: Path
+) -> None:
+    env = dict(os.environ)
+    env["LX40_SIM_METERS"] = str(meter_file(tmp_path / "m", [{"serial": s} for s in ODD_SERIALS]))
+    run = subprocess.run(
+        [sys.executable, "-m", "lx40", "list"],
+        env=env, capture_output=True, timeout=60, cwd=tmp_path,
+    )
+    assert run.returncode == 0, run.stderr
+    # Nothing but printable ASCII reaches the terminal: no escape sequence,
+    # no replacement character.
+    assert all(0x20 <= byte <= 0x7E or byte in b"\r\n" for byte in run.stdout), run.stdout
+    listed = [line.split()[1] for line in run.stdout.decode("ascii").splitlines()[1:]]
+    assert listed == ODD_SERIALS
+
+
+def test_every_listed_serial_opens_its_meter(tmp_path: Path) -> None:
+    run = run_scenario("open_every_listed", tmp_path, [{"serial": s} for s in ODD_SERIALS])
+    assert run.returncode == 0, run.stderr
+    assert run.result == [{"listed": s, "identity": s} for s in ODD_SERIALS]
 
 
 def test_module_command_without_meters_says_so(

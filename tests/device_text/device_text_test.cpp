@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <set>
 #include <string>
 
 namespace {
@@ -47,5 +49,52 @@ TEST(DeviceText, LongHostileTextStaysWithinTheDefaultBound) {
   EXPECT_LE(shown.size(), devtext::kDefaultMaxChars);
   EXPECT_EQ(shown.substr(shown.size() - 3), "...");
 }
+
+// Records keep the whole text: escaped, never cut.
+TEST(DeviceText, EscapedKeepsEveryByteOfALongText) {
+  const std::string raw = std::string(200, 'A') + "\xC3\x28";
+  EXPECT_EQ(devtext::Escaped(raw), std::string(200, 'A') + "\\xC3(");
+}
+
+// Every byte, escaped and read back, is itself; different texts never
+// look the same.
+TEST(DeviceText, EveryByteComesBackFromItsEscapedForm) {
+  std::string all;
+  for (int byte = 0; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
+  const std::string escaped = devtext::Escaped(all);
+  EXPECT_EQ(devtext::Unescape(escaped), all);
+  std::set<std::string> shown;
+  for (int byte = 0x80; byte < 0x100; ++byte) {
+    shown.insert(devtext::Escaped("A" + std::string(1, static_cast<char>(byte))));
+  }
+  EXPECT_EQ(shown.size(), 0x80u);
+}
+
+struct TypedCase {
+  std::string typed;
+  std::optional<std::string> raw;
+};
+
+class DeviceTextTypedTest : public testing::TestWithParam<TypedCase> {};
+
+TEST_P(DeviceTextTypedTest, WhatUsersTypeBecomesTheBytes) {
+  EXPECT_EQ(devtext::Unescape(GetParam().typed), GetParam().raw);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeviceTextTypedTest,
+                         testing::Values(TypedCase{"A12345678", "A12345678"}, TypedCase{"", ""},
+                                         TypedCase{"A\\xE9B",
+                                                   "A\xE9"
+                                                   "B"},
+                                         TypedCase{"\\xff\\x00", std::string("\xff\0", 2)},
+                                         TypedCase{"C:\\x5Cp", "C:\\p"},
+                                         TypedCase{"\\xAbz", "\xABz"},
+                                         TypedCase{"A\\", std::nullopt},
+                                         TypedCase{"A\\x4", std::nullopt},
+                                         TypedCase{"A\\x4G", std::nullopt},
+                                         TypedCase{"A\\n", std::nullopt}, TypedCase{"\\X41", "A"}),
+                         [](const testing::TestParamInfo<TypedCase>& param) {
+                           return "Case" + std::to_string(param.index);
+                         });
 
 }  // namespace

@@ -1,7 +1,12 @@
 // Ctrl+C during a setup, sent as SIGINT. Once: each meter finishes the
 // table it is writing, stores it, and stops. Twice: each meter stops at
-// once, mid-table, stores nothing, and is named for re-plugging.
+// once, mid-table, stores nothing, and is named for re-plugging. A request
+// to end the process (SIGTERM, SIGHUP) stops as two Ctrl+Cs do.
+#include <signal.h>
+
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -26,14 +31,21 @@ class Lx40InterruptTest : public Lx40Test {
   // record and at what the simulator says the meter holds. Returns lx40's
   // stderr.
   std::string InterruptBothWhileWriting(
-      int times, const std::function<void(const Json& record, const Json& meter)>& check) {
+      int times, const std::function<void(const Json& record, const Json& meter)>& check,
+      int signal_number = SIGINT) {
     const auto process =
         Start({"setup", "--record", Path("record.jsonl")}, Environment(kTwoSlowMeters, 100));
     Lx40Process& lx40 = *process;
     EXPECT_TRUE(lx40.WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)) &&
                 lx40.WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20)))
         << lx40.Out();
-    lx40.Interrupt();
+    if (signal_number != SIGINT) {
+      // "writing" shows before the first step: a stop at once before it
+      // sends the meter nothing. A few hundred steps in, the meter is
+      // mid-table (the table takes about a second).
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    lx40.Signal(signal_number);
     if (times > 1) {
       // Signals sent at once may arrive as one: the second goes once lx40
       // has answered the first.
@@ -95,6 +107,84 @@ TEST_F(Lx40Test, OneCtrlCLeavesMetersNotStartedYetUntouched) {
   EXPECT_EQ(MeterState(state, "B2").at("stored").size(), 0u);
   EXPECT_EQ(StoredHex(MeterState(state, "A1"), 1), HexOf(BuiltInTable(8010)));
 }
+
+// What a meter stopped at once looks like: its record and its state.
+void CheckStoppedMidTable(const Json& record, const Json& meter) {
+  EXPECT_EQ(record.at("code"), -31);
+  EXPECT_EQ(record.at("tables")[0].at("outcome"), "failed");
+  EXPECT_EQ(record.at("tables")[1].at("outcome"), "not-run");
+  EXPECT_EQ(record.at("slots_after"), nullptr);
+  EXPECT_EQ(meter.at("slots"), "0000000");
+  EXPECT_EQ(meter.at("stored").size(), 0u);
+  EXPECT_EQ(meter.at("load_in_progress"), true);
+}
+
+void ExpectReplugList(const std::string& err) {
+  const size_t replug = err.find("plug them in again before their next use: ");
+  ASSERT_NE(replug, std::string::npos) << err;
+  EXPECT_NE(err.find("A1", replug), std::string::npos) << err;
+  EXPECT_NE(err.find("B2", replug), std::string::npos) << err;
+}
+
+// SIGTERM (a service manager, `timeout`, `kill`) and SIGHUP (the terminal
+// closed) stop every meter at once, as a second Ctrl+C does, and nothing
+// is lost: a record line for each, the re-plug list, exit status 1.
+class Lx40EndSignalTest : public Lx40InterruptTest, public testing::WithParamInterface<int> {};
+
+TEST_P(Lx40EndSignalTest, StopsEveryMeterAtOnceAndRecordsEachOne) {
+  if (UnderWine()) GTEST_SKIP() << "a POSIX signal; Windows' end events: Lx40EndEventTest";
+  const std::string err = InterruptBothWhileWriting(1, CheckStoppedMidTable, GetParam());
+  EXPECT_NE(err.find("lx40: asked to end: stopping at once"), std::string::npos) << err;
+  ExpectReplugList(err);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, Lx40EndSignalTest, testing::Values(SIGTERM, SIGHUP),
+                         [](const testing::TestParamInfo<int>& param) {
+                           return param.param == SIGTERM ? "SIGTERM" : "SIGHUP";
+                         });
+
+// Windows: closing the console, logging off and shutting down end the
+// process a few seconds after the event. Wine cannot send these events: the
+// simulator build's hook (lx40/win32/end_event_sim_hook.cpp) delivers each
+// as Windows would, on a thread of its own, once a trigger file appears,
+// and ends the process when the handler returns, as the system does. The
+// handler must have stopped every meter, had every record written and the
+// re-plug list printed, and let lx40 end with status 1, by then.
+class Lx40EndEventTest : public Lx40InterruptTest,
+                         public testing::WithParamInterface<const char*> {};
+
+TEST_P(Lx40EndEventTest, StopsEveryMeterAtOnceAndRecordsEachOneInTime) {
+  if (!UnderWine()) GTEST_SKIP() << "Windows' end events, delivered by the simulator build's hook";
+  auto env = Environment(kTwoSlowMeters, 100);
+  env["LX40_SIM_END_EVENT"] = GetParam();
+  env["LX40_SIM_END_TRIGGER"] = Path("end-now");
+  const auto process = Start({"setup", "--record", Path("record.jsonl")}, env);
+  ASSERT_TRUE(process->WaitForOutput("A1: 8010 slot 1: writing", std::chrono::seconds(20)) &&
+              process->WaitForOutput("B2: 8010 slot 1: writing", std::chrono::seconds(20)))
+      << process->Out() << process->Err();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // mid-table, as above
+  WriteFile(Path("end-now"), "");
+  EXPECT_EQ(process->Wait(), 1) << process->Err();
+  const std::string err = process->Err();
+  EXPECT_EQ(err.find("the handler returned"), std::string::npos) << err;
+  const std::vector<Json> records = JsonLines(ReadFile(Path("record.jsonl")));
+  EXPECT_EQ(records.size(), 2u);
+  const Json state = State();
+  for (const char* serial : {"A1", "B2"}) {
+    SCOPED_TRACE(serial);
+    const Json* record = BySerial(records, serial);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->at("result"), "cancelled");
+    CheckStoppedMidTable(*record, MeterState(state, serial));
+  }
+  ExpectReplugList(err);
+}
+
+INSTANTIATE_TEST_SUITE_P(Events, Lx40EndEventTest,
+                         testing::Values("close", "logoff", "shutdown", "session"),
+                         [](const testing::TestParamInfo<const char*>& param) {
+                           return std::string(param.param);
+                         });
 
 TEST_F(Lx40InterruptTest, TwoCtrlCsStopEveryMeterMidTableAndNameThemForReplugging) {
   const std::string err = InterruptBothWhileWriting(2, [](const Json& record, const Json& meter) {

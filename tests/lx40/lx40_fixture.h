@@ -94,10 +94,10 @@ class Lx40Test : public ::testing::Test {
   }
   std::unique_ptr<Lx40Process> Start(const std::vector<std::string>& args,
                                      const std::map<std::string, std::string>& env,
-                                     const std::string& name = "run") const {
+                                     const std::string& name = "run", int stdout_fd = -1) const {
     const Lx40Command command = Command(args, env);
     return std::make_unique<Lx40Process>(command.program, command.args, command.environment,
-                                         Path(name));
+                                         Path(name), stdout_fd);
   }
   int Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
           const std::string& name = "run") {

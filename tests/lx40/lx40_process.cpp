@@ -48,7 +48,7 @@ bool FileExists(const std::string& path) {
 
 Lx40Process::Lx40Process(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& environment,
-                         const std::string& output_prefix)
+                         const std::string& output_prefix, int stdout_fd)
     : out_path_(output_prefix + ".out"), err_path_(output_prefix + ".err") {
   std::vector<std::string> env_strings;
   for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -68,8 +68,12 @@ Lx40Process::Lx40Process(const std::string& program, const std::vector<std::stri
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
+  if (stdout_fd >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, stdout_fd, 1);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+  }
   posix_spawn_file_actions_addopen(&actions, 2, err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
   const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
@@ -108,6 +112,8 @@ bool Lx40Process::WaitForErrorOutput(const std::string& text,
 }
 
 void Lx40Process::Interrupt() const { ::kill(pid_, SIGINT); }
+
+void Lx40Process::Signal(int signal_number) const { ::kill(pid_, signal_number); }
 
 int Lx40Process::Wait(std::chrono::milliseconds limit) {
   if (waited_) return status_;

@@ -22,10 +22,11 @@ class Lx40Process {
  public:
   // Starts `program` with `args`. The environment is this process's without
   // any LX40_* variable, plus `environment`. stdout and stderr go to
-  // `output_prefix`.out and .err.
+  // `output_prefix`.out and .err; with `stdout_fd` (a pipe's write end,
+  // say) stdout goes there instead.
   Lx40Process(const std::string& program, const std::vector<std::string>& args,
               const std::map<std::string, std::string>& environment,
-              const std::string& output_prefix);
+              const std::string& output_prefix, int stdout_fd = -1);
   ~Lx40Process();
   Lx40Process(const Lx40Process&) = delete;
   Lx40Process& operator=(const Lx40Process&) = delete;
@@ -34,6 +35,7 @@ class Lx40Process {
   bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit) const;
   bool WaitForErrorOutput(const std::string& text, std::chrono::milliseconds limit) const;
   void Interrupt() const;  // SIGINT, as Ctrl+C
+  void Signal(int signal_number) const;
   // Waits for the end and returns the exit status (-1: killed after
   // `limit`, or ended by a signal).
   int Wait(std::chrono::milliseconds limit = std::chrono::seconds(120));

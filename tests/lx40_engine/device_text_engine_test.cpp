@@ -5,9 +5,11 @@
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "device_text.h"
 #include "engine_rig.h"
 #include "progress_display.h"
 
@@ -50,9 +52,10 @@ TEST(DeviceTextInLx40, RecordLineOfAHostileMeterIsAsciiJsonThatParses) {
   EXPECT_TRUE(PrintableAsciiLines(line)) << line;
   ASSERT_TRUE(nlohmann::json::accept(line)) << line;
   const nlohmann::json record = nlohmann::json::parse(line);
-  const std::string serial = record.value("serial", "");
-  EXPECT_EQ(serial.rfind("H\x1b[2J\x07\x7f", 0), 0u) << line;  // as sent, up to the bad bytes
-  EXPECT_LE(serial.size(), 3 * static_cast<size_t>(MLINK_SERIAL_SIZE));
+  // Every byte as sent, outside printable ASCII as \xNN: never a
+  // replacement character, which would make two serials one.
+  EXPECT_EQ(record.value("serial", ""), "H\\x1B[2J\\x07\\x7F\\xFF\\xC3Z") << line;
+  EXPECT_EQ(record.value("version", "").rfind("\\x9B", 0), 0u) << line;
 
   // The terminal sees the serial and a message about it escaped.
   std::FILE* out = std::tmpfile();
@@ -79,7 +82,23 @@ TEST(DeviceTextInLx40, RecordLineOfAnyBytesIsAsciiJson) {
   EXPECT_TRUE(PrintableAsciiLines(line));
   ASSERT_EQ(line.back(), '\n');
   EXPECT_EQ(line.find('\n'), line.size() - 1);
-  EXPECT_TRUE(nlohmann::json::accept(line));
+  ASSERT_TRUE(nlohmann::json::accept(line));
+  // Whole and exact: the record's text gives back every byte.
+  const nlohmann::json json = nlohmann::json::parse(line);
+  EXPECT_EQ(devtext::Unescape(json.at("serial").get<std::string>()), record.serial);
+  EXPECT_EQ(devtext::Unescape(json.at("model").get<std::string>()), record.model);
+}
+
+// Serial numbers that differ in one byte outside printable ASCII give
+// different record lines.
+TEST(DeviceTextInLx40, SerialsThatDifferInOneByteGiveDifferentRecords) {
+  std::set<std::string> lines;
+  for (const char* serial : {"A\xff", "A\xfe", "A\xef\xbf\xbd", "A\\xFF", "A?"}) {
+    lx40::UnitRecord record;
+    record.serial = serial;
+    lines.insert(lx40::RecordLine(record));
+  }
+  EXPECT_EQ(lines.size(), 5u);
 }
 
 }  // namespace

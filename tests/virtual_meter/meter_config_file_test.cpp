@@ -83,6 +83,21 @@ TEST(MeterConfigFile, EveryKeyIsRead) {
   EXPECT_TRUE(d.faults.error_replies.empty());
 }
 
+// A serial number may hold any byte a real meter could send, written
+// \xNN, so tests can make meters whose serials are not printable ASCII.
+TEST(MeterConfigFile, SerialEscapesBecomeTheirBytes) {
+  std::vector<MeterPlacement> meters;
+  ASSERT_EQ(ParseMeterConfigText("[meter]\nserial = A\\xE9\\xff\\x1B1\\x5C\n[meter]\nserial = "
+                                 "\\x80\n",
+                                 &meters),
+            "");
+  ASSERT_EQ(meters.size(), 2u);
+  EXPECT_EQ(meters[0].config.serial,
+            "A\xE9\xFF\x1B"
+            "1\\");
+  EXPECT_EQ(meters[1].config.serial, "\x80");
+}
+
 TEST(MeterConfigFile, EmptyTextGivesNoMeters) {
   std::vector<MeterPlacement> meters(1);
   EXPECT_EQ(ParseMeterConfigText("", &meters), "");
@@ -138,6 +153,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadLineCase{"[meter]\nserial = A1\nsplit_reply = IDN:0\n", "line 3: split_reply"},
         BadLineCase{"[meter]\nserial = A1\nsplit_reply = IDN:65\n", "line 3: split_reply"},
         BadLineCase{"[meter]\nserial = A\x01\x02\n", "line 2: serial"},
+        BadLineCase{"[meter]\nserial = A\\x0D\n", "line 2: serial"},
+        BadLineCase{"[meter]\nserial = A\\x2C\n", "line 2: serial"},
+        BadLineCase{"[meter]\nserial = A\\x00\n", "line 2: serial"},
+        BadLineCase{"[meter]\nserial = A\\xE\n", "line 2: serial"},
+        BadLineCase{"[meter]\nserial = A\\\n", "line 2: serial"},
+        BadLineCase{"[meter]\nserial = A\\q41\n", "line 2: serial"},
         BadLineCase{"# c\n[meter]\nmodel = LX40\n\n[meter]\nserial = A1\n",
                     "line 2: [meter] without serial"},
         BadLineCase{"[meter]\nserial = A1\n[meter]\n", "line 3: [meter] without serial"}),

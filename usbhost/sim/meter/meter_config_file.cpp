@@ -42,6 +42,40 @@ std::string Quote(std::string_view text) {
   return quoted + "'";
 }
 
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// A serial number as written in the file: printable ASCII, and "\xNN" for
+// any other byte, so a test can make a meter whose serial holds bytes
+// above 0x7F or control bytes. Bytes that would break the "IDN" reply (NUL,
+// CR, LF, the field separator ',') and a bare backslash are refused.
+std::optional<std::string> ParseSerial(std::string_view text) {
+  std::string serial;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte > 0x7E) return std::nullopt;
+    if (text[i] != '\\') {
+      serial.push_back(text[i]);
+      continue;
+    }
+    if (text.size() - i < 4 || text[i + 1] != 'x') return std::nullopt;
+    const int high = HexDigit(text[i + 2]);
+    const int low = HexDigit(text[i + 3]);
+    if (high < 0 || low < 0) return std::nullopt;
+    const char decoded = static_cast<char>(high * 16 + low);
+    if (decoded == '\0' || decoded == '\r' || decoded == '\n' || decoded == ',') {
+      return std::nullopt;
+    }
+    serial.push_back(decoded);
+    i += 3;
+  }
+  return serial;
+}
+
 std::optional<long long> ParseInteger(std::string_view text, long long low, long long high) {
   long long value = 0;
   const char* end = text.data() + text.size();
@@ -129,7 +163,13 @@ std::string SectionParser::Take(std::string_view key, std::optional<std::string_
 
   if (key == "serial") {
     has_serial_ = true;
-    return TakeText(key, v, config.serial, false);
+    const std::optional<std::string> serial = ParseSerial(v);
+    if (!serial || serial->empty() || serial->size() > kMaxTextValue) {
+      return "serial must be 1 to " + std::to_string(kMaxTextValue) +
+             " printable characters or \\xNN escapes (not 00, 0D, 0A or 2C)";
+    }
+    config.serial = *serial;
+    return {};
   }
   if (key == "model") return TakeText(key, v, config.model, true);
   if (key == "maker") return TakeText(key, v, config.maker, true);

@@ -10,7 +10,8 @@
 // bus with no meters.
 //
 //   [meter]
-//   serial = A12345678       required; 1 to 40 printable ASCII characters
+//   serial = A12345678       required; 1 to 40 printable ASCII characters, or
+//                            \xNN for any other byte (not 00, 0D, 0A, 2C)
 //   model = LX40             answer to "QPID", field 2 of "IDN" (default LX40)
 //   maker = Vantor           field 1 of "IDN" (default Vantor)
 //   version = 100            field 4 of "IDN" (default 100)
