@@ -90,7 +90,8 @@ void PrintReportText(std::FILE* out, const Report& report, const ReadFigures& re
                static_cast<unsigned long long>(read.records),
                static_cast<unsigned long long>(read.files), read.files == 1 ? "" : "s");
   if (read.skipped > 0) {
-    std::fprintf(out, ", %llu lines skipped", static_cast<unsigned long long>(read.skipped));
+    std::fprintf(out, ", %llu line%s skipped", static_cast<unsigned long long>(read.skipped),
+                 read.skipped == 1 ? "" : "s");
   }
   if (report.outside_range > 0) {
     std::fprintf(out, ", %llu outside the time range",
