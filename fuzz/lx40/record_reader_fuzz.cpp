@@ -50,7 +50,8 @@ Read ReadAll(std::string_view bytes, size_t buffer, size_t max_line) {
   uint64_t grouped = 0;
   for (const lx40::records::GroupFigures& group : report.groups) grouped += group.units;
   Check(grouped == report.total.units);
-  for (const lx40::records::Duplicate& duplicate : report.duplicates) Check(duplicate.sets.size() >= 2);
+  for (const lx40::records::Duplicate& duplicate : report.duplicates)
+    Check(duplicate.sets.size() >= 2);
   return read;
 }
 
