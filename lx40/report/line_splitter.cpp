@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "file_position.h"
+
 namespace lx40::records {
 
 size_t FileSource::Read(char* into, size_t size) {
   const size_t got = std::fread(into, 1, size, file_);
   if (got == 0) {
     failed_ = std::ferror(file_) != 0;
-    // The end for now: a later read sees what was appended since.
     std::clearerr(file_);
+    // The end for now: a later read sees what was appended since.
+    if (follow_ && !failed_) failed_ = !platform::ReadOnAfterEnd(file_);
   }
   return got;
 }

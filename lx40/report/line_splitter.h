@@ -24,15 +24,17 @@ class ByteSource {
   virtual bool Failed() const { return false; }
 };
 
-// A C stream, opened by the caller in binary mode.
+// A C stream, opened by the caller in binary mode. With `follow`, a read
+// after the end sees what was appended since (the file must be seekable).
 class FileSource final : public ByteSource {
  public:
-  explicit FileSource(std::FILE* file) : file_(file) {}
+  explicit FileSource(std::FILE* file, bool follow = false) : file_(file), follow_(follow) {}
   size_t Read(char* into, size_t size) override;
   bool Failed() const override { return failed_; }
 
  private:
   std::FILE* file_;
+  const bool follow_;
   bool failed_ = false;
 };
 

@@ -18,7 +18,8 @@ std::unique_ptr<SeenBeforeIndex> SeenBeforeIndex::Open(const std::string& path,
   return index;
 }
 
-SeenBeforeIndex::SeenBeforeIndex(std::FILE* file) : file_(file), source_(file), splitter_(source_) {
+SeenBeforeIndex::SeenBeforeIndex(std::FILE* file)
+    : file_(file), source_(file, true), splitter_(source_) {
   // A line another run is still writing is read once it is whole.
   splitter_.HoldUnfinishedLine(true);
 }
