@@ -220,10 +220,6 @@ int RunSetupCommand(const SetupOptions& options) {
                    options.record_file.c_str(), error.c_str());
       return kExitBadInput;
     }
-    const std::string skipped = seen->Tally().Summary();
-    if (!skipped.empty()) {
-      std::fprintf(stderr, "lx40: %s: %s\n", options.record_file.c_str(), skipped.c_str());
-    }
   }
 
   std::vector<mlink_meter_info> attached;
