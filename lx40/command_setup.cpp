@@ -19,6 +19,7 @@
 #include "meter_messages.h"
 #include "progress_display.h"
 #include "record_file.h"
+#include "seen_before_index.h"
 #include "settle_time.h"
 #include "setup_engine.h"
 #include "station_clock.h"
@@ -211,7 +212,11 @@ void AddSetupOptions(CLI::App& app, SetupOptions& options) {
                  "A table file to write instead of the built-in tables (repeatable)");
   app.add_option("--jobs", options.jobs, "Meters worked on at a time (default: all)")
       ->check(CLI::Range(1, 1024));
-  app.add_option("--record", options.record_file, "Append one JSON line per meter to this file");
+  app.add_option("--record", options.record_file,
+                 "Append one JSON line per meter to this file. A meter the file already holds a "
+                 "\"set\" line for is warned about at its arrival and its line ends in "
+                 "\"seen_before\": true (the file is read once at the start, then what other runs "
+                 "append; memory grows with the distinct serial numbers set)");
   app.add_flag("--json", options.json,
                "Print each meter's record line on stdout; progress goes to stderr");
 }
@@ -235,6 +240,17 @@ int RunSetupCommand(const SetupOptions& options) {
     record_file = RecordFile::Open(options.record_file, &error);
     if (!record_file) {
       std::fprintf(stderr, "lx40: the record file %s cannot be opened: %s\n",
+                   options.record_file.c_str(), error.c_str());
+      return kExitBadInput;
+    }
+  }
+  // The serials the record file already holds a "set" line for, kept up
+  // to date with what other runs append.
+  std::unique_ptr<records::SeenBeforeIndex> seen;
+  if (record_file) {
+    seen = records::SeenBeforeIndex::Open(options.record_file, &error);
+    if (!seen) {
+      std::fprintf(stderr, "lx40: the record file %s cannot be read: %s\n",
                    options.record_file.c_str(), error.c_str());
       return kExitBadInput;
     }
@@ -270,6 +286,14 @@ int RunSetupCommand(const SetupOptions& options) {
   ProgressDisplay display(human, ProgressDisplay::StyleFor(human), serials);
   SetupReport report(display, record_file.get(), options.json, plan.meters.size());
   InterruptStop stop(display);
+  if (seen) {
+    plan.seen_before = [&seen, &display, &options](const std::string& serial) {
+      if (!seen->SeenBefore(serial)) return false;
+      display.Message(stderr, devtext::ForDisplay(serial) + ": set before: the record file " +
+                                  options.record_file + " already holds a \"set\" line for it");
+      return true;
+    };
+  }
   const std::vector<UnitRecord> records = RunSetup(plan, report, [&stop] { return stop(); });
   display.Finish();
 

@@ -71,6 +71,10 @@ std::string ComputerName();
 // `time` as UTC calendar time; false when the system cannot convert it.
 bool UtcCalendarTime(std::time_t time, std::tm* utc);
 
+// `time` as the computer's local calendar time (its time zone, summer time
+// included); false when the system cannot convert it.
+bool LocalCalendarTime(std::time_t time, std::tm* local);
+
 // --- The console (console.cpp) ----------------------------------------------
 
 // True when `stream` is a terminal whose lines can be rewritten in place

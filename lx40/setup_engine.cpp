@@ -42,6 +42,7 @@ class UnitSetup {
 
   void Run() {
     record_.started = Now();
+    record_.seen_before = plan_.seen_before && plan_.seen_before(record_.serial);
     if (stop_() != StopLevel::kNone) {
       End(UnitResult::kCancelled, MLINK_OK, EnglishText(ids::kBodyCancelled));
     } else {

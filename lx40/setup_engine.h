@@ -36,6 +36,10 @@ struct SetupPlan {
   size_t jobs = 0;                  // meters at a time; 0: all at once
   std::chrono::milliseconds settle{MLINK_SETTLE_MS};
   std::string station;
+  // Asked at each meter's arrival: true when the record file already holds
+  // a "set" line for the serial (the record then says "seen_before").
+  // May be called from any worker thread. Empty: never asked.
+  std::function<bool(const std::string& serial)> seen_before;
 };
 
 class SetupObserver {

@@ -1,8 +1,10 @@
 #include "subcommands.h"
 
+#include "command_history.h"
 #include "command_info.h"
 #include "command_list.h"
 #include "command_measure.h"
+#include "command_report.h"
 #include "command_setup.h"
 #include "command_table.h"
 
@@ -24,6 +26,10 @@ const Subcommand kSubcommands[] = {
      BindOptions<TableCheckOptions, AddTableCheckOptions, RunTableCheckCommand>},
     {"table export", "Write a built-in table (8010 or 8011) to a file",
      BindOptions<TableExportOptions, AddTableExportOptions, RunTableExportCommand>},
+    {"history", "Show every record of one meter across record files, oldest first",
+     BindOptions<HistoryOptions, AddHistoryOptions, RunHistoryCommand>},
+    {"report", "Sum up record files: units, results, failure rates, unit times, per group",
+     BindOptions<ReportOptions, AddReportOptions, RunReportCommand>},
 };
 
 }  // namespace

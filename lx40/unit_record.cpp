@@ -76,6 +76,8 @@ nlohmann::ordered_json RecordJson(const UnitRecord& record) {
   json["result"] = ResultName(record.result);
   json["code"] = record.code;
   json["message"] = record.message;
+  // Always the last key.
+  if (record.seen_before) json["seen_before"] = true;
   return json;
 }
 

@@ -38,6 +38,9 @@ struct UnitRecord {
   UnitResult result = UnitResult::kFailed;
   int32_t code = 1;  // the Meterlink result code of the outcome
   std::string message;
+  // The record file already held a "set" line for this serial when the
+  // meter arrived; written (as the line's last key) only when true.
+  bool seen_before = false;
 };
 
 const char* OutcomeName(TableOutcome outcome);

@@ -1,4 +1,4 @@
-// The station's name and UTC calendar time on POSIX systems.
+// The station's name and calendar time (UTC and local) on POSIX systems.
 #include <unistd.h>
 
 #include "platform.h"
@@ -12,5 +12,9 @@ std::string ComputerName() {
 }
 
 bool UtcCalendarTime(std::time_t time, std::tm* utc) { return gmtime_r(&time, utc) != nullptr; }
+
+bool LocalCalendarTime(std::time_t time, std::tm* local) {
+  return localtime_r(&time, local) != nullptr;
+}
 
 }  // namespace lx40::platform

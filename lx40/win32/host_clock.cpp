@@ -1,4 +1,4 @@
-// The station's name and UTC calendar time on Windows.
+// The station's name and calendar time (UTC and local) on Windows.
 #include <windows.h>
 
 #include "platform.h"
@@ -13,5 +13,7 @@ std::string ComputerName() {
 }
 
 bool UtcCalendarTime(std::time_t time, std::tm* utc) { return gmtime_s(utc, &time) == 0; }
+
+bool LocalCalendarTime(std::time_t time, std::tm* local) { return localtime_s(local, &time) == 0; }
 
 }  // namespace lx40::platform

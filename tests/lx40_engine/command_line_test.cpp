@@ -97,7 +97,7 @@ TEST(CommandLineTest, TheTableNamesEachSubcommandOnce) {
     if (row.define == nullptr) groups.insert(name);
   }
   EXPECT_EQ(names, (std::set<std::string>{"list", "setup", "info", "measure", "table",
-                                          "table check", "table export"}));
+                                          "table check", "table export", "history", "report"}));
 }
 
 // A subcommand is one row: its own options struct, bound by its own

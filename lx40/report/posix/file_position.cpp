@@ -1,0 +1,10 @@
+// The record reader's file position on POSIX systems.
+#include <stdio.h>
+
+#include "file_position.h"
+
+namespace lx40::records::platform {
+
+bool ReadOnAfterEnd(std::FILE* file) { return fseeko(file, 0, SEEK_CUR) == 0; }
+
+}  // namespace lx40::records::platform
