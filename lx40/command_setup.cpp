@@ -27,13 +27,8 @@
 
 namespace lx40 {
 
-namespace {
-
-// The tables to write: the built-in ones, or the files given, each checked.
-// False (message printed) when a file is unreadable or not a valid table,
-// or two tables fill the same slot.
-bool GatherTables(const SetupOptions& options, std::vector<SensorTable>* tables) {
-  if (options.table_files.empty()) {
+bool GatherTables(const std::vector<std::string>& table_files, std::vector<SensorTable>* tables) {
+  if (table_files.empty()) {
     *tables = BuiltInSensorTables();
     for (SensorTable& table : *tables) {
       const int32_t rc = CheckTable(&table);
@@ -45,7 +40,7 @@ bool GatherTables(const SetupOptions& options, std::vector<SensorTable>* tables)
     return !tables->empty();
   }
   std::set<uint16_t> slots;
-  for (const std::string& path : options.table_files) {
+  for (const std::string& path : table_files) {
     SensorTable table;
     std::string error;
     if (!ReadTableFile(path, &table, &error)) {
@@ -67,6 +62,8 @@ bool GatherTables(const SetupOptions& options, std::vector<SensorTable>* tables)
   }
   return true;
 }
+
+namespace {
 
 std::string FinalState(const UnitRecord& record) {
   std::string written;
@@ -189,7 +186,7 @@ int RunSetupCommand(const SetupOptions& options) {
   std::FILE* human = options.json ? stderr : stdout;
 
   SetupPlan plan;
-  if (!GatherTables(options, &plan.tables)) return kExitBadInput;
+  if (!GatherTables(options.table_files, &plan.tables)) return kExitBadInput;
   std::string error;
   plan.settle = SettleTime(&error);
   if (!error.empty()) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "table_source.h"
+
 namespace CLI {
 class App;
 }
@@ -23,6 +25,11 @@ struct SetupOptions {
 };
 
 void AddSetupOptions(CLI::App& app, SetupOptions& options);
+
+// The tables a setup writes: the built-in ones, or the files given, each
+// checked. False (message printed) when a file is unreadable or not a valid
+// table, or two tables fill the same slot.
+bool GatherTables(const std::vector<std::string>& table_files, std::vector<SensorTable>* tables);
 int RunSetupCommand(const SetupOptions& options);
 
 }  // namespace lx40

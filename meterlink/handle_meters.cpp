@@ -180,6 +180,37 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_enumerate_places(mlink_meter_place
   return result;
 }
 
+extern "C" MLINK_API int32_t MLINK_CALL mlink_list_places(mlink_meter_place* places,
+                                                          size_t capacity, size_t* found) {
+  if (found == nullptr || (places == nullptr && capacity != 0)) return MLINK_BAD_ARGUMENT;
+  *found = 0;
+  const std::unique_lock<std::mutex> walk = LockWalk();
+  const int32_t count = CountPositions();
+  size_t listed = 0;
+  for (int32_t p = 0; p < count; ++p) {
+    mlink_meter_place place{};
+    std::string path;
+    if (!PathAt(p, path)) continue;
+    std::string port;
+    uint32_t generation = 0;
+    LocationOf(path, port, generation);
+    std::memcpy(place.path, path.c_str(), std::min(path.size(), sizeof place.path - 1));
+    std::memcpy(place.port, port.c_str(), std::min(port.size(), sizeof place.port - 1));
+    place.generation = generation;
+    if (FindRegistered(path, &place.info)) {
+      place.info.position = p;
+      place.flags = place.info.flags | MLINK_INFO_IN_USE;
+    } else if (IsLeftMidTable(path, generation, &place.info)) {
+      place.flags = place.info.flags | MLINK_INFO_NEEDS_REPLUG;
+    }
+    place.info.flags = place.flags;
+    if (listed < capacity) places[listed] = place;
+    ++listed;
+  }
+  *found = listed;
+  return MLINK_OK;
+}
+
 extern "C" MLINK_API int32_t MLINK_CALL mlink_open(const char* serial, mlink_meter** meter) {
   if (meter == nullptr) return MLINK_BAD_ARGUMENT;
   *meter = nullptr;
