@@ -53,8 +53,10 @@ size_t BayBoard::RowOf(const std::string& port) {
   return rows_.size() - 1;
 }
 
-void BayBoard::Emit(EventKind kind, const BayRow& row, nlohmann::ordered_json detail) {
+void BayBoard::Emit(EventKind kind, const BayRow& row, nlohmann::ordered_json detail,
+                    bool throttled) {
   StationEvent event;
+  event.throttled = throttled;
   event.kind = kind;
   event.time = clock_();
   event.bay = row.label;
@@ -100,7 +102,6 @@ Arrival BayBoard::Seen(const std::string& port, const std::string& path, uint32_
   ++counts_.started;
   row.busy = true;
   row.state = BayState::kWorking;
-  gates_[index].Reset();
   return Arrival::kStart;
 }
 
@@ -150,12 +151,11 @@ void BayBoard::Progress(size_t bay, const std::string& table, int percent, const
   BayRow& row = rows_[bay];
   if (!row.busy) return;
   const BayState shown = settling ? BayState::kSettling : BayState::kWorking;
-  if (shown != row.state || table != row.table) gates_[bay].Reset();
   row.state = shown;
   row.table = table;
   row.percent = percent;
-  if (!gates_[bay].Pass(std::chrono::steady_clock::now())) return;
-  Emit(EventKind::kProgress, row, {{"table", table}, {"percent", percent}, {"state", state}});
+  Emit(EventKind::kProgress, row, {{"table", table}, {"percent", percent}, {"state", state}},
+       !gates_[bay].Pass(std::chrono::steady_clock::now()));
 }
 
 void BayBoard::Done(size_t bay, const UnitRecord& record, bool must_replug) {

@@ -106,7 +106,8 @@ class BayBoard {
 
  private:
   size_t RowOf(const std::string& port);  // adds a row in the no-bays mode
-  void Emit(EventKind kind, const BayRow& row, nlohmann::ordered_json detail = {});
+  void Emit(EventKind kind, const BayRow& row, nlohmann::ordered_json detail = {},
+            bool throttled = false);
   void Removed(BayRow& row);
 
   mutable std::mutex mutex_;

@@ -127,7 +127,7 @@ int RunStationCommand(const StationOptions& options) {
       std::move(bays), options.max_units,
       [&view, json](const StationEvent& event, const std::vector<BayRow>& rows,
                     const StationCounts& counts) {
-        if (json) {
+        if (json && !event.throttled) {
           const std::string line = EventLine(event);
           std::fwrite(line.data(), 1, line.size(), stdout);
           std::fflush(stdout);

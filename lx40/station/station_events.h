@@ -23,6 +23,9 @@ struct StationEvent {
   // The event's own fields, after the common ones: progress: table,
   // percent, state; done: result, record; ignored: reason; stopped: counts.
   nlohmann::ordered_json detail = nlohmann::ordered_json::object();
+  // A progress beyond two a second for its bay: shown on the terminal,
+  // left out of the event stream.
+  bool throttled = false;
 };
 
 // The event as one JSON Lines line, with its line feed. Device text is
@@ -39,8 +42,6 @@ class ProgressGate {
   explicit ProgressGate(std::chrono::milliseconds interval) : interval_(interval) {}
   // True when a progress event at `now` may go out (and then counts it).
   bool Pass(std::chrono::steady_clock::time_point now);
-  // A new step: the next progress goes out at once.
-  void Reset() { last_.reset(); }
 
  private:
   std::chrono::milliseconds interval_;

@@ -39,6 +39,12 @@ struct Unit {
 };
 
 constexpr int kBays = 8;
+// Meters queued at each bay: 24 units natively, a shorter line under Wine.
+#ifdef _WIN32
+constexpr int kRounds = 2;
+#else
+constexpr int kRounds = 3;
+#endif
 constexpr int kOffBayPort = 9;
 
 // Every event the station gave, and a driver that plays the operator.
@@ -184,14 +190,14 @@ class StationLineTest : public ::testing::Test {
 
 TEST_F(StationLineTest, EveryUnitOfTheLineEndsWithOneFinalRecordAtItsBay) {
   std::vector<Unit> units;
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < kRounds; ++round) {
     for (int port = 1; port <= kBays; ++port) {
       Unit unit{"U" + std::to_string(round) + std::to_string(port) + "0000", port, Fault::kNone,
                 "set"};
       if (round == 0 && port == 2) unit = {unit.serial, port, Fault::kBatteryLow, "failed"};
       if (round == 1 && port == 3) unit = {unit.serial, port, Fault::kHang, "failed"};
       if (round == 0 && port == 4) unit = {unit.serial, port, Fault::kPullOut, "set"};
-      if (round == 2 && port == 5) unit = {unit.serial, port, Fault::kAlreadySet, "already-set"};
+      if (round == 1 && port == 5) unit = {unit.serial, port, Fault::kAlreadySet, "already-set"};
       units.push_back(unit);
     }
   }
@@ -237,7 +243,9 @@ TEST_F(StationLineTest, EveryUnitOfTheLineEndsWithOneFinalRecordAtItsBay) {
   std::map<std::string, std::map<int, int>> written_per_slot;
   for (const StationEvent& event : line.Events()) {
     EXPECT_FALSE(event.port.empty() && event.kind != EventKind::kStopped);
-    if (event.kind == EventKind::kStarted) EXPECT_TRUE(event.serial);
+    if (event.kind == EventKind::kStarted) {
+      EXPECT_TRUE(event.serial);
+    }
     if (event.kind != EventKind::kDone) continue;
     const auto& record = event.detail["record"];
     const std::string serial = record["serial"];
@@ -255,7 +263,9 @@ TEST_F(StationLineTest, EveryUnitOfTheLineEndsWithOneFinalRecordAtItsBay) {
     EXPECT_EQ(final_done.port, "1-" + std::to_string(unit.port));
     EXPECT_EQ(final_done.bay, "B" + std::to_string(unit.port));
     EXPECT_EQ(final_done.detail["result"], unit.result);
-    if (unit.fault == Fault::kPullOut) EXPECT_EQ(mine.front().detail["result"], "failed");
+    if (unit.fault == Fault::kPullOut) {
+      EXPECT_EQ(mine.front().detail["result"], "failed");
+    }
     for (const auto& [slot, times] : written_per_slot[unit.serial]) {
       EXPECT_EQ(times, 1) << "slot " << slot << " written twice";
     }
@@ -294,10 +304,16 @@ TEST_F(StationLineTest, EveryUnitOfTheLineEndsWithOneFinalRecordAtItsBay) {
     ignored += event.kind == EventKind::kIgnored && event.port == "1-9";
   }
   EXPECT_EQ(ignored, 1);
+  int set = 0, already = 0, failed = 0;
+  for (const Unit& unit : units) {
+    set += std::string(unit.result) == "set";
+    already += std::string(unit.result) == "already-set";
+    failed += std::string(unit.result) == "failed" || unit.fault == Fault::kPullOut;
+  }
   const StationCounts counts = board.Counts();
-  EXPECT_EQ(counts.set, 21);
-  EXPECT_EQ(counts.already_set, 1);
-  EXPECT_EQ(counts.failed, 3);  // the low battery, the hang, the pull-out's first
+  EXPECT_EQ(counts.set, set);
+  EXPECT_EQ(counts.already_set, already);
+  EXPECT_EQ(counts.failed, failed);  // the pull-out's first try failed too
   EXPECT_EQ(line.Events().back().kind, EventKind::kStopped);
 }
 
