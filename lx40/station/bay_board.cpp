@@ -71,10 +71,12 @@ Arrival BayBoard::Seen(const std::string& port, const std::string& path, uint32_
   std::lock_guard lock(mutex_);
   const size_t index = RowOf(port);
   if (index == rows_.size()) {
-    const std::pair<std::string, uint32_t> plug{port, generation};
-    if (std::find(ignored_.begin(), ignored_.end(), plug) == ignored_.end()) {
-      std::erase_if(ignored_, [&](const auto& p) { return p.first == port; });
-      ignored_.push_back(plug);
+    const auto same = [&](const IgnoredPlug& plug) {
+      return plug.port == port && plug.generation == generation;
+    };
+    if (std::none_of(ignored_.begin(), ignored_.end(), same)) {
+      std::erase_if(ignored_, [&](const IgnoredPlug& plug) { return plug.port == port; });
+      ignored_.push_back(IgnoredPlug{port, generation, 0});
       BayRow row;
       row.port = port;
       row.state = BayState::kIgnored;
@@ -95,7 +97,8 @@ Arrival BayBoard::Seen(const std::string& port, const std::string& path, uint32_
   row.reason.clear();
   row.table.clear();
   row.percent = -1;
-  Emit(EventKind::kArrived, row);
+  if (!row.again) Emit(EventKind::kArrived, row);
+  row.again = false;
   if (stopping_ || (max_units_ != 0 && static_cast<size_t>(counts_.started) >= max_units_)) {
     return Arrival::kHold;
   }
@@ -107,6 +110,8 @@ Arrival BayBoard::Seen(const std::string& port, const std::string& path, uint32_
 
 void BayBoard::Removed(BayRow& row) {
   Emit(EventKind::kRemoved, row);
+  row.again = false;
+  row.missed = 0;
   row.present = false;
   row.path.clear();
   row.generation = 0;
@@ -122,20 +127,22 @@ void BayBoard::Removed(BayRow& row) {
 void BayBoard::Listed(const std::vector<std::string>& ports,
                       const std::vector<uint32_t>& generations) {
   std::lock_guard lock(mutex_);
+  const auto listed = [&](const std::string& port, uint32_t generation) {
+    for (size_t i = 0; i < ports.size(); ++i) {
+      if (ports[i] == port && generations[i] == generation) return true;
+    }
+    return false;
+  };
+  // Gone once missing from two listings in a row: a listing taken while
+  // another device comes or goes may miss one that stays.
   for (BayRow& row : rows_) {
     if (!row.present) continue;
-    bool still = false;
-    for (size_t i = 0; i < ports.size(); ++i) {
-      still = still || (ports[i] == row.port && generations[i] == row.generation);
-    }
-    if (!still) Removed(row);
+    row.missed = listed(row.port, row.generation) ? 0 : row.missed + 1;
+    if (row.missed >= kMissedListings) Removed(row);
   }
-  std::erase_if(ignored_, [&](const auto& plug) {
-    for (size_t i = 0; i < ports.size(); ++i) {
-      if (ports[i] == plug.first && generations[i] == plug.second) return false;
-    }
-    return true;
-  });
+  for (auto& plug : ignored_)
+    plug.missed = listed(plug.port, plug.generation) ? 0 : plug.missed + 1;
+  std::erase_if(ignored_, [](const IgnoredPlug& plug) { return plug.missed >= kMissedListings; });
 }
 
 void BayBoard::Started(size_t bay, const std::string& serial) {
@@ -200,6 +207,16 @@ void BayBoard::NotAMeter(size_t bay, const std::string& reason) {
   row.state = row.present ? BayState::kIgnored : BayState::kReady;
   row.reason = reason;
   Emit(EventKind::kIgnored, row, {{"reason", reason}});
+}
+
+void BayBoard::OpenLater(size_t bay) {
+  std::lock_guard lock(mutex_);
+  BayRow& row = rows_[bay];
+  row.busy = false;
+  --counts_.started;
+  row.present = false;
+  row.again = true;
+  row.state = BayState::kReady;
 }
 
 void BayBoard::StopStarting() {

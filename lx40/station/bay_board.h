@@ -45,8 +45,13 @@ struct BayRow {
   bool present = false;
   std::string path;
   uint32_t generation = 0;
-  bool busy = false;  // a unit is being set up
+  bool busy = false;   // a unit is being set up
+  bool again = false;  // OpenLater: the next sight is no new arrival
+  int missed = 0;      // listings in a row without the plug
 };
+
+// A plug is gone once this many listings in a row have missed it.
+inline constexpr int kMissedListings = 2;
 
 struct StationCounts {
   int set = 0;
@@ -89,6 +94,10 @@ class BayBoard {
   void Done(size_t bay, const UnitRecord& record, bool must_replug);
   // The place held something that is not an LX40: left alone from now on.
   void NotAMeter(size_t bay, const std::string& reason);
+  // The place could not be opened before anything was sent to it (gone
+  // for a moment, or in use by another program): the next listing that
+  // shows it starts it again, without a second "arrived".
+  void OpenLater(size_t bay);
 
   // No unit starts from now on.
   void StopStarting();
@@ -119,8 +128,13 @@ class BayBoard {
   std::vector<ProgressGate> gates_;
   StationCounts counts_;
   std::vector<std::string> replug_;
-  // Ports not a bay, with the generation already told as ignored.
-  std::vector<std::pair<std::string, uint32_t>> ignored_;
+  // Plugs in ports not a bay, already told as ignored.
+  struct IgnoredPlug {
+    std::string port;
+    uint32_t generation = 0;
+    int missed = 0;
+  };
+  std::vector<IgnoredPlug> ignored_;
   bool stopping_ = false;
 };
 

@@ -92,6 +92,16 @@ class Watch {
       if (place.port[0] == '\0') continue;
       size_t bay = 0;
       if (board_.Seen(place.port, place.path, place.generation, &bay) != Arrival::kStart) continue;
+      // A new plug at an interface path the station still holds: the old
+      // plug is gone, and its handle must go before the new one can open.
+      for (auto it = held_.begin(); it != held_.end();) {
+        if (it->path == place.path) {
+          Close(*it);
+          it = held_.erase(it);
+        } else {
+          ++it;
+        }
+      }
       Held& held = held_.emplace_back();
       held.bay = bay;
       held.port = place.port;
@@ -105,10 +115,12 @@ class Watch {
   void Work(Held& held) {
     mlink_meter* meter = nullptr;
     const int32_t opened = mlink_open_path(held.path.c_str(), held.generation, &meter);
-    if (opened == MLINK_NOT_A_METER || opened == MLINK_ERR_NO_SUCH_METER ||
-        opened == MLINK_ERR_REPLUGGED) {
-      board_.NotAMeter(
-          held.bay, opened == MLINK_NOT_A_METER ? "not an LX40" : "pulled out before it was asked");
+    if (opened == MLINK_NOT_A_METER) {
+      board_.NotAMeter(held.bay, "not an LX40");
+    } else if (opened == MLINK_ERR_NO_SUCH_METER || opened == MLINK_ERR_REPLUGGED ||
+               opened == MLINK_ERR_ALREADY_OPEN) {
+      // Nothing was sent: looked at again at the next listing.
+      board_.OpenLater(held.bay);
     } else if (opened != MLINK_OK) {
       UnitRecord record;
       record.station = plan_.setup.station;

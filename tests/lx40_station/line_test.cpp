@@ -232,10 +232,16 @@ TEST_F(StationLineTest, EveryUnitOfTheLineEndsWithOneFinalRecordAtItsBay) {
         [&] { return stop.load(); });
   });
   line.Start();
-  const bool all = line.Drive(std::chrono::seconds(240));
+  const bool all = line.Drive(std::chrono::seconds(120));
   stop = all ? 1 : 2;
   station.join();
-  ASSERT_TRUE(all) << "not every unit reached its outcome in time";
+  if (!all) {
+    std::string log;
+    for (const StationEvent& event : line.Events()) {
+      if (event.kind != EventKind::kProgress) log += EventText(event) + "\n";
+    }
+    FAIL() << "not every unit reached its outcome in time:\n" << log;
+  }
 
   // The last "done" of each serial is its final record; the one before it
   // (the pull-out) failed.
@@ -258,6 +264,9 @@ TEST_F(StationLineTest, EveryUnitOfTheLineEndsWithOneFinalRecordAtItsBay) {
   for (const Unit& unit : units) {
     SCOPED_TRACE(unit.serial);
     const std::vector<StationEvent>& mine = dones[unit.serial];
+    std::string outcomes;
+    for (const StationEvent& done : mine) outcomes += EventText(done) + "; ";
+    SCOPED_TRACE(outcomes);
     ASSERT_EQ(mine.size(), unit.fault == Fault::kPullOut ? 2u : 1u);
     const StationEvent& final_done = mine.back();
     EXPECT_EQ(final_done.port, "1-" + std::to_string(unit.port));
