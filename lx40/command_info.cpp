@@ -63,13 +63,16 @@ void PrintText(const Json& json) {
 
 void AddInfoOptions(CLI::App& app, InfoOptions& options) {
   app.add_option("SERIAL", options.serial, "The meter's serial number")->required();
+  app.add_option("--port", options.port,
+                 "The meter at this USB port (as lx40 list shows it), for a serial number "
+                 "that more than one meter answers with");
   app.add_flag("--json", options.json, "One JSON object");
 }
 
 int RunInfoCommand(const InfoOptions& options) {
   const std::string& serial = options.serial;
   mlink_meter* meter = nullptr;
-  if (const int status = OpenNamedMeter(serial, &meter); status != 0) return status;
+  if (const int status = OpenNamedMeter(serial, options.port, &meter); status != 0) return status;
   mlink_meter_info info{};
   mlink_get_info(meter, &info);
   InfoQuery query(meter);

@@ -13,6 +13,7 @@ namespace lx40 {
 
 struct InfoOptions {
   std::string serial;
+  std::string port;   // --port: the meter plugged there
   bool json = false;  // one JSON object
 };
 

@@ -23,10 +23,11 @@ struct MeterState {
   std::string error;  // why the state is not known, "" when it is
 };
 
-MeterState AskMeter(const mlink_meter_info& info) {
+MeterState AskMeter(const mlink_meter_place& place) {
   MeterState state;
   mlink_meter* meter = nullptr;
-  int32_t rc = mlink_open(info.serial, &meter);
+  // The very meter listed, whatever its serial number: no other is probed.
+  int32_t rc = mlink_open_path(place.path, place.generation, &meter);
   if (rc != MLINK_OK) {
     state.error = MeterMessage(rc);
     return state;
@@ -51,8 +52,8 @@ void AddListOptions(CLI::App& app, ListOptions& options) {
 }
 
 int RunListCommand(const ListOptions& options) {
-  std::vector<mlink_meter_info> meters;
-  const int32_t rc = ListMeters(&meters);
+  std::vector<mlink_meter_place> meters;
+  const int32_t rc = ListPlaces(&meters);
   if (rc != MLINK_OK) {
     std::fprintf(stderr, "lx40: the meters cannot be listed: %s\n", MeterMessage(rc).c_str());
     return kExitNoMeter;
@@ -62,16 +63,22 @@ int RunListCommand(const ListOptions& options) {
     return kExitNoMeter;
   }
   if (!options.json) {
-    std::printf("%-12s %-6s %-7s %-7s %s\n", "SERIAL", "MODEL", "VERSION", "BATTERY", "SLOTS");
+    std::printf("%-12s %-6s %-7s %-7s %-7s %s\n", "SERIAL", "MODEL", "VERSION", "BATTERY", "SLOTS",
+                "PORT");
   }
-  for (const mlink_meter_info& info : meters) {
-    const MeterState state = AskMeter(info);
+  for (const std::string& warning : SharedSerialWarnings(meters)) {
+    std::fprintf(stderr, "lx40: warning: %s\n", warning.c_str());
+  }
+  for (const mlink_meter_place& place : meters) {
+    const mlink_meter_info& info = place.info;
+    const MeterState state = AskMeter(place);
     const char* battery = !state.battery_ok ? nullptr : *state.battery_ok ? "ok" : "low";
     if (options.json) {
       nlohmann::ordered_json json;
       json["serial"] = info.serial;
       json["model"] = info.model;
       json["version"] = info.version;
+      json["port"] = place.port;
       json["battery"] = battery ? nlohmann::ordered_json(battery) : nullptr;
       json["slots"] = state.slots ? nlohmann::ordered_json(*state.slots) : nullptr;
       if (!state.error.empty()) json["message"] = state.error;
@@ -81,10 +88,10 @@ int RunListCommand(const ListOptions& options) {
     } else {
       // What the meter sent is shown escaped.
       const std::string serial = devtext::ForDisplay(info.serial);
-      std::printf("%-12s %-6s %-7s %-7s %s\n", serial.c_str(),
+      std::printf("%-12s %-6s %-7s %-7s %-7s %s\n", serial.c_str(),
                   devtext::ForDisplay(info.model).c_str(),
                   devtext::ForDisplay(info.version).c_str(), battery ? battery : "-",
-                  state.slots ? state.slots->c_str() : "-");
+                  state.slots ? state.slots->c_str() : "-", place.port[0] ? place.port : "-");
       if (!state.error.empty())
         std::fprintf(stderr, "%s: %s\n", serial.c_str(), state.error.c_str());
     }

@@ -35,6 +35,9 @@ bool WaitUnlessInterrupted(std::chrono::milliseconds wait) {
 
 void AddMeasureOptions(CLI::App& app, MeasureOptions& options) {
   app.add_option("SERIAL", options.serial, "The meter's serial number")->required();
+  app.add_option("--port", options.port,
+                 "The meter at this USB port (as lx40 list shows it), for a serial number "
+                 "that more than one meter answers with");
   app.add_option("--count", options.count, "Number of readings (default 1)")
       ->check(CLI::Range(1, 1000000));
   app.add_option("--interval", options.interval_ms, "Milliseconds between readings (default 1000)")
@@ -47,7 +50,7 @@ void AddMeasureOptions(CLI::App& app, MeasureOptions& options) {
 int RunMeasureCommand(const MeasureOptions& options) {
   const std::string& serial = options.serial;
   mlink_meter* meter = nullptr;
-  if (const int status = OpenNamedMeter(serial, &meter); status != 0) return status;
+  if (const int status = OpenNamedMeter(serial, options.port, &meter); status != 0) return status;
   InstallInterruptHandler();
   if (options.csv) std::printf("serial,index,time,value,unit,mark\n");
   int status = kExitOk;

@@ -13,6 +13,7 @@ namespace lx40 {
 
 struct MeasureOptions {
   std::string serial;
+  std::string port;        // --port: the meter plugged there
   int count = 1;           // 1 to 1000000
   int interval_ms = 1000;  // between readings, 0 to 3600000
   bool json = false;       // JSON Lines

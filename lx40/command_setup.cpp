@@ -117,7 +117,8 @@ class SetupReport final : public SetupObserver {
     }
     if (must_replug) {
       std::lock_guard lock(replug_mutex_);
-      replug_.push_back(record.serial);
+      replug_.push_back(record.port.empty() ? record.serial
+                                            : record.serial + " (port " + record.port + ")");
     }
   }
 
@@ -203,14 +204,15 @@ int RunSetupCommand(const SetupOptions& options) {
     }
   }
 
-  std::vector<mlink_meter_info> attached;
-  const int32_t listed = ListMeters(&attached);
+  std::vector<mlink_meter_place> attached;
+  const int32_t listed = ListPlaces(&attached);
   if (listed != MLINK_OK) {
     std::fprintf(stderr, "lx40: the meters cannot be listed: %s\n", MeterMessage(listed).c_str());
     return kExitNoMeter;
   }
   std::vector<std::string> missing;
-  plan.meters = SelectMeters(attached, options.serials, &missing);
+  plan.places = SelectPlaces(attached, options.serials, &missing);
+  for (const mlink_meter_place& place : plan.places) plan.meters.push_back(place.info);
   for (const std::string& serial : missing) {
     std::fprintf(stderr, "%s: %s\n", serial.c_str(), mlink_strerror(MLINK_ERR_NO_SUCH_METER));
   }
@@ -221,6 +223,11 @@ int RunSetupCommand(const SetupOptions& options) {
   }
   plan.jobs = options.jobs;
   plan.station = StationName();
+  // Each is set up and recorded with its port; the record tells them apart.
+  for (const std::string& warning : SharedSerialWarnings(plan.places)) {
+    std::fprintf(stderr, "lx40: warning: %s: each is set up and recorded with its port\n",
+                 warning.c_str());
+  }
 
   InstallInterruptHandler();
   std::vector<std::string> serials;

@@ -14,6 +14,23 @@ namespace lx40 {
 // mlink_enumerate's result.
 int32_t ListMeters(std::vector<mlink_meter_info>* meters);
 
+// Every attached, free LX40 with where it is plugged, in device position
+// order (meters this program left mid-table are not among them). Returns
+// mlink_enumerate_places's result.
+int32_t ListPlaces(std::vector<mlink_meter_place>* places);
+
+// The meters named by `serials`, in the order named, each name giving every
+// meter that answers with it (two meters may share a serial number), or all
+// of `attached` when none is named. Names not attached go to `missing`; a
+// name given twice counts once.
+std::vector<mlink_meter_place> SelectPlaces(const std::vector<mlink_meter_place>& attached,
+                                            const std::vector<std::string>& serials,
+                                            std::vector<std::string>* missing);
+
+// One warning per serial number that more than one of `places` answers
+// with: "SERIAL appears twice (ports 1-1, 1-2)" (display text).
+std::vector<std::string> SharedSerialWarnings(const std::vector<mlink_meter_place>& places);
+
 // The meters named by `serials` (whole serial numbers), in the order named,
 // or all of `attached` when none is named. Names not attached go to
 // `missing`; a name given twice counts once.
@@ -21,10 +38,14 @@ std::vector<mlink_meter_info> SelectMeters(const std::vector<mlink_meter_info>& 
                                            const std::vector<std::string>& serials,
                                            std::vector<std::string>* missing);
 
-// Opens the meter named on the command line. On failure says why on stderr
-// ("SERIAL: <message>") and returns the exit status for it (no such meter,
-// else a failed unit); 0 with *meter set on success.
-int OpenNamedMeter(const std::string& serial, mlink_meter** meter);
+// Opens the meter named on the command line: the one at `port` when a port
+// is given (its serial must then match, unless `serial` is empty), else the
+// one meter answering with `serial`. A serial that more than one meter
+// answers with is refused as ambiguous, naming their ports (bad input:
+// --port chooses). On failure says why on stderr ("SERIAL: <message>") and
+// returns the exit status for it (no such meter, else a failed unit); 0
+// with *meter set on success.
+int OpenNamedMeter(const std::string& serial, const std::string& port, mlink_meter** meter);
 
 }  // namespace lx40
 

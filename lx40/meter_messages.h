@@ -15,6 +15,9 @@ namespace lx40 {
 // The English text of entry `id` of either string table.
 std::string EnglishText(uint32_t id);
 
+// A lock failure, a meter to plug in again and one plugged in again since
+// listed carry the failed call's detail (mlink_last_error_detail): call it on
+// the thread of that call, right after it.
 std::string MeterMessage(int32_t code);
 
 }  // namespace lx40

@@ -30,6 +30,7 @@ class UnitSetup {
     record_.serial = info.serial;
     record_.model = info.model;
     record_.version = info.version;
+    if (unit < plan.places.size()) record_.port = plan.places[unit].port;
     record_.station = plan.station;
     for (const SensorTable& table : plan.tables) {
       record_.tables.push_back(TableRecord{table.info.type_code, table.info.slot,
@@ -44,7 +45,7 @@ class UnitSetup {
       End(UnitResult::kCancelled, MLINK_OK, EnglishText(ids::kBodyCancelled));
     } else {
       Progress("", -1, lx40_ids::kStepOpening, true);
-      const int32_t opened = mlink_open(record_.serial.c_str(), &meter_);
+      const int32_t opened = Open();
       if (opened != MLINK_OK) {
         Fail(opened);
       } else {
@@ -63,6 +64,8 @@ class UnitSetup {
       End(UnitResult::kCancelled, MLINK_OK, EnglishText(ids::kBodyCancelled));
     } else {
       meter_ = meter;
+      mlink_meter_place place{};
+      if (mlink_get_place(meter_, &place) == MLINK_OK) record_.port = place.port;
       Work();
       meter_ = nullptr;
     }
@@ -76,6 +79,14 @@ class UnitSetup {
   void Finish() {
     record_.finished = Now();
     observer_.OnUnitDone(unit_, record_, must_replug_);
+  }
+
+  int32_t Open() {
+    if (unit_ < plan_.places.size()) {
+      const mlink_meter_place& place = plan_.places[unit_];
+      return mlink_open_path(place.path, place.generation, &meter_);
+    }
+    return mlink_open(record_.serial.c_str(), &meter_);
   }
 
   void Work() {

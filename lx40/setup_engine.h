@@ -28,6 +28,10 @@ enum class StopLevel { kNone, kAfterTable, kNow };
 
 struct SetupPlan {
   std::vector<mlink_meter_info> meters;
+  // Where each meter of `meters` is, in the same order: each is then opened
+  // where it was listed (two meters may answer with one serial number).
+  // Empty: each is opened by its serial number.
+  std::vector<mlink_meter_place> places;
   std::vector<SensorTable> tables;  // checked; in the order they are written
   size_t jobs = 0;                  // meters at a time; 0: all at once
   std::chrono::milliseconds settle{MLINK_SETTLE_MS};

@@ -51,6 +51,7 @@ nlohmann::ordered_json RecordJson(const UnitRecord& record) {
   json["serial"] = record.serial;
   json["model"] = record.model;
   json["version"] = record.version;
+  json["port"] = record.port;
   json["station"] = record.station;
   json["started"] = record.started;
   json["finished"] = record.finished;

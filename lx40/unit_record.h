@@ -27,6 +27,7 @@ struct UnitRecord {
   std::string serial;
   std::string model;
   std::string version;
+  std::string port;  // where the meter was plugged ("1-2.4"), "" when not known
   std::string station;
   std::string started;  // UTC, ISO 8601 with milliseconds
   std::string finished;

@@ -20,6 +20,7 @@ from importlib import metadata as _metadata
 from ._library import LibraryNotFoundError, load_library
 from .errors import (
     AlreadyOpenError,
+    AmbiguousMeterError,
     BatteryLowError,
     BufferTooSmallError,
     HandshakeError,
@@ -27,24 +28,37 @@ from .errors import (
     LoadAbandonedError,
     LoadError,
     LoadStateError,
+    LockFailedError,
     MeterError,
     ModeError,
+    NeedsReplugError,
     NoAnswerError,
     NoSuchMeterError,
     NotAMeterError,
     NotRecognisedError,
     OutOfMemoryError,
+    PluggedAgainError,
     SensorOrMemoryError,
     SignalError,
     TableError,
     ValueRefusedError,
 )
-from .meter import SETTLE_SECONDS, Meter, Progress, list_meters, open
+from .meter import (
+    SETTLE_SECONDS,
+    Meter,
+    Progress,
+    list_meters,
+    list_places,
+    open,
+    open_path,
+    open_port,
+)
 from .records import (
     Hold,
     Identity,
     Mark,
     MeterInfo,
+    MeterPlace,
     Mode,
     RangeMode,
     Reading,

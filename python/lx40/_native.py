@@ -28,7 +28,7 @@ from typing import Any, Dict, Tuple
 
 #: The interface version this package was written against.
 VERSION_MAJOR = 1
-VERSION_MINOR = 0
+VERSION_MINOR = 1
 
 # ---- Result codes ----------------------------------------------------------
 
@@ -55,6 +55,9 @@ ERR_HANDSHAKE = -29
 ERR_NO_ANSWER = -30
 ERR_LOAD_ABANDONED = -31
 ERR_NO_MEMORY = -32
+ERR_LOCK_FAILED = -33
+ERR_NEEDS_REPLUG = -34
+ERR_REPLUGGED = -35
 
 # ---- Units, mode keywords, marks -------------------------------------------
 
@@ -80,6 +83,8 @@ SENSOR_TEXT_SIZE = 64
 REPLY_SIZE = 64
 SLOT_COUNT = 7
 SERIAL_SIZE = 48
+PATH_SIZE = 512
+PORT_SIZE = 32
 MAX_SEND = 4096
 TABLE_HEADER_SIZE = 16
 TABLE_RECORD_SIZE = 6
@@ -91,6 +96,8 @@ SETTLE_MS = 3000
 
 INFO_SERIAL_CUT = 0x1
 INFO_IN_USE = 0x2
+INFO_NEEDS_REPLUG = 0x4
+INFO_SERIAL_SHARED = 0x8
 
 COMMAND_NO_BATTERY_CHECK = 0x1
 COMMAND_NO_REPLY = 0x2
@@ -141,6 +148,18 @@ class MeterInfoRecord(Structure):
     ]
 
 
+class MeterPlaceRecord(Structure):
+    """``mlink_meter_place``."""
+
+    _fields_ = [
+        ("path", c_char * PATH_SIZE),
+        ("port", c_char * PORT_SIZE),
+        ("generation", c_uint32),
+        ("flags", c_uint32),
+        ("info", MeterInfoRecord),
+    ]
+
+
 class TableInfoRecord(Structure):
     """``mlink_table_info``."""
 
@@ -165,6 +184,7 @@ RECORD_SIZES = {
     ModeSettings: 20,
     IdnInfo: 80,
     MeterInfoRecord: 124,
+    MeterPlaceRecord: 676,
     TableInfoRecord: 22,
 }
 
@@ -210,6 +230,11 @@ PROTOTYPES: Dict[str, Tuple[Any, Tuple[Any, ...]]] = {
     "mlink_load_step": (_i32, (_meter,)),
     "mlink_load_progress": (_i32, (_meter, POINTER(c_uint32), POINTER(c_uint32))),
     "mlink_load_abort": (_i32, (_meter,)),
+    "mlink_enumerate_places": (_i32, (POINTER(MeterPlaceRecord), _size, POINTER(_size))),
+    "mlink_open_path": (_i32, (c_char_p, c_uint32, POINTER(_meter))),
+    "mlink_open_port": (_i32, (c_char_p, POINTER(_meter))),
+    "mlink_get_place": (_i32, (_meter, POINTER(MeterPlaceRecord))),
+    "mlink_last_error_detail": (_i32, (POINTER(c_char), _size)),
 }
 
 

@@ -8,7 +8,7 @@ one, the meter's serial number.
 
 from __future__ import annotations
 
-from typing import Dict, Optional, Type
+from typing import Dict, Optional, Sequence, Type
 
 from . import _native
 
@@ -106,6 +106,38 @@ class OutOfMemoryError(MeterError, MemoryError):
     """Meterlink could not allocate memory."""
 
 
+class LockFailedError(MeterError, OSError):
+    """A meter's lock file could not be opened or made (no such folder, no access).
+
+    The message names the file and the system's reason.
+    """
+
+
+class NeedsReplugError(MeterError):
+    """This process left the meter in the middle of a table: unplug it and plug it in again."""
+
+
+class PluggedAgainError(NoSuchMeterError):
+    """The meter was plugged in again (or another one plugged in) since it was listed."""
+
+
+class AmbiguousMeterError(MeterError):
+    """More than one attached meter answers with this serial number: open one by port.
+
+    Attributes:
+        ports: the ports of the meters with that serial number.
+    """
+
+    def __init__(self, serial: str, ports: Sequence[str]) -> None:
+        self.ports = list(ports)
+        super().__init__(
+            _native.ERR_NO_SUCH_METER,
+            "the serial number is shared by the meters at ports " + ", ".join(self.ports),
+            "open",
+            serial,
+        )
+
+
 _BY_CODE: Dict[int, Type[MeterError]] = {
     _native.RAW_FAILED: SignalError,
     _native.BAD_ARGUMENT: ValueRefusedError,
@@ -128,6 +160,9 @@ _BY_CODE: Dict[int, Type[MeterError]] = {
     _native.ERR_NO_ANSWER: NoAnswerError,
     _native.ERR_LOAD_ABANDONED: LoadAbandonedError,
     _native.ERR_NO_MEMORY: OutOfMemoryError,
+    _native.ERR_LOCK_FAILED: LockFailedError,
+    _native.ERR_NEEDS_REPLUG: NeedsReplugError,
+    _native.ERR_REPLUGGED: PluggedAgainError,
 }
 
 

@@ -9,11 +9,12 @@ from typing import Any, Callable, List, Optional, Tuple, Union
 
 from . import _native
 from ._library import Library, load_library
-from .errors import InvalidHandleError, ValueRefusedError, make_error
+from .errors import AmbiguousMeterError, InvalidHandleError, ValueRefusedError, make_error
 from .records import (
     Hold,
     Identity,
     MeterInfo,
+    MeterPlace,
     Mode,
     RangeMode,
     Reading,
@@ -31,9 +32,19 @@ Progress = Callable[[int, int], Any]
 SETTLE_SECONDS = _native.SETTLE_MS / 1000
 
 
+# Codes for which Meterlink keeps a detail text (mlink_last_error_detail).
+_DETAILED = (_native.ERR_LOCK_FAILED, _native.ERR_NEEDS_REPLUG, _native.ERR_REPLUGGED)
+
+
 def _raise_for(library: Library, code: int, operation: str, serial: Optional[str] = None) -> None:
-    if code != _native.OK:
-        raise make_error(code, library.strerror(code), operation, serial)
+    if code == _native.OK:
+        return
+    text = library.strerror(code)
+    if code in _DETAILED:
+        detail = ctypes.create_string_buffer(1100)
+        if library.dll.mlink_last_error_detail(detail, len(detail)) == _native.OK and detail.value:
+            text = f"{text} ({_native.text(detail.value)})"
+    raise make_error(code, text, operation, serial)
 
 
 def _int32(value: int, what: str, library: Library, serial: Optional[str] = None) -> int:
@@ -70,6 +81,56 @@ def list_meters() -> List[MeterInfo]:
         capacity = found.value
 
 
+def list_places() -> List[MeterPlace]:
+    """The attached LX40 meters in device position order, each with where it is plugged.
+
+    As :func:`list_meters`, and besides a meter this process left in the
+    middle of a table (``needs_replug``, nothing sent to it).
+
+    Raises:
+        MeterError: the enumeration failed (LockFailedError: a meter's lock
+            file could not be opened; the message names it).
+    """
+    library = load_library()
+    found = ctypes.c_size_t(0)
+    capacity = 8
+    while True:
+        places = (_native.MeterPlaceRecord * capacity)()
+        code = library.dll.mlink_enumerate_places(places, capacity, ctypes.byref(found))
+        _raise_for(library, code, "mlink_enumerate_places")
+        if found.value <= capacity:
+            return [MeterPlace._from_record(places[i]) for i in range(found.value)]
+        capacity = found.value
+
+
+def open_port(port: str) -> "Meter":
+    """Opens the meter plugged at this port ("1-2.4", as :attr:`MeterPlace.port`).
+
+    No other meter is sent a byte. Use it where two meters answer with one
+    serial number.
+
+    Raises:
+        NoSuchMeterError: no meter interface at that port.
+        NeedsReplugError: this process left that meter in the middle of a table.
+    """
+    return Meter._open_by("mlink_open_port", port, port.encode("ascii", "replace"))
+
+
+def open_path(path: str, generation: int = 0) -> "Meter":
+    """Opens the meter at this interface path (:attr:`MeterPlace.path`).
+
+    ``generation`` is the listed plug generation; 0 takes whichever meter
+    is plugged there now.
+
+    Raises:
+        NoSuchMeterError: nothing at that path; PluggedAgainError: another
+            plug generation.
+    """
+    return Meter._open_by(
+        "mlink_open_path", path, path.encode("latin-1", "replace"), int(generation)
+    )
+
+
 def open(serial: str) -> "Meter":  # noqa: A001 - the name users expect (lx40.open)
     """Opens the attached meter with this whole serial number.
 
@@ -81,7 +142,13 @@ def open(serial: str) -> "Meter":  # noqa: A001 - the name users expect (lx40.op
     Raises:
         NoSuchMeterError: no attached, free LX40 has this serial number.
         AlreadyOpenError: the meter is already open in this process.
+        AmbiguousMeterError: more than one meter answers with it (its
+            ``ports`` name them: open one with :func:`open_port`).
     """
+    if isinstance(serial, str):
+        ports = [place.port for place in list_places() if place.serial == serial]
+        if len(ports) > 1:
+            raise AmbiguousMeterError(serial, ports)
     return Meter(serial)
 
 
@@ -118,6 +185,36 @@ class Meter:
             code = self._library.dll.mlink_open(encoded, ctypes.byref(handle))
         _raise_for(self._library, code, "mlink_open", serial)
         self._handle = handle.value
+
+    @classmethod
+    def _open_by(cls, function: str, where: str, encoded: bytes, *extra: int) -> "Meter":
+        """A Meter opened by ``function`` (by port or by path) at ``where``."""
+        if not isinstance(where, str):
+            raise TypeError(f"the place must be a str, not {type(where).__name__}")
+        meter = cls.__new__(cls)
+        meter._library = load_library()
+        meter._lock = threading.RLock()
+        meter._handle = None
+        meter._ready_at = 0.0
+        meter.settle_seconds = SETTLE_SECONDS
+        meter.serial = where
+        handle = ctypes.c_void_p()
+        if not encoded or b"\0" in encoded:
+            code = _native.ERR_NO_SUCH_METER
+        else:
+            call = getattr(meter._library.dll, function)
+            code = call(encoded, *extra, ctypes.byref(handle))
+        _raise_for(meter._library, code, function, where)
+        meter._handle = handle.value
+        meter.serial = meter.place.serial
+        return meter
+
+    @property
+    def place(self) -> MeterPlace:
+        """Where the meter is plugged, as read when it was opened (nothing is sent)."""
+        record = _native.MeterPlaceRecord()
+        self._call("mlink_get_place", ctypes.byref(record))
+        return MeterPlace._from_record(record)
 
     # ---- life ---------------------------------------------------------------
 

@@ -165,3 +165,40 @@ class MeterInfo:
             serial_cut=bool(record.flags & _native.INFO_SERIAL_CUT),
             in_use=bool(record.flags & _native.INFO_IN_USE),
         )
+
+
+@dataclass(frozen=True)
+class MeterPlace:
+    """An attached meter and where it is plugged, as :func:`lx40.list_places` finds it.
+
+    ``port`` is the USB port ("1-2.4": bus 1, port 2 of the root hub, port 4
+    of the hub there; "" when the system cannot tell), ``path`` the
+    interface path, ``generation`` the plug generation (it changes whenever
+    a meter is plugged in there). ``serial_shared`` is True when another
+    listed meter answers with the same serial number, ``needs_replug`` when
+    this process left the meter in the middle of a table (nothing was sent
+    to it; it must be unplugged and plugged in again).
+    """
+
+    info: MeterInfo
+    port: str
+    path: str
+    generation: int
+    serial_shared: bool = False
+    needs_replug: bool = False
+
+    @property
+    def serial(self) -> str:
+        """The meter's serial number (``info.serial``)."""
+        return self.info.serial
+
+    @classmethod
+    def _from_record(cls, record: _native.MeterPlaceRecord) -> "MeterPlace":
+        return cls(
+            info=MeterInfo._from_record(record.info),
+            port=_native.text(record.port),
+            path=_native.text(record.path),
+            generation=int(record.generation),
+            serial_shared=bool(record.flags & _native.INFO_SERIAL_SHARED),
+            needs_replug=bool(record.flags & _native.INFO_NEEDS_REPLUG),
+        )

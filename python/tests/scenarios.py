@@ -40,6 +40,39 @@ def listing() -> Any:
 
 
 @scenario
+def one_serial_twice(serial: str, table: str) -> Any:
+    """Two meters answering with one serial: listed by place, refused by serial,
+    each opened by its port and loaded."""
+    out: Dict[str, Any] = {}
+    places = lx40.list_places()
+    out["places"] = [
+        {"serial": p.serial, "port": p.port, "shared": p.serial_shared, "generation": p.generation}
+        for p in places
+    ]
+    try:
+        lx40.open(serial)
+        out["open_by_serial"] = "opened"
+    except lx40.AmbiguousMeterError as error:
+        out["open_by_serial"] = {"ports": error.ports, **error_fields(error)}
+    data = lx40.Table.builtin(int(table))
+    out["loaded"] = []
+    for place in places:
+        with lx40.open_port(place.port) as meter:
+            meter.settle_seconds = 0
+            meter.load_table(data)
+            out["loaded"].append(meter.place.port)
+    first = places[0]
+    with lx40.open_path(first.path, first.generation) as meter:
+        out["by_path"] = meter.place.port
+    try:
+        lx40.open_path(first.path, first.generation + 1)
+        out["other_generation"] = "opened"
+    except lx40.MeterError as error:
+        out["other_generation"] = error_fields(error)
+    return out
+
+
+@scenario
 def load(serial: str, table: str, settle_seconds: float) -> Any:
     """Loads a table (a built-in type code or a file) with progress, then asks the slots."""
     data = lx40.Table.builtin(int(table)) if table.isdigit() else lx40.Table.from_file(table)

@@ -134,6 +134,9 @@ def test_records_have_the_c_layout() -> None:
     assert (info.position.offset, info.flags.offset) == (116, 120)
     assert _native.TableInfoRecord.crc.offset == 20
     assert _native.IdnInfo.version.offset == 75
+    place = _native.MeterPlaceRecord
+    assert (place.path.offset, place.port.offset, place.generation.offset) == (0, 512, 544)
+    assert (place.flags.offset, place.info.offset) == (548, 552)
 
 
 # ---- result codes -----------------------------------------------------------------
@@ -160,6 +163,9 @@ CODES = [
     (_native.ERR_NO_ANSWER, lx40.NoAnswerError),
     (_native.ERR_LOAD_ABANDONED, lx40.LoadAbandonedError),
     (_native.ERR_NO_MEMORY, lx40.OutOfMemoryError),
+    (_native.ERR_LOCK_FAILED, lx40.LockFailedError),
+    (_native.ERR_NEEDS_REPLUG, lx40.NeedsReplugError),
+    (_native.ERR_REPLUGGED, lx40.PluggedAgainError),
     (-99, lx40.MeterError),
 ]
 

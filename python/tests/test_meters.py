@@ -12,7 +12,7 @@ import pytest
 
 import lx40
 from conftest import SESSION_SERIALS_LISTED, skip_or_fail
-from helpers import meter_file
+from helpers import meter_file, run_scenario, stored_tables
 
 
 def test_list_gives_every_lx40_in_position_order(session_meters: List[lx40.MeterInfo]) -> None:
@@ -146,3 +146,31 @@ def test_text_commands_for_what_has_no_method(session_meters: List[lx40.MeterInf
         with pytest.raises(lx40.ValueRefusedError):
             meter.command("SET_AVE:0")
         assert meter.battery_ok()  # the meter still answers after the refusals
+
+
+def test_two_meters_with_one_serial_are_each_opened_by_port(child_sim: Path) -> None:
+    run = run_scenario(
+        "one_serial_twice", child_sim,
+        [{"serial": "TWIN00001"}, {"serial": "TWIN00001", "behind_hub": "yes"}],
+        serial="TWIN00001", table="8010",
+    )
+    assert run.returncode == 0, run.stderr
+    out = run.result
+    places = out["places"]
+    assert [p["serial"] for p in places] == ["TWIN00001", "TWIN00001"]
+    assert all(p["shared"] for p in places)
+    ports = [p["port"] for p in places]
+    assert len(set(ports)) == 2 and all(ports), ports
+    refused = out["open_by_serial"]
+    assert refused["type"] == "AmbiguousMeterError" and refused["ports"] == ports
+    assert all(port in refused["message"] for port in ports)
+    assert out["loaded"] == ports
+    assert out["by_path"] == ports[0]
+    assert out["other_generation"]["type"] == "PluggedAgainError"
+    # Both meters hold the table, not one of them twice.
+    twins = [m for m in run.state["meters"] if m["serial"] == "TWIN00001"]
+    assert len(twins) == 2
+    table = bytes(lx40.Table.builtin(8010))
+    for entry in twins:
+        assert stored_tables(entry) == {lx40.Table.builtin(8010).slot: table}
+    assert run.open_handles == 0

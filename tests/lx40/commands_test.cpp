@@ -13,6 +13,7 @@ TEST_F(Lx40Test, ListWithoutAMeterFileShowsTheDefaultMeters) {
   EXPECT_EQ(lines[0], Json({{"serial", "A12345678"},
                             {"model", "LX40"},
                             {"version", "1.00"},
+                            {"port", "1-1"},
                             {"battery", "ok"},
                             {"slots", "0000000"}}));
   EXPECT_EQ(lines[1].at("serial"), "B23456789");

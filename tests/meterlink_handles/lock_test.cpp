@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #if !defined(_WIN32)
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -143,6 +145,71 @@ TEST_F(LockTest, AnotherProcessHoldingTheLockHidesTheMeter) {
   ASSERT_EQ(mlink_close(b), MLINK_OK);
   EXPECT_EQ(std::system(("flock -n '" + lockB + "' true").c_str()), 0);
 
+  unsetenv("LX40_METER_LOCK_DIR");
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// A lock file that cannot be opened or made for another reason than a
+// holder is an error naming the file and the cause, never "no meter": and
+// the meter gets no byte. A symbolic link in the lock's place is not
+// followed (its target is left as it was).
+TEST_F(LockTest, ALockFileThatCannotBeOpenedIsReportedWithItsPathAndCause) {
+  char dirTemplate[] = "/tmp/lx40-lock-fault-XXXXXX";
+  ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+  const std::string dir = dirTemplate;
+  struct Case {
+    const char* what;
+    std::string lockDir;
+    bool symlink;       // the lock file's name is a symbolic link to `target`
+    const char* cause;  // in the detail
+  };
+  const std::string target = dir + "/target";
+  const std::vector<Case> cases = {
+      {"missing folder", dir + "/absent", false, "No such file or directory"},
+      {"symbolic link", dir, true, "Too many levels of symbolic links"},
+  };
+  std::shared_ptr<usbsim::VirtualMeter> meter;
+  const std::string path = AttachWithPath("A12345678", &meter);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    setenv("LX40_METER_LOCK_DIR", c.lockDir.c_str(), 1);
+    const std::string lock = meterlink::MeterLock::LockFilePath(path);
+    if (c.symlink) {
+      std::ofstream(target) << "kept";
+      ASSERT_EQ(symlink(target.c_str(), lock.c_str()), 0);
+    }
+    meter->ClearTranscript();
+    mlink_meter_info infos[1] = {};
+    size_t found = 9;
+    EXPECT_EQ(mlink_enumerate(infos, 1, &found), MLINK_ERR_LOCK_FAILED);
+    EXPECT_EQ(found, 0u);
+    char detail[512] = {};
+    ASSERT_EQ(mlink_last_error_detail(detail, sizeof detail), MLINK_OK);
+    EXPECT_NE(std::string(detail).find(lock), std::string::npos) << detail;
+    EXPECT_NE(std::string(detail).find(c.cause), std::string::npos) << detail;
+    mlink_meter* opened = nullptr;
+    EXPECT_EQ(mlink_open("A12345678", &opened), MLINK_ERR_LOCK_FAILED);
+    EXPECT_EQ(mlink_open_path(path.c_str(), 0, &opened), MLINK_ERR_LOCK_FAILED);
+    EXPECT_TRUE(meter->Transcript().empty());
+    if (c.symlink) {
+      std::string kept;
+      std::ifstream(target) >> kept;
+      EXPECT_EQ(kept, "kept");
+      unlink(lock.c_str());
+    }
+  }
+  // With the folder there and nothing in the way, the lock file is made
+  // for every user (whatever the umask) and the meter is listed.
+  setenv("LX40_METER_LOCK_DIR", dir.c_str(), 1);
+  const mode_t umaskBefore = umask(077);
+  mlink_meter_info infos[1] = {};
+  size_t found = 0;
+  EXPECT_EQ(mlink_enumerate(infos, 1, &found), MLINK_OK);
+  umask(umaskBefore);
+  EXPECT_EQ(found, 1u);
+  struct stat made {};
+  ASSERT_EQ(stat(meterlink::MeterLock::LockFilePath(path).c_str(), &made), 0);
+  EXPECT_EQ(made.st_mode & 0777, 0666u);
   unsetenv("LX40_METER_LOCK_DIR");
   std::system(("rm -rf '" + dir + "'").c_str());
 }
