@@ -181,14 +181,19 @@ void AddSetupOptions(CLI::App& app, SetupOptions& options) {
   app.add_option("--record", options.record_file, "Append one JSON line per meter to this file");
   app.add_flag("--json", options.json,
                "Print each meter's record line on stdout; progress goes to stderr");
+  AddTraceabilityOptions(app, options.trace);
 }
 
 int RunSetupCommand(const SetupOptions& options) {
   std::FILE* human = options.json ? stderr : stdout;
 
   SetupPlan plan;
+  std::string error = CheckTraceability(options.trace, &plan.trace);
+  if (!error.empty()) {
+    std::fprintf(stderr, "lx40: %s\n", error.c_str());
+    return kExitBadInput;
+  }
   if (!GatherTables(options.table_files, &plan.tables)) return kExitBadInput;
-  std::string error;
   plan.settle = SettleTime(&error);
   if (!error.empty()) {
     std::fprintf(stderr, "lx40: %s\n", error.c_str());

@@ -1,5 +1,6 @@
 // lx40 setup [SERIAL...] [--table FILE]... [--jobs N] [--record FILE]
-// [--json]: the sensor data tables into every meter (or the named ones) at
+// [--json] [--operator NAME] [--work-order ID] [--lot ID] [--meta KEY=VALUE]...:
+// the sensor data tables into every meter (or the named ones) at
 // once, with a record of each.
 #ifndef LX40_LX40_COMMAND_SETUP_H
 #define LX40_LX40_COMMAND_SETUP_H
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "table_source.h"
+#include "traceability.h"
 
 namespace CLI {
 class App;
@@ -22,6 +24,7 @@ struct SetupOptions {
   size_t jobs = 0;                       // meters at a time; 0: all at once
   std::string record_file;               // "": no record file
   bool json = false;                     // record lines on stdout, progress on stderr
+  TraceabilityOptions trace;             // who, which work order and lot
 };
 
 void AddSetupOptions(CLI::App& app, SetupOptions& options);

@@ -32,10 +32,12 @@ class UnitSetup {
     record_.version = info.version;
     if (unit < plan.places.size()) record_.port = plan.places[unit].port;
     record_.station = plan.station;
+    record_.trace = plan.trace;
+    record_.tool = ToolText();
     for (const SensorTable& table : plan.tables) {
       record_.tables.push_back(TableRecord{table.info.type_code, table.info.slot,
                                            table.info.records, table.info.crc,
-                                           TableOutcome::kNotRun});
+                                           TableOutcome::kNotRun, SourceName(table), table.sha256});
     }
   }
 

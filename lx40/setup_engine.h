@@ -20,6 +20,7 @@
 
 #include "mlink.h"
 #include "table_source.h"
+#include "traceability.h"
 #include "unit_record.h"
 
 namespace lx40 {
@@ -36,6 +37,7 @@ struct SetupPlan {
   size_t jobs = 0;                  // meters at a time; 0: all at once
   std::chrono::milliseconds settle{MLINK_SETTLE_MS};
   std::string station;
+  Traceability trace;  // carried into every record
 };
 
 class SetupObserver {

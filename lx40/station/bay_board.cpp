@@ -240,6 +240,11 @@ std::vector<BayRow> BayBoard::Rows() const {
   return rows_;
 }
 
+std::optional<std::string> BayBoard::LabelOf(size_t bay) const {
+  std::lock_guard lock(mutex_);
+  return rows_[bay].label;
+}
+
 StationCounts BayBoard::Counts() const {
   std::lock_guard lock(mutex_);
   return counts_;

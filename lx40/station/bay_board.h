@@ -107,6 +107,8 @@ class BayBoard {
   bool AllUnitsDone() const;
 
   std::vector<BayRow> Rows() const;
+  // The bay's label (none without a bays file) and port, for its records.
+  std::optional<std::string> LabelOf(size_t bay) const;
   StationCounts Counts() const;
   // The serial numbers of the meters left mid-table, for the re-plug list.
   std::vector<std::string> Replug() const;

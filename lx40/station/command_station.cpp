@@ -85,6 +85,7 @@ void AddStationOptions(CLI::App& app, StationOptions& options) {
                "One JSON object per event on stdout; the bays are shown on stderr");
   app.add_option("--max-units", options.max_units, "Stop once this many units have finished")
       ->check(CLI::Range(1, 1000000));
+  AddTraceabilityOptions(app, options.trace);
 }
 
 int RunStationCommand(const StationOptions& options) {
@@ -95,13 +96,17 @@ int RunStationCommand(const StationOptions& options) {
     }
     return LearnBaysCommand(options.learn_bays_file);
   }
+  StationPlan plan;
+  std::string error = CheckTraceability(options.trace, &plan.setup.trace);
+  if (!error.empty()) {
+    std::fprintf(stderr, "lx40: %s\n", error.c_str());
+    return kExitBadInput;
+  }
   std::vector<Bay> bays;
-  std::string error;
   if (!options.bays_file.empty() && !ReadBaysFile(options.bays_file, &bays, &error)) {
     std::fprintf(stderr, "lx40: %s: %s\n", options.bays_file.c_str(), error.c_str());
     return kExitBadInput;
   }
-  StationPlan plan;
   if (!GatherTables(options.table_files, &plan.setup.tables)) return kExitBadInput;
   plan.setup.settle = SettleTime(&error);
   if (!error.empty()) {

@@ -1,4 +1,5 @@
 // lx40 station [--bays FILE] [--record FILE] [--json] [--table FILE]...
+// [--operator NAME] [--work-order ID] [--lot ID] [--meta KEY=VALUE]...
 // [--max-units N] | --learn-bays FILE: every meter plugged in while it runs
 // (and every one plugged in when it starts) set up as `lx40 setup` does it,
 // bay by bay, until stopped.
@@ -8,6 +9,8 @@
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "traceability.h"
 
 namespace CLI {
 class App;
@@ -22,6 +25,7 @@ struct StationOptions {
   std::string record_file;               // "": no record file
   bool json = false;                     // events on stdout, the bays on stderr
   size_t max_units = 0;                  // 0: no limit
+  TraceabilityOptions trace;             // --operator, --work-order, --lot, --meta
 };
 
 void AddStationOptions(CLI::App& app, StationOptions& options);

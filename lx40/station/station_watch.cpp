@@ -40,7 +40,9 @@ class BayReport final : public SetupObserver {
                   bool) override {
     board_.Progress(unit, table, percent, state, state == settling_);
   }
-  void OnUnitDone(size_t unit, const UnitRecord& record, bool must_replug) override {
+  void OnUnitDone(size_t unit, const UnitRecord& done, bool must_replug) override {
+    UnitRecord record = done;
+    record.bay = board_.LabelOf(unit);
     if (write_) write_(record);
     board_.Done(unit, record, must_replug);
   }
@@ -124,6 +126,9 @@ class Watch {
     } else if (opened != MLINK_OK) {
       UnitRecord record;
       record.station = plan_.setup.station;
+      record.port = held.port;
+      record.trace = plan_.setup.trace;
+      record.tool = ToolText();
       record.result = UnitResult::kFailed;
       record.code = opened;
       record.message = MeterMessage(opened);

@@ -34,7 +34,8 @@ TEST_F(Lx40Test, StationSetsUpALineUnitByUnitAndRecordsEachAtItsBay) {
   WriteFile(Path("bays.txt"), "# the line\nB1 1-1\nB2 1-2\nB3 1-3\n");
   const std::string record = Path("record.jsonl");
   const int status = Run({"station", "--bays", Path("bays.txt"), "--json", "--max-units",
-                          std::to_string(kBays * kUnits), "--record", record},
+                          std::to_string(kBays * kUnits), "--record", record, "--operator", "ann",
+                          "--lot", "L7", "--meta", "line=3"},
                          env);
   // The low battery failed: exit status 1, as setup gives.
   EXPECT_EQ(status, 1) << Err();
@@ -47,6 +48,11 @@ TEST_F(Lx40Test, StationSetsUpALineUnitByUnitAndRecordsEachAtItsBay) {
       const Json* line = BySerial(lines, serial);
       ASSERT_NE(line, nullptr) << serial;
       EXPECT_EQ(line->at("port"), "1-" + std::to_string(port)) << serial;
+      EXPECT_EQ(line->at("bay"), "B" + std::to_string(port)) << serial;
+      EXPECT_EQ(line->at("operator"), "ann") << serial;
+      EXPECT_EQ(line->at("lot"), "L7") << serial;
+      EXPECT_TRUE(line->at("work_order").is_null()) << serial;
+      EXPECT_EQ(line->at("meta").at("line"), "3") << serial;
       EXPECT_EQ(line->at("result"), port == 2 && unit == 0 ? "failed" : "set") << serial;
     }
   }
@@ -104,6 +110,9 @@ TEST_F(Lx40Test, StationRefusesABadBaysFileBeforeAnyMeterIsTouched) {
     EXPECT_EQ(Out(), "");
   }
   EXPECT_EQ(Run({"station", "--bays", Path("missing.txt")}, env), 2);
+  EXPECT_EQ(Run({"station", "--max-units", "1", "--operator", std::string(65, 'a')}, env), 2);
+  EXPECT_EQ(Run({"station", "--max-units", "1", "--meta", "no-equals-sign"}, env), 2);
+  EXPECT_TRUE(JsonLines(Out()).empty());
 }
 
 }  // namespace
