@@ -355,3 +355,47 @@ TEST_F(Lx40Test, NoMeterOrAMissingNamedMeterExitsThree) {
 
 }  // namespace
 }  // namespace lx40test
+
+namespace lx40test {
+
+TEST_F(Lx40Test, TraceabilityGoesIntoEveryRecordLine) {
+  const auto env = Environment("[meter]\nserial = E1\n[meter]\nserial = F2\n");
+  WriteFile(Path("t.bin"), BuiltInTable(8011));
+  ASSERT_EQ(Run({"setup", "--json", "--table", Path("t.bin"), "--operator", "Ann Lee", "--lot",
+                 "L-7", "--meta", "line=3", "--meta", "shift=night"},
+                env),
+            0)
+      << Err();
+  const std::vector<Json> lines = JsonLines(Out());
+  ASSERT_EQ(lines.size(), 2u);
+  for (const Json& line : lines) {
+    EXPECT_EQ(line.at("operator"), "Ann Lee");
+    EXPECT_TRUE(line.at("work_order").is_null());
+    EXPECT_EQ(line.at("lot"), "L-7");
+    EXPECT_EQ(line.at("meta"), Json({{"line", "3"}, {"shift", "night"}}));
+    EXPECT_TRUE(line.at("bay").is_null());
+    EXPECT_EQ(line.at("tool"), std::string("lx40 ") + LX40_PROJECT_VERSION);
+    EXPECT_EQ(line.at("tables")[0].at("source"), "t.bin");
+    EXPECT_EQ(line.at("tables")[0].at("sha256").get<std::string>().size(), 64u);
+  }
+}
+
+TEST_F(Lx40Test, BadTraceabilityIsAUsageErrorBeforeAnyMeterIsTouched) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--operator", ""},         {"--operator", std::string(65, 'o')},
+      {"--work-order", "WO\x01"}, {"--lot", "L\xC3\xA9"},
+      {"--meta", "novalue"},      {"--meta", "a=1", "--meta", "a=2"},
+  };
+  for (const std::vector<std::string>& options : cases) {
+    SCOPED_TRACE(options[0] + " " + options[1]);
+    std::filesystem::remove(Path("state.json"));
+    const auto env = Environment("[meter]\nserial = A1\n");
+    std::vector<std::string> args{"setup"};
+    args.insert(args.end(), options.begin(), options.end());
+    EXPECT_EQ(Run(args, env), 2) << Err();
+    EXPECT_NE(Err().find(options[0]), std::string::npos) << Err();
+    EXPECT_FALSE(FileExists(Path("state.json"))) << "a meter was touched";
+  }
+}
+
+}  // namespace lx40test
