@@ -188,16 +188,22 @@ TEST_F(Lx40Test, SetupOfMetersInEveryStateRecordsAndStoresWhatEachOneGot) {
     EXPECT_EQ(unit->at("message"), want.message);
     const Json& tables = unit->at("tables");
     ASSERT_EQ(tables.size(), 2u);
+    EXPECT_EQ(tables[0].value("sha256", "").size(), 64u);
+    EXPECT_NE(tables[0].value("sha256", ""), tables[1].value("sha256", ""));
     EXPECT_EQ(tables[0], Json({{"type", 8010},
                                {"slot", 1},
                                {"records", 781},
                                {"crc", CrcOf(table0)},
-                               {"outcome", want.outcomes[0]}}));
+                               {"outcome", want.outcomes[0]},
+                               {"source", "built-in"},
+                               {"sha256", tables[0].value("sha256", "")}}));
     EXPECT_EQ(tables[1], Json({{"type", 8011},
                                {"slot", 3},
                                {"records", 71},
                                {"crc", CrcOf(table1)},
-                               {"outcome", want.outcomes[1]}}));
+                               {"outcome", want.outcomes[1]},
+                               {"source", "built-in"},
+                               {"sha256", tables[1].value("sha256", "")}}));
 
     const Json& meter = MeterState(state, want.serial);
     EXPECT_EQ(meter.at("plugged"), want.plugged);
