@@ -4,10 +4,7 @@
 #include <stdexcept>
 
 #include "exit_status.h"
-
-#ifndef LX40_VERSION_TEXT
-#define LX40_VERSION_TEXT "unknown"
-#endif
+#include "traceability.h"
 
 namespace lx40 {
 
@@ -21,7 +18,7 @@ CommandLine::CommandLine(std::span<const Subcommand> table)
     : app_(std::make_unique<CLI::App>(
           "lx40: sets up LX40 optical power meters, many at a time, with a record of each",
           "lx40")) {
-  app_->set_version_flag("--version", std::string("lx40 ") + LX40_VERSION_TEXT);
+  app_->set_version_flag("--version", ToolText());
   app_->require_subcommand(1);
   entries_.reserve(table.size());
   for (const Subcommand& row : table) {

@@ -28,13 +28,8 @@
 
 namespace lx40 {
 
-namespace {
-
-// The tables to write: the built-in ones, or the files given, each checked.
-// False (message printed) when a file is unreadable or not a valid table,
-// or two tables fill the same slot.
-bool GatherTables(const SetupOptions& options, std::vector<SensorTable>* tables) {
-  if (options.table_files.empty()) {
+bool GatherTables(const std::vector<std::string>& table_files, std::vector<SensorTable>* tables) {
+  if (table_files.empty()) {
     *tables = BuiltInSensorTables();
     for (SensorTable& table : *tables) {
       const int32_t rc = CheckTable(&table);
@@ -46,7 +41,7 @@ bool GatherTables(const SetupOptions& options, std::vector<SensorTable>* tables)
     return !tables->empty();
   }
   std::set<uint16_t> slots;
-  for (const std::string& path : options.table_files) {
+  for (const std::string& path : table_files) {
     SensorTable table;
     std::string error;
     if (!ReadTableFile(path, &table, &error)) {
@@ -68,6 +63,8 @@ bool GatherTables(const SetupOptions& options, std::vector<SensorTable>* tables)
   }
   return true;
 }
+
+namespace {
 
 std::string FinalState(const UnitRecord& record) {
   std::string written;
@@ -219,6 +216,7 @@ void AddSetupOptions(CLI::App& app, SetupOptions& options) {
                  "append; memory grows with the distinct serial numbers set)");
   app.add_flag("--json", options.json,
                "Print each meter's record line on stdout; progress goes to stderr");
+  AddTraceabilityOptions(app, options.trace);
 }
 
 int RunSetupCommand(const SetupOptions& options) {
@@ -228,8 +226,12 @@ int RunSetupCommand(const SetupOptions& options) {
   InstallInterruptHandler();
 
   SetupPlan plan;
-  if (!GatherTables(options, &plan.tables)) return kExitBadInput;
-  std::string error;
+  std::string error = CheckTraceability(options.trace, &plan.trace);
+  if (!error.empty()) {
+    std::fprintf(stderr, "lx40: %s\n", error.c_str());
+    return kExitBadInput;
+  }
+  if (!GatherTables(options.table_files, &plan.tables)) return kExitBadInput;
   plan.settle = SettleTime(&error);
   if (!error.empty()) {
     std::fprintf(stderr, "lx40: %s\n", error.c_str());

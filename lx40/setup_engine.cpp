@@ -24,19 +24,20 @@ std::string TableName(const SensorTable& table) {
 // One meter's setup. Runs on a worker thread; uses only its own handle.
 class UnitSetup {
  public:
-  UnitSetup(const SetupPlan& plan, size_t unit, SetupObserver& observer,
-            const std::function<StopLevel()>& stop)
+  UnitSetup(const SetupPlan& plan, size_t unit, const mlink_meter_info& info,
+            SetupObserver& observer, const std::function<StopLevel()>& stop)
       : plan_(plan), unit_(unit), observer_(observer), stop_(stop) {
-    const mlink_meter_info& info = plan.meters[unit];
     record_.serial = info.serial;
     record_.model = info.model;
     record_.version = info.version;
     if (unit < plan.places.size()) record_.port = plan.places[unit].port;
     record_.station = plan.station;
+    record_.trace = plan.trace;
+    record_.tool = ToolText();
     for (const SensorTable& table : plan.tables) {
       record_.tables.push_back(TableRecord{table.info.type_code, table.info.slot,
                                            table.info.records, table.info.crc,
-                                           TableOutcome::kNotRun});
+                                           TableOutcome::kNotRun, SourceName(table), table.sha256});
     }
   }
 
@@ -56,13 +57,33 @@ class UnitSetup {
         meter_ = nullptr;
       }
     }
+    Finish();
+  }
+
+  // The same steps on a meter the caller opened and keeps open.
+  void RunOn(mlink_meter* meter) {
+    record_.started = Now();
+    if (stop_() != StopLevel::kNone) {
+      End(UnitResult::kCancelled, MLINK_OK, EnglishText(ids::kBodyCancelled));
+    } else {
+      meter_ = meter;
+      mlink_meter_place place{};
+      if (mlink_get_place(meter_, &place) == MLINK_OK) record_.port = place.port;
+      Work();
+      meter_ = nullptr;
+    }
+    Finish();
+  }
+
+  const UnitRecord& Record() const { return record_; }
+  bool MustReplug() const { return must_replug_; }
+
+ private:
+  void Finish() {
     record_.finished = Now();
     observer_.OnUnitDone(unit_, record_, must_replug_);
   }
 
-  const UnitRecord& Record() const { return record_; }
-
- private:
   int32_t Open() {
     if (unit_ < plan_.places.size()) {
       const mlink_meter_place& place = plan_.places[unit_];
@@ -241,7 +262,7 @@ std::vector<UnitRecord> RunSetup(const SetupPlan& plan, SetupObserver& observer,
   std::atomic<size_t> next{0};
   auto work = [&] {
     for (size_t unit = next++; unit < count; unit = next++) {
-      UnitSetup setup(plan, unit, observer, stop);
+      UnitSetup setup(plan, unit, plan.meters[unit], observer, stop);
       setup.Run();
       records[unit] = setup.Record();
     }
@@ -251,6 +272,15 @@ std::vector<UnitRecord> RunSetup(const SetupPlan& plan, SetupObserver& observer,
   for (size_t i = 0; i < workers; ++i) threads.emplace_back(work);
   for (std::thread& thread : threads) thread.join();
   return records;
+}
+
+UnitRecord SetupOpenMeter(const SetupPlan& plan, size_t unit, mlink_meter* meter,
+                          const mlink_meter_info& info, SetupObserver& observer,
+                          const std::function<StopLevel()>& stop, bool* must_replug) {
+  UnitSetup setup(plan, unit, info, observer, stop);
+  setup.RunOn(meter);
+  if (must_replug != nullptr) *must_replug = setup.MustReplug();
+  return setup.Record();
 }
 
 }  // namespace lx40

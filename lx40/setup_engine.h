@@ -20,6 +20,7 @@
 
 #include "mlink.h"
 #include "table_source.h"
+#include "traceability.h"
 #include "unit_record.h"
 
 namespace lx40 {
@@ -40,6 +41,7 @@ struct SetupPlan {
   // a "set" line for the serial (the record then says "seen_before").
   // May be called from any worker thread. Empty: never asked.
   std::function<bool(const std::string& serial)> seen_before;
+  Traceability trace;  // carried into every record
 };
 
 class SetupObserver {
@@ -59,6 +61,15 @@ class SetupObserver {
 // `stop` is asked between steps; it may be called from any worker thread.
 std::vector<UnitRecord> RunSetup(const SetupPlan& plan, SetupObserver& observer,
                                  const std::function<StopLevel()>& stop);
+
+// One meter's setup with the very steps RunSetup takes for each meter, on a
+// handle the caller has opened and keeps (it is not closed here): for a
+// caller that finds its meters itself, such as the station. `unit` is the
+// number the observer is told; the plan's meters and jobs are not used.
+// *must_replug (when not null): the meter was left in the middle of a table.
+UnitRecord SetupOpenMeter(const SetupPlan& plan, size_t unit, mlink_meter* meter,
+                          const mlink_meter_info& info, SetupObserver& observer,
+                          const std::function<StopLevel()>& stop, bool* must_replug);
 
 }  // namespace lx40
 

@@ -6,6 +6,7 @@
 #include "command_measure.h"
 #include "command_report.h"
 #include "command_setup.h"
+#include "command_station.h"
 #include "command_table.h"
 
 namespace lx40 {
@@ -17,6 +18,8 @@ const Subcommand kSubcommands[] = {
     {"list", "List every attached meter", BindOptions<ListOptions, AddListOptions, RunListCommand>},
     {"setup", "Write the sensor data tables into every meter (or the named ones) at once",
      BindOptions<SetupOptions, AddSetupOptions, RunSetupCommand>},
+    {"station", "Set up every meter plugged into the station, bay by bay, until stopped",
+     BindOptions<station::StationOptions, station::AddStationOptions, station::RunStationCommand>},
     {"info", "Show one meter's identity and settings",
      BindOptions<InfoOptions, AddInfoOptions, RunInfoCommand>},
     {"measure", "Take readings from one meter",

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "built_in_tables.h"
+#include "sha256.h"
 
 namespace lx40 {
 
@@ -19,13 +20,15 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string SystemError() { return std::strerror(errno); }
 
+constexpr char kBuiltInOrigin[] = "built-in";
+
 }  // namespace
 
 std::vector<SensorTable> BuiltInSensorTables() {
   std::vector<SensorTable> tables;
   for (const std::span<const uint8_t> bytes : BuiltInTables()) {
     SensorTable table;
-    table.origin = "built-in";
+    table.origin = kBuiltInOrigin;
     table.bytes.assign(bytes.begin(), bytes.end());
     CheckTable(&table);
     tables.push_back(std::move(table));
@@ -70,7 +73,23 @@ bool ReadTableFile(const std::string& path, SensorTable* table, std::string* err
 
 int32_t CheckTable(SensorTable* table) {
   table->info = {};
+  table->sha256 = Sha256Hex(table->bytes.data(), table->bytes.size());
   return mlink_table_check(table->bytes.data(), table->bytes.size(), &table->info);
+}
+
+std::string SourceName(const SensorTable& table) {
+  if (table.origin == kBuiltInOrigin) return table.origin;
+  const size_t slash = table.origin.find_last_of("/\\");
+  const std::string name =
+      slash == std::string::npos ? table.origin : table.origin.substr(slash + 1);
+  // Printable ASCII that JSON writes as it is, whatever the file system
+  // allows in a name.
+  std::string shown = name.substr(0, kMaxSourceName);
+  for (char& c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte > 0x7E || c == '"' || c == '\\') c = '?';
+  }
+  return shown;
 }
 
 bool WriteTableFile(const std::string& path, const std::vector<uint8_t>& bytes,

@@ -17,6 +17,7 @@ struct SensorTable {
   std::string origin;  // the file it came from, or "built-in"
   std::vector<uint8_t> bytes;
   mlink_table_info info{};
+  std::string sha256;  // of `bytes`, set by CheckTable
 };
 
 // The built-in tables, in the wizard's order (8010, then 8011).
@@ -29,11 +30,18 @@ bool FindBuiltInTable(uint16_t type_code, SensorTable* table);
 // False with `error` set when it cannot be read or is too large.
 bool ReadTableFile(const std::string& path, SensorTable* table, std::string* error);
 
-// mlink_table_check on the table's bytes, filling its info.
+// mlink_table_check on the table's bytes, filling its info and its SHA-256.
 int32_t CheckTable(SensorTable* table);
 
 // Writes the bytes to a file, replacing it. False with `error` set.
 bool WriteTableFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error);
+
+// The table's source as the record names it: "built-in", or the last part
+// of the file's path, cut to kMaxSourceName characters, each byte that is
+// not printable ASCII (and each quote and backslash, which JSON would
+// double) shown as '?': the record line keeps its bound.
+inline constexpr size_t kMaxSourceName = 40;
+std::string SourceName(const SensorTable& table);
 
 // The CRC as four upper-case hex digits, as the record writes it.
 std::string CrcText(uint16_t crc);

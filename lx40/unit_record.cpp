@@ -70,12 +70,23 @@ nlohmann::ordered_json RecordJson(const UnitRecord& record) {
     entry["records"] = table.records;
     entry["crc"] = CrcText(table.crc);
     entry["outcome"] = OutcomeName(table.outcome);
+    entry["source"] = table.source;
+    entry["sha256"] = table.sha256;
     tables.push_back(std::move(entry));
   }
   json["tables"] = std::move(tables);
   json["result"] = ResultName(record.result);
   json["code"] = record.code;
   json["message"] = record.message;
+  // Who, where and with what; "port" comes before these.
+  json["bay"] = OptionalText(record.bay);
+  json["operator"] = OptionalText(record.trace.operator_name);
+  json["work_order"] = OptionalText(record.trace.work_order);
+  json["lot"] = OptionalText(record.trace.lot);
+  nlohmann::ordered_json meta = nlohmann::ordered_json::object();
+  for (const auto& [key, value] : record.trace.meta) meta[key] = value;
+  json["meta"] = std::move(meta);
+  json["tool"] = record.tool;
   // Always the last key.
   if (record.seen_before) json["seen_before"] = true;
   return json;

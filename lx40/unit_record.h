@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "traceability.h"
+
 namespace lx40 {
 
 enum class TableOutcome { kWritten, kPresent, kFailed, kNotRun };
@@ -21,6 +23,8 @@ struct TableRecord {
   uint16_t records = 0;
   uint16_t crc = 0;
   TableOutcome outcome = TableOutcome::kNotRun;
+  std::string source;  // "built-in" or the table file's name
+  std::string sha256;  // of the table's bytes, 64 lower-case hex digits
 };
 
 struct UnitRecord {
@@ -38,6 +42,9 @@ struct UnitRecord {
   UnitResult result = UnitResult::kFailed;
   int32_t code = 1;  // the Meterlink result code of the outcome
   std::string message;
+  std::optional<std::string> bay;  // the bay's label; none outside a station
+  Traceability trace;
+  std::string tool;  // the program and its version ("lx40 1.1.0")
   // The record file already held a "set" line for this serial when the
   // meter arrived; written (as the line's last key) only when true.
   bool seen_before = false;
@@ -49,7 +56,10 @@ const char* ResultName(UnitResult result);
 // The slot digits as text: "0100000", slot 0 first.
 std::string SlotDigits(const uint8_t* slots, size_t count);
 
-// The record as a JSON object, keys in a fixed order.
+// The record as a JSON object, keys in a fixed order: serial, model,
+// version, station, started, finished, battery, slots_before, slots_after,
+// tables (each: type, slot, records, crc, outcome, source, sha256), result,
+// code, message, port, bay, operator, work_order, lot, meta, tool.
 nlohmann::ordered_json RecordJson(const UnitRecord& record);
 
 // The record as one JSON Lines line, with its line feed.

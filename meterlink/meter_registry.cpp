@@ -39,14 +39,6 @@ LeftMidTableMap& LeftMidTable() {
   return left;
 }
 
-bool FindRegistered(const std::string& path, mlink_meter_info* info) {
-  std::lock_guard<std::mutex> lock(g_registryMutex);
-  const auto found = Registry().find(path);
-  if (found == Registry().end()) return false;
-  if (info != nullptr) *info = found->second.info;
-  return true;
-}
-
 // The text exchange without battery check or reply mapping, as the walk
 // has always asked.
 int32_t Ask(Meter& meter, const char* command) {
@@ -100,6 +92,14 @@ std::unique_lock<std::mutex> LockWalk() { return std::unique_lock<std::mutex>(g_
 int32_t CountPositions() {
   const int32_t count = CheckUSBDevices(nullptr);
   return count > kMaxDevicePositions ? kMaxDevicePositions : count;
+}
+
+bool FindRegistered(const std::string& path, mlink_meter_info* info) {
+  std::lock_guard<std::mutex> lock(g_registryMutex);
+  const auto found = Registry().find(path);
+  if (found == Registry().end()) return false;
+  if (info != nullptr) *info = found->second.info;
+  return true;
 }
 
 PositionState OpenPosition(int32_t position, OpenedPosition& out, mlink_meter_info* registered) {

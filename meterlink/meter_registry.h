@@ -89,6 +89,9 @@ PositionState OpenPosition(int32_t position, OpenedPosition& out, mlink_meter_in
 int32_t ProbeMeter(Meter& meter, bool* isMeter, mlink_meter_info* info);
 
 // --- Any time ---
+// True when a meter is registered (open in this program) under `path`;
+// *info (when not null) gets its identification.
+bool FindRegistered(const std::string& path, mlink_meter_info* info);
 enum class Holder { kDeviceTable, kHandle };
 
 // Registers an open meter (its lock moves into the registry).

@@ -322,6 +322,20 @@ typedef struct mlink_meter_place {
 MLINK_API int32_t MLINK_CALL mlink_enumerate_places(mlink_meter_place* places, size_t capacity,
                                                     size_t* found);
 
+/* Lists where the devices with the meter's interface are plugged, without
+ * sending a byte to any of them, opening their pipes or taking their locks:
+ * each place's path, port and plug generation, in position order, into
+ * places[0 .. capacity-1]; *found receives how many there are (which may
+ * exceed capacity). A meter open in this process is flagged
+ * MLINK_INFO_IN_USE with its identification; one this process left in the
+ * middle of a table MLINK_INFO_NEEDS_REPLUG with the one last read from it;
+ * for every other place info is all zero (an unknown device, not yet asked
+ * what it is: mlink_open_path asks). Cheap enough to be called several
+ * times a second to watch for meters plugged in and pulled out. places may
+ * be null when capacity is 0, to count. Available since 1.1.0. */
+MLINK_API int32_t MLINK_CALL mlink_list_places(mlink_meter_place* places, size_t capacity,
+                                               size_t* found);
+
 /* Opens the LX40 at interface path `path`, as mlink_enumerate_places listed
  * it, and no other: the meter is asked "QPID" and "IDN" as mlink_open asks,
  * and no other meter is sent a byte. `generation` is the listed plug
@@ -555,6 +569,7 @@ MLINK_API int32_t MLINK_CALL mlink_load_abort(mlink_meter* meter);
  *   75 mlink_enumerate_places    76 mlink_open_path          77 mlink_open_port
  *   78 mlink_get_place           79 mlink_last_error_detail
  * Ordinals 80 to 84 are kept for later additions of this version range.
+ *   85 mlink_list_places
  */
 
 #ifdef __cplusplus

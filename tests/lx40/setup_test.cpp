@@ -188,16 +188,22 @@ TEST_F(Lx40Test, SetupOfMetersInEveryStateRecordsAndStoresWhatEachOneGot) {
     EXPECT_EQ(unit->at("message"), want.message);
     const Json& tables = unit->at("tables");
     ASSERT_EQ(tables.size(), 2u);
+    EXPECT_EQ(tables[0].value("sha256", "").size(), 64u);
+    EXPECT_NE(tables[0].value("sha256", ""), tables[1].value("sha256", ""));
     EXPECT_EQ(tables[0], Json({{"type", 8010},
                                {"slot", 1},
                                {"records", 781},
                                {"crc", CrcOf(table0)},
-                               {"outcome", want.outcomes[0]}}));
+                               {"outcome", want.outcomes[0]},
+                               {"source", "built-in"},
+                               {"sha256", tables[0].value("sha256", "")}}));
     EXPECT_EQ(tables[1], Json({{"type", 8011},
                                {"slot", 3},
                                {"records", 71},
                                {"crc", CrcOf(table1)},
-                               {"outcome", want.outcomes[1]}}));
+                               {"outcome", want.outcomes[1]},
+                               {"source", "built-in"},
+                               {"sha256", tables[1].value("sha256", "")}}));
 
     const Json& meter = MeterState(state, want.serial);
     EXPECT_EQ(meter.at("plugged"), want.plugged);
@@ -354,4 +360,48 @@ TEST_F(Lx40Test, NoMeterOrAMissingNamedMeterExitsThree) {
 }
 
 }  // namespace
+}  // namespace lx40test
+
+namespace lx40test {
+
+TEST_F(Lx40Test, TraceabilityGoesIntoEveryRecordLine) {
+  const auto env = Environment("[meter]\nserial = E1\n[meter]\nserial = F2\n");
+  WriteFile(Path("t.bin"), BuiltInTable(8011));
+  ASSERT_EQ(Run({"setup", "--json", "--table", Path("t.bin"), "--operator", "Ann Lee", "--lot",
+                 "L-7", "--meta", "line=3", "--meta", "shift=night"},
+                env),
+            0)
+      << Err();
+  const std::vector<Json> lines = JsonLines(Out());
+  ASSERT_EQ(lines.size(), 2u);
+  for (const Json& line : lines) {
+    EXPECT_EQ(line.at("operator"), "Ann Lee");
+    EXPECT_TRUE(line.at("work_order").is_null());
+    EXPECT_EQ(line.at("lot"), "L-7");
+    EXPECT_EQ(line.at("meta"), Json({{"line", "3"}, {"shift", "night"}}));
+    EXPECT_TRUE(line.at("bay").is_null());
+    EXPECT_EQ(line.at("tool"), std::string("lx40 ") + LX40_PROJECT_VERSION);
+    EXPECT_EQ(line.at("tables")[0].at("source"), "t.bin");
+    EXPECT_EQ(line.at("tables")[0].at("sha256").get<std::string>().size(), 64u);
+  }
+}
+
+TEST_F(Lx40Test, BadTraceabilityIsAUsageErrorBeforeAnyMeterIsTouched) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--operator", ""},         {"--operator", std::string(65, 'o')},
+      {"--work-order", "WO\x01"}, {"--lot", "L\xC3\xA9"},
+      {"--meta", "novalue"},      {"--meta", "a=1", "--meta", "a=2"},
+  };
+  for (const std::vector<std::string>& options : cases) {
+    SCOPED_TRACE(options[0] + " " + options[1]);
+    std::filesystem::remove(Path("state.json"));
+    const auto env = Environment("[meter]\nserial = A1\n");
+    std::vector<std::string> args{"setup"};
+    args.insert(args.end(), options.begin(), options.end());
+    EXPECT_EQ(Run(args, env), 2) << Err();
+    EXPECT_NE(Err().find(options[0]), std::string::npos) << Err();
+    EXPECT_FALSE(FileExists(Path("state.json"))) << "a meter was touched";
+  }
+}
+
 }  // namespace lx40test

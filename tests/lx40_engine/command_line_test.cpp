@@ -96,7 +96,7 @@ TEST(CommandLineTest, TheTableNamesEachSubcommandOnce) {
     }
     if (row.define == nullptr) groups.insert(name);
   }
-  EXPECT_EQ(names, (std::set<std::string>{"list", "setup", "info", "measure", "table",
+  EXPECT_EQ(names, (std::set<std::string>{"list", "setup", "station", "info", "measure", "table",
                                           "table check", "table export", "history", "report"}));
 }
 

@@ -1,11 +1,13 @@
 // The text file that describes simulated meters.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "meter/meter_config_file.h"
+#include "meter/sim_line.h"
 
 namespace {
 
@@ -159,10 +161,92 @@ INSTANTIATE_TEST_SUITE_P(
         BadLineCase{"[meter]\nserial = A\\xE\n", "line 2: serial"},
         BadLineCase{"[meter]\nserial = A\\\n", "line 2: serial"},
         BadLineCase{"[meter]\nserial = A\\q41\n", "line 2: serial"},
+        BadLineCase{"[meter]\nserial = A1\nport = 0\n", "line 3: port"},
+        BadLineCase{"[meter]\nserial = A1\nport = 65\n", "line 3: port"},
+        BadLineCase{"[meter]\nserial = A1\nport = 1\nport = 2\n", "line 4: duplicate key"},
+        BadLineCase{"[meter]\nserial = A1\nplug_after_ms = -1\n", "line 3: plug_after_ms"},
+        BadLineCase{"[meter]\nserial = A1\nplug_after_ms = 600001\n", "line 3: plug_after_ms"},
+        BadLineCase{"[meter]\nserial = A1\npull_after_ms = 0\n", "line 3: pull_after_ms"},
+        BadLineCase{"[meter]\nserial = A1\npull_after_ms = 1s\n", "line 3: pull_after_ms"},
         BadLineCase{"# c\n[meter]\nmodel = LX40\n\n[meter]\nserial = A1\n",
                     "line 2: [meter] without serial"},
         BadLineCase{"[meter]\nserial = A1\n[meter]\n", "line 3: [meter] without serial"}),
     [](const testing::TestParamInfo<BadLineCase>& case_info) {
+      return "Case" + std::to_string(case_info.index);
+    });
+
+TEST(MeterConfigFile, LineKeysAreRead) {
+  std::vector<MeterPlacement> meters;
+  ASSERT_EQ(ParseMeterConfigText("[meter]\nserial = L1\nport = 64\nplug_after_ms = 0\n"
+                                 "pull_after_ms = 600000\n[meter]\nserial = L2\n",
+                                 &meters),
+            "");
+  ASSERT_EQ(meters.size(), 2u);
+  EXPECT_EQ(meters[0].port, 64);
+  EXPECT_EQ(meters[0].plug_after, std::chrono::milliseconds(0));
+  EXPECT_EQ(meters[0].pull_after, std::chrono::milliseconds(600000));
+  EXPECT_EQ(meters[1].port, 0);
+  EXPECT_EQ(meters[1].plug_after, usbsim::kDefaultPlugAfter);
+  EXPECT_EQ(meters[1].pull_after, std::chrono::milliseconds(0));
+}
+
+// Where each meter of a file lands: "R<n>" on root port n, "H<n>" on port n
+// of the external hub, "-" waiting in a queue.
+struct PlacementCase {
+  const char* text;
+  std::vector<std::string> places;
+};
+
+class MeterPlacementTest : public testing::TestWithParam<PlacementCase> {
+ protected:
+  void TearDown() override {
+    usbsim::StopLine();
+    usbsim::Bus::Instance().Reset();
+  }
+};
+
+TEST_P(MeterPlacementTest, MetersLandOnTheirPorts) {
+  std::vector<MeterPlacement> meters;
+  ASSERT_EQ(ParseMeterConfigText(GetParam().text, &meters), "");
+  const std::vector<usbsim::AttachedMeter> attached = usbsim::BuildConfiguredTopology(meters);
+  ASSERT_EQ(attached.size(), GetParam().places.size());
+  usbsim::Bus& bus = usbsim::Bus::Instance();
+  for (size_t i = 0; i < attached.size(); ++i) {
+    const usbsim::AttachedMeter& a = attached[i];
+    const bool behind = bus.HubName(a.hub).find("ROOT_HUB") == std::string::npos;
+    const std::string place = a.device == 0 ? "-" : (behind ? "H" : "R") + std::to_string(a.port);
+    EXPECT_EQ(place, GetParam().places[i]) << "meter " << i;
+    if (a.device != 0) {
+      EXPECT_TRUE(bus.IsPlugged(a.device));
+    }
+  }
+  int plugged = 0;
+  for (const auto& a : attached) plugged += a.device != 0 ? 1 : 0;
+  EXPECT_EQ(bus.InterfaceCount(), plugged);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ports, MeterPlacementTest,
+    testing::Values(
+        // Without port keys: as always.
+        PlacementCase{"[meter]\nserial = A\n[meter]\nserial = B\nbehind_hub = yes\n"
+                      "[meter]\nserial = C\n",
+                      {"R1", "H1", "R2"}},
+        PlacementCase{"[meter]\nserial = A\nport = 2\n[meter]\nserial = B\n"
+                      "[meter]\nserial = C\n",
+                      {"R2", "R1", "R3"}},
+        PlacementCase{"[meter]\nserial = A\nport = 9\n[meter]\nserial = B\nbehind_hub = yes\n"
+                      "port = 7\n[meter]\nserial = C\nbehind_hub = yes\n",
+                      {"R9", "H7", "H1"}},
+        // A queue: only its first meter is plugged at the start.
+        PlacementCase{"[meter]\nserial = A\nport = 1\n[meter]\nserial = B\nport = 1\n"
+                      "[meter]\nserial = C\n[meter]\nserial = D\nport = 1\n",
+                      {"R1", "-", "R2", "-"}},
+        PlacementCase{"[meter]\nserial = A\nport = 3\nbehind_hub = yes\n"
+                      "[meter]\nserial = B\nport = 3\n[meter]\nserial = C\nport = 3\n"
+                      "behind_hub = yes\n",
+                      {"H3", "R3", "-"}}),
+    [](const testing::TestParamInfo<PlacementCase>& case_info) {
       return "Case" + std::to_string(case_info.index);
     });
 
@@ -172,8 +256,8 @@ TEST(MeterConfigFile, TooManyMetersIsAnError) {
     text += "[meter]\nserial = S" + std::to_string(i) + "\n";
   std::vector<MeterPlacement> meters;
   const std::string error = ParseMeterConfigText(text, &meters);
-  EXPECT_EQ(error, "line " + std::to_string(2 * usbsim::kMaxConfiguredMeters + 1) +
-                       ": more than 32 meters");
+  EXPECT_EQ(error, "line " + std::to_string(2 * usbsim::kMaxConfiguredMeters + 1) + ": more than " +
+                       std::to_string(usbsim::kMaxConfiguredMeters) + " meters");
 }
 
 TEST(MeterConfigFile, QuotedGarbageInMessagesIsPrintableAndShort) {

@@ -1,8 +1,11 @@
 #include "meter/meter_attach.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <utility>
+
+#include "meter/sim_line.h"
 
 namespace usbsim {
 
@@ -17,7 +20,10 @@ std::u16string WidenAscii(const std::string& text) {
   return wide;
 }
 
-AttachedMeter PlugIn(NodeId hub, int port, std::shared_ptr<VirtualMeter> meter) {
+// `after_unplug`, when given, runs after the unplug fault took the device
+// off the bus, instead of the meter's own replug_after.
+AttachedMeter PlugIn(NodeId hub, int port, std::shared_ptr<VirtualMeter> meter,
+                     std::function<void()> after_unplug = {}) {
   SimulatedDevice details;
   details.vendor_id = kMeterVendorId;
   details.product_id = kMeterProductId;
@@ -29,9 +35,13 @@ AttachedMeter PlugIn(NodeId hub, int port, std::shared_ptr<VirtualMeter> meter) 
     // back later if it is told to. Only a weak reference is captured: the
     // bus owns the meter, the meter must not own itself.
     const std::weak_ptr<VirtualMeter> weak = meter;
-    meter->SetUnplugHandler([device, hub, port, weak] {
+    meter->SetUnplugHandler([device, hub, port, weak, after_unplug] {
       Bus& bus = Bus::Instance();
       bus.Unplug(device);
+      if (after_unplug) {
+        after_unplug();
+        return;
+      }
       const std::shared_ptr<VirtualMeter> pulled = weak.lock();
       if (!pulled) return;
       const std::chrono::milliseconds after = pulled->Config().faults.replug_after;
@@ -57,7 +67,14 @@ AttachedMeter ReplugMeter(const AttachedMeter& attached) {
   return PlugIn(attached.hub, attached.port, attached.meter);
 }
 
+AttachedMeter PlugLineMeter(NodeId hub, int port, std::shared_ptr<VirtualMeter> meter,
+                            std::function<void()> after_unplug) {
+  if (!meter) return AttachedMeter{};
+  return PlugIn(hub, port, std::move(meter), std::move(after_unplug));
+}
+
 std::vector<AttachedMeter> BuildDefaultTopology() {
+  StopLine();
   Bus& bus = Bus::Instance();
   bus.Reset();
   const NodeId root = bus.AddController(0, 4);

@@ -3,6 +3,7 @@
 #ifndef LX40_USBHOST_SIM_METER_METER_ATTACH_H
 #define LX40_USBHOST_SIM_METER_METER_ATTACH_H
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,12 @@ AttachedMeter AttachMeter(NodeId hub, int port, MeterConfig config);
 // its port after VirtualMeter::PlugBackIn: the host finds it again under a
 // new device id. `device` is 0 when the port is taken.
 AttachedMeter ReplugMeter(const AttachedMeter& attached);
+
+// Plugs `meter` into `port` of `hub` for the simulated line: when its
+// unplug fault strikes, the device leaves the bus and `after_unplug` runs
+// (the line then carries out the meter's replug_after itself).
+AttachedMeter PlugLineMeter(NodeId hub, int port, std::shared_ptr<VirtualMeter> meter,
+                            std::function<void()> after_unplug);
 
 // Empties the bus and builds: controller 0 with a 4-port root hub; meter
 // "A12345678" on port 1; an external 4-port hub on port 3 with meter

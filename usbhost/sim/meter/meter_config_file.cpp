@@ -1,11 +1,16 @@
 #include "meter/meter_config_file.h"
 
 #include <algorithm>
+#include <array>
+#include <map>
+#include <memory>
 #include <charconv>
 #include <fstream>
 #include <optional>
 #include <set>
 #include <utility>
+
+#include "meter/sim_line.h"
 
 namespace usbsim {
 
@@ -15,6 +20,7 @@ constexpr size_t kMaxTextValue = 40;
 constexpr long long kMaxLatencyUs = 10'000'000;
 constexpr uint32_t kMaxSplitBlock = 64;
 constexpr long long kMaxReadLimitMs = 60'000;
+constexpr long long kMaxLineWaitMs = 600'000;
 
 std::string_view Trim(std::string_view text) {
   const auto is_blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
@@ -208,6 +214,17 @@ std::string SectionParser::Take(std::string_view key, std::optional<std::string_
     faults.replug_after = std::chrono::milliseconds(number);
     return error;
   }
+  if (key == "port") {
+    std::string error = TakeNumber(key, v, 1, kMaxMeterPort, number);
+    placement_.port = static_cast<int>(number);
+    return error;
+  }
+  if (key == "plug_after_ms" || key == "pull_after_ms") {
+    std::string error = TakeNumber(key, v, key == "plug_after_ms" ? 0 : 1, kMaxLineWaitMs, number);
+    (key == "plug_after_ms" ? placement_.plug_after : placement_.pull_after) =
+        std::chrono::milliseconds(number);
+    return error;
+  }
   if (key == "read_limit_ms") {
     std::string error = TakeNumber(key, v, 1, kMaxReadLimitMs, number);
     config.read_limit = std::chrono::milliseconds(number);
@@ -318,25 +335,67 @@ std::string ParseMeterConfigText(std::string_view text, std::vector<MeterPlaceme
 }
 
 std::vector<AttachedMeter> BuildConfiguredTopology(const std::vector<MeterPlacement>& meters) {
-  const auto behind = static_cast<int>(std::count_if(
-      meters.begin(), meters.end(), [](const MeterPlacement& m) { return m.behind_hub; }));
-  const int direct = static_cast<int>(meters.size()) - behind;
-  const int hub_port = behind > 0 ? direct + 1 : 0;
+  // The port of each meter, per hub side (0: root hub, 1: external hub).
+  std::array<std::set<int>, 2> named;
+  for (const MeterPlacement& m : meters) {
+    if (m.port > 0) named[m.behind_hub ? 1 : 0].insert(m.port);
+  }
+  std::array<std::set<int>, 2> used = named;
+  const auto lowest_free = [](const std::set<int>& taken) {
+    int port = 1;
+    while (taken.count(port) != 0) ++port;
+    return port;
+  };
+  std::vector<int> ports;
+  for (const MeterPlacement& m : meters) {
+    std::set<int>& side = used[m.behind_hub ? 1 : 0];
+    const int port = m.port > 0 ? m.port : lowest_free(side);
+    side.insert(port);
+    ports.push_back(port);
+  }
+  const bool any_behind = !used[1].empty();
+  const int hub_port = any_behind ? lowest_free(used[0]) : 0;
+  const auto highest = [](const std::set<int>& taken) {
+    return taken.empty() ? 0 : *taken.rbegin();
+  };
 
+  StopLine();
   Bus& bus = Bus::Instance();
   bus.Reset();
-  const NodeId root = bus.AddController(0, std::max(4, direct + (behind > 0 ? 1 : 0)));
-  const NodeId hub = behind > 0 ? bus.AddHub(root, hub_port, std::max(4, behind)) : 0;
+  const NodeId root = bus.AddController(0, std::max({4, highest(used[0]), hub_port}));
+  const NodeId hub = any_behind ? bus.AddHub(root, hub_port, std::max(4, highest(used[1]))) : 0;
 
-  std::vector<AttachedMeter> attached;
-  int next_root_port = 1;
-  int next_hub_port = 1;
-  for (const MeterPlacement& placement : meters) {
-    if (placement.behind_hub) {
-      attached.push_back(AttachMeter(hub, next_hub_port++, placement.config));
-    } else {
-      attached.push_back(AttachMeter(root, next_root_port++, placement.config));
+  // The meters of each place, in the order written.
+  std::map<std::pair<NodeId, int>, std::vector<size_t>> places;
+  for (size_t i = 0; i < meters.size(); ++i) {
+    places[{meters[i].behind_hub ? hub : root, ports[i]}].push_back(i);
+  }
+
+  std::vector<AttachedMeter> attached(meters.size());
+  std::vector<LinePort> line;
+  std::vector<std::vector<size_t>> line_members;
+  for (size_t i = 0; i < meters.size(); ++i) {
+    const NodeId at = meters[i].behind_hub ? hub : root;
+    const std::vector<size_t>& members = places[{at, ports[i]}];
+    if (members.size() == 1 && meters[i].pull_after.count() == 0) {
+      attached[i] = AttachMeter(at, ports[i], meters[i].config);
+      continue;
     }
+    if (members.front() != i) continue;  // the queue is built with its first meter
+    LinePort port;
+    port.hub = at;
+    port.port = ports[i];
+    for (const size_t member : members) {
+      auto meter = std::make_shared<VirtualMeter>(meters[member].config);
+      port.queue.push_back(LineMeter{meter, meters[member].plug_after, meters[member].pull_after});
+      attached[member] = AttachedMeter{0, std::move(meter), at, ports[i]};
+    }
+    line.push_back(std::move(port));
+    line_members.push_back(members);
+  }
+  if (!line.empty()) {
+    const std::vector<AttachedMeter> first = StartLine(std::move(line));
+    for (size_t p = 0; p < first.size(); ++p) attached[line_members[p].front()] = first[p];
   }
   return attached;
 }

@@ -36,16 +36,38 @@
 //   long_reply = IDN         answer that command with more than 64 bytes
 //   split_reply = IDN:4      deliver that answer in blocks of 1 to 64 bytes
 //
+//   port = 3                 the meter's port (1 to 64) on its hub (the root
+//                            hub, or the external one when behind_hub)
+//   plug_after_ms = 500      a meter queued behind another in its port is
+//                            plugged in this long after that one was pulled
+//                            out, 0 to 600000 (default 500)
+//   pull_after_ms = 1000     the meter is pulled out this long after the
+//                            host's last call on its pipes ended (or after
+//                            its plug-in, when the host never calls on it),
+//                            1 to 600000; without it the meter stays
+//
 // error_reply, no_cr, long_reply and split_reply may be given several times
 // (one command word each); any other key at most once per meter.
 //
 // Topology built: host controller 0 whose root hub carries the meters not
-// behind a hub on ports 1, 2, ... and, if any meter is behind_hub, an
-// external hub on the next port with those meters on its ports 1, 2, ...
-// Each hub has at least 4 ports.
+// behind a hub and, if any meter is behind_hub, an external hub with those
+// meters. A meter with `port` takes that port; the others take, in the
+// order written, the lowest ports of their hub no meter names. The external
+// hub goes on the lowest root port left free. Each hub has at least 4
+// ports. A file without `port` keys thus gives: the meters not behind a hub
+// on root ports 1, 2, ..., the external hub on the next port, the others on
+// its ports 1, 2, ...
+//
+// The line: meters that name the same port (on the same hub) form that
+// port's queue, in the order written. Its first meter is plugged in at
+// once, each next one plug_after_ms after the one before it was pulled out
+// (by pull_after_ms, its unplug fault without replug_after_ms, or the bus).
+// A port holding a queue or a meter with pull_after_ms is run by the line
+// (meter/sim_line.h); the other meters are plugged in as they always were.
 #ifndef LX40_USBHOST_SIM_METER_METER_CONFIG_FILE_H
 #define LX40_USBHOST_SIM_METER_METER_CONFIG_FILE_H
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,12 +77,18 @@
 
 namespace usbsim {
 
+inline constexpr std::chrono::milliseconds kDefaultPlugAfter{500};
+inline constexpr int kMaxMeterPort = 64;
+
 struct MeterPlacement {
   MeterConfig config;
   bool behind_hub = false;
+  int port = 0;  // 0: the next port no meter names
+  std::chrono::milliseconds plug_after = kDefaultPlugAfter;
+  std::chrono::milliseconds pull_after{0};  // 0: never pulled out
 };
 
-inline constexpr size_t kMaxConfiguredMeters = 32;
+inline constexpr size_t kMaxConfiguredMeters = 256;
 inline constexpr size_t kMaxMeterConfigFileSize = 1 << 20;
 
 // Parses the text of a meter file. Returns "" and fills `meters` on
@@ -68,8 +96,10 @@ inline constexpr size_t kMaxMeterConfigFileSize = 1 << 20;
 // line (or a message about the whole text) and leaves `meters` empty.
 std::string ParseMeterConfigText(std::string_view text, std::vector<MeterPlacement>* meters);
 
-// Empties the bus and builds the topology described above. Returns the
-// meters in the order given.
+// Stops any line, empties the bus and builds the topology described above,
+// starting the line when the meters make one. Returns the meters in the
+// order given; a meter waiting in a queue has device 0 (the line's current
+// device of a meter: LineDeviceOf).
 std::vector<AttachedMeter> BuildConfiguredTopology(const std::vector<MeterPlacement>& meters);
 
 // Reads, parses and builds. Returns "" on success; otherwise the error

@@ -74,7 +74,8 @@ std::string MeterList(const std::vector<AttachedMeter>& meters) {
   for (const AttachedMeter& attached : meters) {
     text += text.empty() ? "" : ", ";
     text += attached.meter ? attached.meter->Config().serial : std::string("?");
-    if (attached.device == 0) text += " (not plugged: no free port)";
+    // Queued on the line, or refused by the bus.
+    if (attached.device == 0) text += " (not plugged now: queued or no free port)";
   }
   return text.empty() ? std::string("no meters") : text;
 }

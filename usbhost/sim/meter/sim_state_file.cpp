@@ -7,6 +7,7 @@
 
 #include "bus/sim_bus.h"
 #include "meter/meter_crc.h"
+#include "meter/sim_line.h"
 
 namespace usbsim {
 
@@ -28,6 +29,8 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
 }
 
 void WriteStateNow() {
+  // The line changes nothing while the state is taken, nor after.
+  HaltLine();
   std::lock_guard lock(g_stateMutex);
   if (g_statePath == nullptr || g_stateMeters == nullptr) return;
   const std::string text = SimStateJson(*g_stateMeters);
@@ -49,7 +52,9 @@ std::string SimStateJson(const std::vector<AttachedMeter>& meters) {
     const VirtualMeter& meter = *attached.meter;
     nlohmann::ordered_json entry;
     entry["serial"] = meter.Config().serial;
-    entry["plugged"] = attached.device != 0 && Bus::Instance().IsPlugged(attached.device);
+    const DeviceId on_line = LineDeviceOf(&meter);
+    entry["plugged"] = (attached.device != 0 && Bus::Instance().IsPlugged(attached.device)) ||
+                       (on_line != 0 && Bus::Instance().IsPlugged(on_line));
     entry["exchanges"] = meter.ExchangeCount();
     entry["load_in_progress"] = meter.LoadInProgress();
     std::string slots;

@@ -12,6 +12,22 @@ constexpr std::string_view kCommandError = "CMD_ERR";
 
 }  // namespace
 
+// Marks one host call on the pipes, from its start to its end, whichever
+// way it returns.
+class HostCallScope {
+ public:
+  explicit HostCallScope(VirtualMeter& meter) : meter_(meter) { ++meter_.calls_in_progress_; }
+  ~HostCallScope() {
+    meter_.last_call_end_.store(std::chrono::steady_clock::now().time_since_epoch().count());
+    --meter_.calls_in_progress_;
+  }
+  HostCallScope(const HostCallScope&) = delete;
+  HostCallScope& operator=(const HostCallScope&) = delete;
+
+ private:
+  VirtualMeter& meter_;
+};
+
 // The command set of the meter. A command word not listed here is answered
 // with "CMD_ERR".
 const VirtualMeter::CommandEntry VirtualMeter::kCommands[] = {
@@ -44,7 +60,8 @@ VirtualMeter::VirtualMeter(MeterConfig config)
     : config_(std::move(config)),
       filled_(config_.slots_filled),
       settings_(config_.settings),
-      wave_list_(config_.wave_list) {}
+      wave_list_(config_.wave_list),
+      last_call_end_(std::chrono::steady_clock::now().time_since_epoch().count()) {}
 
 const VirtualMeter::CommandEntry* VirtualMeter::FindCommand(std::string_view word) {
   for (const CommandEntry& entry : kCommands) {
@@ -60,6 +77,7 @@ bool VirtualMeter::IsCommandDuringLoad(std::string_view write) const {
 }
 
 bool VirtualMeter::OnHostWrite(const uint8_t* data, uint32_t size) {
+  const HostCallScope call(*this);
   std::unique_lock<std::mutex> lock(mutex_);
   if (unplugged_ || (data == nullptr && size > 0)) return false;
   ++exchanges_;
@@ -143,6 +161,7 @@ void VirtualMeter::QueueAnswer(std::string bytes, std::string_view command_word)
 bool VirtualMeter::OnHostRead(uint8_t* data, uint32_t size, uint32_t* done) {
   if (done == nullptr) return false;
   *done = 0;
+  const HostCallScope call(*this);
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     if (unplugged_ || (data == nullptr && size > 0)) return false;
@@ -289,6 +308,15 @@ bool VirtualMeter::Hung() const {
 bool VirtualMeter::LoadInProgress() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return receiver_.Active();
+}
+
+std::optional<std::chrono::steady_clock::time_point> VirtualMeter::QuietSince() const {
+  // A call ends by storing its end and then leaving the count: a call that
+  // ends between these reads is seen as running, never as an older end.
+  if (calls_in_progress_.load() > 0) return std::nullopt;
+  const auto end = last_call_end_.load();
+  if (calls_in_progress_.load() > 0) return std::nullopt;
+  return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(end));
 }
 
 MeterConfig VirtualMeter::Config() const {

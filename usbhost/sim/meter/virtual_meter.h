@@ -23,6 +23,7 @@
 #define LX40_USBHOST_SIM_METER_VIRTUAL_METER_H
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -79,6 +80,10 @@ class VirtualMeter : public PipeEndpoint {
   bool Hung() const;
   bool LoadInProgress() const;
   MeterConfig Config() const;
+  // When the host last called on the meter's pipes (a write or a read, at
+  // its end); nullopt while a call is in progress. A meter never called on
+  // gives the time it was built.
+  std::optional<std::chrono::steady_clock::time_point> QuietSince() const;
   // The measurement settings and the wavelength list as they stand now.
   MeterSettings Settings() const;
   WaveList WaveListNow() const;
@@ -172,6 +177,10 @@ class VirtualMeter : public PipeEndpoint {
   bool unplugged_ = false;
   std::function<void()> unplug_handler_;
   std::deque<TranscriptEntry> transcript_;
+  // Kept outside the lock: a read may wait with the lock released.
+  std::atomic<int> calls_in_progress_{0};
+  std::atomic<std::chrono::steady_clock::rep> last_call_end_;
+  friend class HostCallScope;
 };
 
 }  // namespace usbsim
