@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -247,9 +248,12 @@ int RunSetupCommand(const SetupOptions& options) {
     }
   }
   // The serials the record file already holds a "set" line for, kept up
-  // to date with what other runs append.
+  // to date with what other runs append. Only a regular file can be read
+  // back: reading a FIFO or a pipe would take the lines from their reader
+  // (or wait for a writer), and a terminal or /dev/full holds no records.
   std::unique_ptr<records::SeenBeforeIndex> seen;
-  if (record_file) {
+  std::error_code not_regular;
+  if (record_file && std::filesystem::is_regular_file(options.record_file, not_regular)) {
     seen = records::SeenBeforeIndex::Open(options.record_file, &error);
     if (!seen) {
       std::fprintf(stderr, "lx40: the record file %s cannot be read: %s\n",

@@ -79,19 +79,22 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The biggest record a meter can cause: every text field as long as
 // Meterlink's record holds, every byte escaped, a table in every slot, a
-// long message and a station name of bytes that are not UTF-8.
+// long message and a station name (a computer name: at most 63 bytes on
+// both systems) of bytes that are not UTF-8. The traceability fields at
+// their longest are checked beside the record's keys (record_fields_test).
 TEST(RecordLine, TheLongestRecordFitsInOnePipeWrite) {
   lx40::UnitRecord record;
   record.serial = std::string(MLINK_SERIAL_SIZE - 1, '\xff');
   record.model = std::string(sizeof(mlink_meter_info::model) - 1, '\x01');
   record.version = std::string(sizeof(mlink_meter_info::version) - 1, '\x80');
-  record.station = std::string(255, '\xc3');
+  record.station = std::string(63, '\xc3');
   record.started = record.finished = "2026-12-11T09:00:00.000Z";
   record.battery_ok = true;
   record.slots_before = record.slots_after = "1111111";
   for (uint16_t slot = 0; slot < MLINK_SLOT_COUNT; ++slot) {
-    record.tables.push_back(
-        lx40::TableRecord{65535, slot, 65535, 0xFFFF, lx40::TableOutcome::kNotRun});
+    record.tables.push_back(lx40::TableRecord{65535, slot, 65535, 0xFFFF,
+                                              lx40::TableOutcome::kNotRun, std::string(40, 'x'),
+                                              std::string(64, 'f')});
   }
   record.code = -2147483647 - 1;
   record.message = std::string(400, '"');
