@@ -56,7 +56,7 @@ class BayReport final : public SetupObserver {
 class Watch {
  public:
   Watch(const StationPlan& plan, BayBoard& board, const RecordWriter& write, const StopAsked& stop)
-      : plan_(plan), board_(board), write_(write), stop_(stop), report_(board, write) {}
+      : plan_(plan), board_(board), stop_(stop), report_(board, write) {}
 
   void Run() {
     std::vector<mlink_meter_place> places(kMaxPlaces);
@@ -178,7 +178,6 @@ class Watch {
 
   const StationPlan& plan_;
   BayBoard& board_;
-  const RecordWriter& write_;
   const StopAsked& stop_;
   BayReport report_;
   std::list<Held> held_;  // stable addresses: each worker holds its own

@@ -28,7 +28,9 @@ constexpr DWORD kExitWaitMs = 500;
 std::atomic<void (*)()> g_on_interrupt{nullptr};
 std::atomic<void (*)()> g_on_end{nullptr};
 std::atomic<int> g_exit_status{1};
-HANDLE g_work_over = nullptr;  // manual-reset event, set by StoppedWorkIsOver
+HANDLE g_work_over = nullptr;     // manual-reset event, set by StoppedWorkIsOver
+HANDLE g_window_ready = nullptr;  // manual-reset event, set once the window is made (or not)
+constexpr DWORD kWindowReadyWaitMs = 5000;
 
 void RequestEnd() {
   if (void (*const on_end)() = g_on_end.load()) on_end();
@@ -90,6 +92,7 @@ DWORD WINAPI SessionWindowThread(LPVOID created) {
                                       0, nullptr, nullptr, instance, nullptr);
   *static_cast<HWND*>(created) = window;
   StartEndEventHook(OnConsoleControl, window);
+  SetEvent(g_window_ready);
   if (window == nullptr) return 0;
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -107,8 +110,14 @@ void WatchInterrupts(void (*on_interrupt)(), void (*on_end)()) {
   if (g_work_over == nullptr) g_work_over = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   static HWND window = nullptr;
+  if (g_window_ready == nullptr) g_window_ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   const HANDLE thread = CreateThread(nullptr, 0, SessionWindowThread, &window, 0, nullptr);
-  if (thread != nullptr) CloseHandle(thread);
+  if (thread == nullptr) return;
+  // A short run must not end while the thread is still making its window:
+  // ending the process in the middle of that (under Wine, inside the
+  // display driver) can kill it instead of letting it exit with its status.
+  WaitForSingleObject(g_window_ready, kWindowReadyWaitMs);
+  CloseHandle(thread);
 }
 
 void StoppedWorkIsOver(int exit_status) {

@@ -126,9 +126,12 @@ def open_path(path: str, generation: int = 0) -> "Meter":
         NoSuchMeterError: nothing at that path; PluggedAgainError: another
             plug generation.
     """
-    return Meter._open_by(
-        "mlink_open_path", path, path.encode("latin-1", "replace"), int(generation)
-    )
+    # A listed path is shown as device text is (its backslashes as \x5C);
+    # a path typed as Windows spells it is taken as it stands.
+    raw = _native.unescaped(path)
+    if raw is None:
+        raw = path.encode("latin-1", "replace")
+    return Meter._open_by("mlink_open_path", path, raw, int(generation))
 
 
 def open(serial: str) -> "Meter":  # noqa: A001 - the name users expect (lx40.open)

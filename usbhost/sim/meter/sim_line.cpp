@@ -107,7 +107,12 @@ void Line::Stop(bool wait) {
     stop_ = true;
   }
   work_.notify_all();
-  if (!wait) return;
+  if (!wait) {
+    // At exit: the thread ends with the process; left unjoined but
+    // attached it would count as a leaked thread.
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.detach();
+    return;
+  }
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
   std::lock_guard lock(mutex_);
   ports_.clear();
