@@ -239,14 +239,7 @@ int RunSetupCommand(const SetupOptions& options) {
     return kExitBadInput;
   }
   std::unique_ptr<RecordFile> record_file;
-  if (!options.record_file.empty()) {
-    record_file = RecordFile::Open(options.record_file, &error);
-    if (!record_file) {
-      std::fprintf(stderr, "lx40: the record file %s cannot be opened: %s\n",
-                   options.record_file.c_str(), error.c_str());
-      return kExitBadInput;
-    }
-  }
+  if (!RecordFile::OpenForCommand(options.record_file, &record_file)) return kExitBadInput;
   // The serials the record file already holds a "set" line for, kept up
   // to date with what other runs append. Only a regular file can be read
   // back: reading a FIFO or a pipe would take the lines from their reader

@@ -35,33 +35,6 @@ int32_t ListMeters(std::vector<mlink_meter_info>* meters) {
   return rc == MLINK_OK ? MLINK_ERR_BUFFER_TOO_SMALL : rc;
 }
 
-std::vector<mlink_meter_info> SelectMeters(const std::vector<mlink_meter_info>& attached,
-                                           const std::vector<std::string>& serials,
-                                           std::vector<std::string>* missing) {
-  missing->clear();
-  if (serials.empty()) return attached;
-  std::vector<mlink_meter_info> chosen;
-  std::vector<std::string> seen;
-  for (const std::string& typed : serials) {
-    // A serial number as the user sees it, "\xNN" for a byte outside
-    // printable ASCII, or as the bytes themselves.
-    const std::optional<std::string> serial = devtext::Unescape(typed);
-    const std::string named = serial ? devtext::Escaped(*serial) : typed;
-    if (std::find(seen.begin(), seen.end(), named) != seen.end()) continue;
-    seen.push_back(named);
-    const auto it =
-        std::find_if(attached.begin(), attached.end(), [&](const mlink_meter_info& info) {
-          return serial && (info.flags & MLINK_INFO_SERIAL_CUT) == 0 && *serial == info.serial;
-        });
-    if (it == attached.end()) {
-      missing->push_back(named);
-    } else {
-      chosen.push_back(*it);
-    }
-  }
-  return chosen;
-}
-
 int32_t ListPlaces(std::vector<mlink_meter_place>* places) {
   places->clear();
   size_t found = 0;

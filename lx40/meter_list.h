@@ -20,9 +20,9 @@ int32_t ListMeters(std::vector<mlink_meter_info>* meters);
 int32_t ListPlaces(std::vector<mlink_meter_place>* places);
 
 // The meters named by `serials` (as shown: "\xNN" for a byte outside
-// printable ASCII, or the bytes themselves), in the order named, each name giving every
-// meter that answers with it (two meters may share a serial number), or all
-// of `attached` when none is named. Names not attached go to `missing`; a
+// printable ASCII, or the bytes themselves), in the order named, each name
+// giving every meter that answers with it (two meters may share a serial
+// number), or all of `attached` when none is named. Names not attached go to `missing`; a
 // name given twice counts once.
 std::vector<mlink_meter_place> SelectPlaces(const std::vector<mlink_meter_place>& attached,
                                             const std::vector<std::string>& serials,
@@ -31,14 +31,6 @@ std::vector<mlink_meter_place> SelectPlaces(const std::vector<mlink_meter_place>
 // One warning per serial number that more than one of `places` answers
 // with: "SERIAL appears twice (ports 1-1, 1-2)" (display text).
 std::vector<std::string> SharedSerialWarnings(const std::vector<mlink_meter_place>& places);
-
-// The meters named by `serials` (whole serial numbers, as shown: "\xNN"
-// for a byte outside printable ASCII), in the order named, or all of
-// `attached` when none is named. Names not attached go to `missing`, as
-// shown; a name given twice counts once.
-std::vector<mlink_meter_info> SelectMeters(const std::vector<mlink_meter_info>& attached,
-                                           const std::vector<std::string>& serials,
-                                           std::vector<std::string>* missing);
 
 // A serial number typed on the command line as it is shown: escaped
 // ("\xNN"), whichever form was typed.

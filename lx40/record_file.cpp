@@ -1,5 +1,6 @@
 #include "record_file.h"
 
+#include <cstdio>
 #include <string>
 
 namespace lx40 {
@@ -21,6 +22,17 @@ bool RecordFile::Append(std::string_view line, std::string* error) {
     return false;
   }
   return file_->Append(bytes, error);
+}
+
+bool RecordFile::OpenForCommand(const std::string& path, std::unique_ptr<RecordFile>* file) {
+  file->reset();
+  if (path.empty()) return true;
+  std::string error;
+  *file = Open(path, &error);
+  if (*file) return true;
+  std::fprintf(stderr, "lx40: the record file %s cannot be opened: %s\n", path.c_str(),
+               error.c_str());
+  return false;
 }
 
 }  // namespace lx40

@@ -24,6 +24,9 @@ class RecordFile {
   // Opens (creating it if needed) the file for appending. Null with
   // `error` set when it cannot be opened.
   static std::unique_ptr<RecordFile> Open(const std::string& path, std::string* error);
+  // Open() for a command's --record FILE: says why it cannot on stderr.
+  // False when the file cannot be opened; an empty path opens nothing.
+  static bool OpenForCommand(const std::string& path, std::unique_ptr<RecordFile>* file);
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;
 

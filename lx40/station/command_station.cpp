@@ -114,14 +114,7 @@ int RunStationCommand(const StationOptions& options) {
     return kExitBadInput;
   }
   std::unique_ptr<RecordFile> record_file;
-  if (!options.record_file.empty()) {
-    record_file = RecordFile::Open(options.record_file, &error);
-    if (!record_file) {
-      std::fprintf(stderr, "lx40: the record file %s cannot be opened: %s\n",
-                   options.record_file.c_str(), error.c_str());
-      return kExitBadInput;
-    }
-  }
+  if (!RecordFile::OpenForCommand(options.record_file, &record_file)) return kExitBadInput;
   plan.setup.station = StationName();
 
   InstallInterruptHandler();
