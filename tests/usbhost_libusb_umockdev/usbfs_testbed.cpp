@@ -1,0 +1,326 @@
+#include "usbfs_testbed.h"
+
+#include <linux/ioctl.h>
+#include <linux/usbdevice_fs.h>
+#include <umockdev.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+
+#include "bus/sim_descriptors.h"
+
+namespace usbfs_test {
+
+// One device file: its meter and what the mocked kernel holds for it. The
+// handler runs on umockdev's thread; the test reads the counts.
+struct UsbfsTestbed::Node {
+  std::shared_ptr<usbsim::VirtualMeter> meter;
+  MeterOptions options;
+  UMockdevIoctlBase* handler = nullptr;
+  std::string sysfs_path;
+  mutable std::mutex mutex;
+  bool removed = false;
+  bool in_stopped = false;
+  bool driver_bound = false;
+  bool claimed = false;
+  int detaches = 0;
+  int reattaches = 0;
+  std::deque<usbdevfs_urb*> done;     // completed, to be reaped
+  std::vector<usbdevfs_urb*> flying;  // IN URBs that never complete
+};
+
+struct UsbfsTestbed::State {
+  UMockdevTestbed* testbed = nullptr;
+  std::map<std::pair<int, int>, std::unique_ptr<Node>> nodes;
+};
+
+namespace {
+
+// The program shares its address space with the handler: the ioctl's
+// argument is the caller's pointer, used as it is.
+template <typename T>
+T* Argument(UMockdevIoctlClient* client) {
+  UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+  T* pointer = nullptr;
+  std::memcpy(&pointer, arg->data, sizeof pointer);
+  return pointer;
+}
+
+gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
+  auto* node = static_cast<UsbfsTestbed::Node*>(data);
+  const unsigned long request = umockdev_ioctl_client_get_request(client);
+  std::lock_guard lock(node->mutex);
+  const auto fail = [client](int error) {
+    umockdev_ioctl_client_complete(client, -1, error);
+    return TRUE;
+  };
+  const auto succeed = [client]() {
+    umockdev_ioctl_client_complete(client, 0, 0);
+    return TRUE;
+  };
+  if (node->removed) {
+    // The kernel keeps URBs of a gone device reapable (with an error).
+    if ((request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) &&
+        (!node->done.empty() || !node->flying.empty())) {
+      usbdevfs_urb* urb = !node->done.empty() ? node->done.front() : node->flying.back();
+      if (!node->done.empty()) {
+        node->done.pop_front();
+      } else {
+        node->flying.pop_back();
+        urb->status = -ESHUTDOWN;
+      }
+      *Argument<usbdevfs_urb*>(client) = urb;
+      return succeed();
+    }
+    return fail(ENODEV);
+  }
+  switch (request) {
+    case USBDEVFS_GET_CAPABILITIES:
+      *Argument<uint32_t>(client) = USBDEVFS_CAP_BULK_CONTINUATION |
+                                    USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+                                    USBDEVFS_CAP_REAP_AFTER_DISCONNECT | USBDEVFS_CAP_ZERO_PACKET;
+      return succeed();
+    case USBDEVFS_GETDRIVER: {
+      if (!node->driver_bound) return fail(ENODATA);
+      auto* driver = Argument<usbdevfs_getdriver>(client);
+      std::snprintf(driver->driver, sizeof driver->driver, "usbserial_generic");
+      return succeed();
+    }
+    case USBDEVFS_IOCTL: {
+      auto* command = Argument<usbdevfs_ioctl>(client);
+      if (command->ioctl_code == static_cast<int>(USBDEVFS_DISCONNECT)) {
+        if (!node->driver_bound) return fail(ENODATA);
+        node->driver_bound = false;
+        ++node->detaches;
+        return succeed();
+      }
+      if (command->ioctl_code == static_cast<int>(USBDEVFS_CONNECT)) {
+        if (node->claimed) return fail(EBUSY);
+        node->driver_bound = true;
+        ++node->reattaches;
+        return succeed();
+      }
+      return fail(ENOTTY);
+    }
+    case USBDEVFS_CLAIMINTERFACE:
+      if (node->driver_bound || node->claimed) return fail(EBUSY);
+      node->claimed = true;
+      return succeed();
+    case USBDEVFS_RELEASEINTERFACE:
+      if (!node->claimed) return fail(EINVAL);
+      node->claimed = false;
+      return succeed();
+    case USBDEVFS_SUBMITURB: {
+      auto* urb = Argument<usbdevfs_urb>(client);
+      if (!node->claimed || urb->type != USBDEVFS_URB_TYPE_BULK || urb->buffer_length < 0) {
+        return fail(EINVAL);
+      }
+      auto* buffer = static_cast<uint8_t*>(urb->buffer);
+      const auto length = static_cast<uint32_t>(urb->buffer_length);
+      urb->status = 0;
+      urb->actual_length = 0;
+      if ((urb->endpoint & 0x80) == 0) {
+        if (urb->endpoint != 0x01) return fail(EINVAL);
+        if (!node->meter->OnHostWrite(buffer, length)) {
+          urb->status = -EPIPE;
+        } else {
+          urb->actual_length = urb->buffer_length;
+        }
+        node->done.push_back(urb);
+        return succeed();
+      }
+      if (urb->endpoint != 0x82) return fail(EINVAL);
+      if (node->options.in_never_completes || node->in_stopped) {
+        node->flying.push_back(urb);
+        return succeed();
+      }
+      // The virtual meter completes an idle read with no bytes, as a meter
+      // that ends each answer with a zero-length packet.
+      uint32_t got = 0;
+      if (!node->meter->OnHostRead(buffer, length, &got) || got > length) {
+        urb->status = -EPROTO;
+      } else {
+        urb->actual_length = static_cast<int>(got);
+      }
+      node->done.push_back(urb);
+      return succeed();
+    }
+    case USBDEVFS_REAPURB:
+    case USBDEVFS_REAPURBNDELAY: {
+      if (node->done.empty()) return fail(EAGAIN);
+      *Argument<usbdevfs_urb*>(client) = node->done.front();
+      node->done.pop_front();
+      return succeed();
+    }
+    case USBDEVFS_DISCARDURB: {
+      auto* urb = Argument<usbdevfs_urb>(client);
+      const auto it = std::find(node->flying.begin(), node->flying.end(), urb);
+      if (it == node->flying.end()) return fail(EINVAL);
+      node->flying.erase(it);
+      urb->status = -ENOENT;
+      node->done.push_back(urb);
+      return succeed();
+    }
+    case USBDEVFS_CLEAR_HALT:
+    case USBDEVFS_RESETEP:
+      return succeed();
+    default:
+      return FALSE;
+  }
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  char pair[3];
+  for (const uint8_t b : bytes) {
+    std::snprintf(pair, sizeof pair, "%02x", b);
+    text += pair;
+  }
+  return text;
+}
+
+std::string KernelName(int bus, const std::vector<int>& ports) {
+  if (ports.empty()) return "usb" + std::to_string(bus);
+  std::string name = std::to_string(bus) + "-";
+  for (size_t i = 0; i < ports.size(); ++i) name += (i ? "." : "") + std::to_string(ports[i]);
+  return name;
+}
+
+std::string SysfsPath(int bus, const std::vector<int>& ports) {
+  std::string path = "/devices/usb" + std::to_string(bus);
+  for (size_t depth = 1; depth <= ports.size(); ++depth) {
+    path += "/" + KernelName(bus, std::vector<int>(ports.begin(), ports.begin() + depth));
+  }
+  return path;
+}
+
+std::string NodeName(int bus, int address) {
+  char name[32];
+  std::snprintf(name, sizeof name, "bus/usb/%03d/%03d", bus, address);
+  return name;
+}
+
+// What the testbed's text format holds for one USB device.
+std::string DeviceText(int bus, const std::vector<int>& ports, int address,
+                       const std::vector<uint8_t>& descriptors, int child_ports,
+                       const std::string& serial) {
+  const std::string node = NodeName(bus, address);
+  std::string text =
+      "P: " + SysfsPath(bus, ports) + "\nN: " + node +
+      "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=" + node.substr(8, 3) +
+      "\nE: DEVNUM=" + node.substr(12, 3) + "\nE: DEVNAME=/dev/" + node +
+      "\nA: busnum=" + std::to_string(bus) + "\\n\nA: devnum=" + std::to_string(address) +
+      "\\n\nA: bConfigurationValue=1\\n\nA: speed=12\\n\nA: maxchild=" +
+      std::to_string(child_ports) + "\\n\n";
+  if (!serial.empty()) text += "A: serial=" + serial + "\\n\n";
+  return text + "H: descriptors=" + Hex(descriptors) + "\n";
+}
+
+std::vector<uint8_t> DescriptorsOf(const usbsim::SimulatedDevice& details, bool is_hub) {
+  const usbsim::descriptors::PortDevice device{&details, is_hub};
+  std::vector<uint8_t> all = usbsim::descriptors::DeviceDescriptor(device);
+  std::vector<uint8_t> config;
+  usbsim::descriptors::Answer(device, 0x0200, 0, 0xFFFF, 0xFFFF, &config);
+  all.insert(all.end(), config.begin(), config.end());
+  return all;
+}
+
+}  // namespace
+
+UsbfsTestbed::UsbfsTestbed() : state_(std::make_unique<State>()) {
+  state_->testbed = umockdev_testbed_new();
+  if (state_->testbed == nullptr) throw std::runtime_error("no umockdev testbed");
+}
+
+UsbfsTestbed::~UsbfsTestbed() {
+  for (auto& [key, node] : state_->nodes) {
+    if (node->handler != nullptr) g_object_unref(node->handler);
+  }
+  g_object_unref(state_->testbed);
+}
+
+void UsbfsTestbed::AddRootHub(int bus, int ports) {
+  usbsim::SimulatedDevice root;
+  root.vendor_id = 0x1d6b;
+  root.product_id = 0x0002;
+  root.serial_index = 0;
+  umockdev_testbed_add_from_string(
+      state_->testbed, DeviceText(bus, {}, 1, DescriptorsOf(root, true), ports, "").c_str(),
+      nullptr);
+}
+
+void UsbfsTestbed::AddHub(int bus, const std::vector<int>& ports, int address, int child_ports) {
+  usbsim::SimulatedDevice hub;
+  hub.vendor_id = 0x05e3;
+  hub.product_id = 0x0608;
+  hub.serial_index = 0;
+  umockdev_testbed_add_from_string(
+      state_->testbed,
+      DeviceText(bus, ports, address, DescriptorsOf(hub, true), child_ports, "").c_str(), nullptr);
+}
+
+void UsbfsTestbed::AddMeter(int bus, const std::vector<int>& ports, int address,
+                            std::shared_ptr<usbsim::VirtualMeter> meter, MeterOptions options) {
+  auto node = std::make_unique<Node>();
+  node->options = options;
+  node->driver_bound = options.kernel_driver_bound;
+  node->sysfs_path = "/sys" + SysfsPath(bus, ports);
+  node->handler = umockdev_ioctl_base_new();
+  g_signal_connect_after(node->handler, "handle-ioctl", G_CALLBACK(HandleIoctl), node.get());
+  const std::string device_file = "/dev/" + NodeName(bus, address);
+  // The handler first, so the device file answers as soon as it appears.
+  if (!umockdev_testbed_attach_ioctl(state_->testbed, device_file.c_str(), node->handler,
+                                     nullptr)) {
+    throw std::runtime_error("cannot mock " + device_file);
+  }
+  usbsim::SimulatedDevice details;
+  details.serial.assign(meter->Config().serial.begin(), meter->Config().serial.end());
+  node->meter = std::move(meter);
+  umockdev_testbed_add_from_string(state_->testbed,
+                                   DeviceText(bus, ports, address, DescriptorsOf(details, false), 0,
+                                              node->meter->Config().serial)
+                                       .c_str(),
+                                   nullptr);
+  state_->nodes[{bus, address}] = std::move(node);
+}
+
+void UsbfsTestbed::RemoveMeter(int bus, int address) {
+  Node& node = *state_->nodes.at({bus, address});
+  {
+    std::lock_guard lock(node.mutex);
+    node.removed = true;
+  }
+  umockdev_testbed_remove_device(state_->testbed, node.sysfs_path.c_str());
+}
+
+void UsbfsTestbed::StopInCompletions(int bus, int address) {
+  Node& node = *state_->nodes.at({bus, address});
+  std::lock_guard lock(node.mutex);
+  node.in_stopped = true;
+}
+
+int UsbfsTestbed::Detaches(int bus, int address) const {
+  const Node& node = *state_->nodes.at({bus, address});
+  std::lock_guard lock(node.mutex);
+  return node.detaches;
+}
+
+int UsbfsTestbed::Reattaches(int bus, int address) const {
+  const Node& node = *state_->nodes.at({bus, address});
+  std::lock_guard lock(node.mutex);
+  return node.reattaches;
+}
+
+bool UsbfsTestbed::Claimed(int bus, int address) const {
+  const Node& node = *state_->nodes.at({bus, address});
+  std::lock_guard lock(node.mutex);
+  return node.claimed;
+}
+
+}  // namespace usbfs_test
