@@ -5,6 +5,7 @@
 #include <umockdev.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -31,8 +32,10 @@ struct UsbfsTestbed::Node {
   bool claimed = false;
   int detaches = 0;
   int reattaches = 0;
-  std::deque<usbdevfs_urb*> done;     // completed, to be reaped
-  std::vector<usbdevfs_urb*> flying;  // IN URBs that never complete
+  // URBs as umockdev copies them from the client (this program or a child
+  // process), each with its buffer resolved; ours to unref.
+  std::deque<UMockdevIoctlData*> done;     // completed, to be reaped
+  std::vector<UMockdevIoctlData*> flying;  // IN URBs that never complete
 };
 
 struct UsbfsTestbed::State {
@@ -42,14 +45,22 @@ struct UsbfsTestbed::State {
 
 namespace {
 
-// The program shares its address space with the handler: the ioctl's
-// argument is the caller's pointer, used as it is.
-template <typename T>
-T* Argument(UMockdevIoctlClient* client) {
-  UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-  T* pointer = nullptr;
-  std::memcpy(&pointer, arg->data, sizeof pointer);
-  return pointer;
+// The structure the ioctl's argument points to, copied from the client;
+// umockdev writes changes back when the call completes.
+UMockdevIoctlData* Resolve(UMockdevIoctlClient* client, size_t size) {
+  return umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, size, nullptr);
+}
+
+usbdevfs_urb* UrbOf(UMockdevIoctlData* data) { return reinterpret_cast<usbdevfs_urb*>(data->data); }
+
+// Hands the next completed URB to a reaping client.
+gboolean Reap(UMockdevIoctlClient* client, UMockdevIoctlData* urb) {
+  UMockdevIoctlData* pointer = Resolve(client, sizeof(void*));
+  umockdev_ioctl_data_set_ptr(pointer, 0, urb);
+  umockdev_ioctl_client_complete(client, 0, 0);
+  umockdev_ioctl_data_unref(pointer);
+  umockdev_ioctl_data_unref(urb);
+  return TRUE;
 }
 
 gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
@@ -68,39 +79,49 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer d
     // The kernel keeps URBs of a gone device reapable (with an error).
     if ((request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) &&
         (!node->done.empty() || !node->flying.empty())) {
-      usbdevfs_urb* urb = !node->done.empty() ? node->done.front() : node->flying.back();
+      UMockdevIoctlData* urb = nullptr;
       if (!node->done.empty()) {
+        urb = node->done.front();
         node->done.pop_front();
       } else {
+        urb = node->flying.back();
         node->flying.pop_back();
-        urb->status = -ESHUTDOWN;
+        UrbOf(urb)->status = -ESHUTDOWN;
       }
-      *Argument<usbdevfs_urb*>(client) = urb;
-      return succeed();
+      return Reap(client, urb);
     }
     return fail(ENODEV);
   }
   switch (request) {
-    case USBDEVFS_GET_CAPABILITIES:
-      *Argument<uint32_t>(client) = USBDEVFS_CAP_BULK_CONTINUATION |
-                                    USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
-                                    USBDEVFS_CAP_REAP_AFTER_DISCONNECT | USBDEVFS_CAP_ZERO_PACKET;
-      return succeed();
+    case USBDEVFS_GET_CAPABILITIES: {
+      UMockdevIoctlData* caps = Resolve(client, sizeof(uint32_t));
+      const uint32_t value = USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+                             USBDEVFS_CAP_REAP_AFTER_DISCONNECT | USBDEVFS_CAP_ZERO_PACKET;
+      std::memcpy(caps->data, &value, sizeof value);
+      succeed();
+      umockdev_ioctl_data_unref(caps);
+      return TRUE;
+    }
     case USBDEVFS_GETDRIVER: {
       if (!node->driver_bound) return fail(ENODATA);
-      auto* driver = Argument<usbdevfs_getdriver>(client);
+      UMockdevIoctlData* arg = Resolve(client, sizeof(usbdevfs_getdriver));
+      auto* driver = reinterpret_cast<usbdevfs_getdriver*>(arg->data);
       std::snprintf(driver->driver, sizeof driver->driver, "usbserial_generic");
-      return succeed();
+      succeed();
+      umockdev_ioctl_data_unref(arg);
+      return TRUE;
     }
     case USBDEVFS_IOCTL: {
-      auto* command = Argument<usbdevfs_ioctl>(client);
-      if (command->ioctl_code == static_cast<int>(USBDEVFS_DISCONNECT)) {
+      UMockdevIoctlData* arg = Resolve(client, sizeof(usbdevfs_ioctl));
+      const int code = reinterpret_cast<usbdevfs_ioctl*>(arg->data)->ioctl_code;
+      umockdev_ioctl_data_unref(arg);
+      if (code == static_cast<int>(USBDEVFS_DISCONNECT)) {
         if (!node->driver_bound) return fail(ENODATA);
         node->driver_bound = false;
         ++node->detaches;
         return succeed();
       }
-      if (command->ioctl_code == static_cast<int>(USBDEVFS_CONNECT)) {
+      if (code == static_cast<int>(USBDEVFS_CONNECT)) {
         if (node->claimed) return fail(EBUSY);
         node->driver_bound = true;
         ++node->reattaches;
@@ -117,53 +138,61 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer d
       node->claimed = false;
       return succeed();
     case USBDEVFS_SUBMITURB: {
-      auto* urb = Argument<usbdevfs_urb>(client);
-      if (!node->claimed || urb->type != USBDEVFS_URB_TYPE_BULK || urb->buffer_length < 0) {
+      UMockdevIoctlData* urb_data = Resolve(client, sizeof(usbdevfs_urb));
+      usbdevfs_urb* urb = UrbOf(urb_data);
+      if (!node->claimed || urb->type != USBDEVFS_URB_TYPE_BULK || urb->buffer_length < 0 ||
+          (urb->endpoint != 0x01 && urb->endpoint != 0x82)) {
+        umockdev_ioctl_data_unref(urb_data);
         return fail(EINVAL);
       }
-      auto* buffer = static_cast<uint8_t*>(urb->buffer);
       const auto length = static_cast<uint32_t>(urb->buffer_length);
+      UMockdevIoctlData* buffer =
+          umockdev_ioctl_data_resolve(urb_data, offsetof(usbdevfs_urb, buffer), length, nullptr);
+      urb = UrbOf(urb_data);
       urb->status = 0;
       urb->actual_length = 0;
-      if ((urb->endpoint & 0x80) == 0) {
-        if (urb->endpoint != 0x01) return fail(EINVAL);
-        if (!node->meter->OnHostWrite(buffer, length)) {
+      if (urb->endpoint == 0x01) {
+        if (!node->meter->OnHostWrite(buffer->data, length)) {
           urb->status = -EPIPE;
         } else {
           urb->actual_length = urb->buffer_length;
         }
-        node->done.push_back(urb);
-        return succeed();
-      }
-      if (urb->endpoint != 0x82) return fail(EINVAL);
-      if (node->options.in_never_completes || node->in_stopped) {
-        node->flying.push_back(urb);
-        return succeed();
-      }
-      // The virtual meter completes an idle read with no bytes, as a meter
-      // that ends each answer with a zero-length packet.
-      uint32_t got = 0;
-      if (!node->meter->OnHostRead(buffer, length, &got) || got > length) {
-        urb->status = -EPROTO;
+        node->done.push_back(urb_data);
+      } else if (node->options.in_never_completes || node->in_stopped) {
+        node->flying.push_back(urb_data);
       } else {
-        urb->actual_length = static_cast<int>(got);
+        // The virtual meter completes an idle read with no bytes, as a meter
+        // that ends each answer with a zero-length packet.
+        uint32_t got = 0;
+        if (!node->meter->OnHostRead(buffer->data, length, &got) || got > length) {
+          urb->status = -EPROTO;
+        } else {
+          urb->actual_length = static_cast<int>(got);
+        }
+        node->done.push_back(urb_data);
       }
-      node->done.push_back(urb);
+      umockdev_ioctl_data_unref(buffer);
       return succeed();
     }
     case USBDEVFS_REAPURB:
     case USBDEVFS_REAPURBNDELAY: {
       if (node->done.empty()) return fail(EAGAIN);
-      *Argument<usbdevfs_urb*>(client) = node->done.front();
+      UMockdevIoctlData* urb = node->done.front();
       node->done.pop_front();
-      return succeed();
+      return Reap(client, urb);
     }
     case USBDEVFS_DISCARDURB: {
-      auto* urb = Argument<usbdevfs_urb>(client);
-      const auto it = std::find(node->flying.begin(), node->flying.end(), urb);
+      // The argument is the URB's address in the client.
+      UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+      gulong address = 0;
+      std::memcpy(&address, arg->data, std::min<size_t>(sizeof address, arg->data_len));
+      const auto it =
+          std::find_if(node->flying.begin(), node->flying.end(),
+                       [address](UMockdevIoctlData* u) { return u->client_addr == address; });
       if (it == node->flying.end()) return fail(EINVAL);
+      UMockdevIoctlData* urb = *it;
       node->flying.erase(it);
-      urb->status = -ENOENT;
+      UrbOf(urb)->status = -ENOENT;
       node->done.push_back(urb);
       return succeed();
     }
@@ -240,6 +269,8 @@ UsbfsTestbed::UsbfsTestbed() : state_(std::make_unique<State>()) {
 
 UsbfsTestbed::~UsbfsTestbed() {
   for (auto& [key, node] : state_->nodes) {
+    for (UMockdevIoctlData* urb : node->done) umockdev_ioctl_data_unref(urb);
+    for (UMockdevIoctlData* urb : node->flying) umockdev_ioctl_data_unref(urb);
     if (node->handler != nullptr) g_object_unref(node->handler);
   }
   g_object_unref(state_->testbed);
