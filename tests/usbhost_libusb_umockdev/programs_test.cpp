@@ -106,5 +106,23 @@ TEST_F(ProgramsTest, PythonListsTheMeters) {
   EXPECT_EQ(run.out, "A00000001\nA00000002\n");
 }
 
+// A user who may not open a meter's device file (here: nobody, with the file
+// root's alone) still sees the meter and is told what to do, never "no
+// meter found" (the other meter's file is open to all).
+TEST_F(ProgramsTest, AMeterWhoseFileMayNotBeOpenedIsReportedByName) {
+  const std::string root = bed_.RootDir();
+  // Everything may be used (sysfs, the folders, umockdev's sockets); only
+  // the first meter's device file is refused.
+  std::system(
+      ("chmod -R a+rwX " + root + " && chmod 0600 " + root + "/dev/bus/usb/003/007").c_str());
+  const ProgramRun list = RunProgram("setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                     std::string(LX40_PROGRAM) + " list");
+  EXPECT_NE(list.out.find("no permission for /dev/bus/usb/003/007: install the udev rules"),
+            std::string::npos)
+      << list.out;
+  EXPECT_EQ(list.out.find("no meter found"), std::string::npos) << list.out;
+  EXPECT_NE(list.status, 0);
+}
+
 }  // namespace
 }  // namespace usbfs_test

@@ -348,6 +348,13 @@ int UsbfsTestbed::Reattaches(int bus, int address) const {
   return node.reattaches;
 }
 
+std::string UsbfsTestbed::RootDir() const {
+  gchar* root = umockdev_testbed_get_root_dir(state_->testbed);
+  std::string text = root;
+  g_free(root);
+  return text;
+}
+
 bool UsbfsTestbed::Claimed(int bus, int address) const {
   const Node& node = *state_->nodes.at({bus, address});
   std::lock_guard lock(node.mutex);

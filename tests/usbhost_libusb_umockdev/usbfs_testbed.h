@@ -46,6 +46,9 @@ class UsbfsTestbed {
   // meter's interface.
   int Detaches(int bus, int address) const;
   int Reattaches(int bus, int address) const;
+  // The testbed's folder, so a test can change what a user may open there.
+  std::string RootDir() const;
+
   // Whether the meter's interface is claimed now.
   bool Claimed(int bus, int address) const;
 
