@@ -14,6 +14,8 @@
 #include <mutex>
 #include <stdexcept>
 
+#include <sys/stat.h>
+
 #include "bus/sim_descriptors.h"
 
 namespace usbfs_test {
@@ -265,6 +267,12 @@ std::vector<uint8_t> DescriptorsOf(const usbsim::SimulatedDevice& details, bool 
 UsbfsTestbed::UsbfsTestbed() : state_(std::make_unique<State>()) {
   state_->testbed = umockdev_testbed_new();
   if (state_->testbed == nullptr) throw std::runtime_error("no umockdev testbed");
+  // The meters' lock files in the testbed: test processes side by side have
+  // device files of the same names, which must not lock each other out.
+  const std::string locks = RootDir() + "/locks";
+  if (mkdir(locks.c_str(), 0777) != 0 || setenv("LX40_METER_LOCK_DIR", locks.c_str(), 1) != 0) {
+    throw std::runtime_error("no lock folder " + locks);
+  }
 }
 
 UsbfsTestbed::~UsbfsTestbed() {

@@ -7,7 +7,8 @@
 // through the real libusb and the real backend.
 //
 // The program runs under umockdev's preload (umockdev-wrapper); one testbed
-// per process, built before the first usbhost call.
+// per process, built before the first usbhost call. The testbed points
+// LX40_METER_LOCK_DIR into itself, for this process and its children.
 #ifndef LX40_TESTS_USBHOST_LIBUSB_UMOCKDEV_USBFS_TESTBED_H
 #define LX40_TESTS_USBHOST_LIBUSB_UMOCKDEV_USBFS_TESTBED_H
 
