@@ -96,14 +96,22 @@ TEST_F(ProgramsTest, Lx40ListsAndSetsUpTwoMetersByteExact) {
   EXPECT_FALSE(bed_.Claimed(3, 9));
 }
 
-TEST_F(ProgramsTest, PythonListsTheMeters) {
+TEST_F(ProgramsTest, PythonListsTheMetersAndLoadsATable) {
+  const ProgramRun exported =
+      RunProgram(std::string(LX40_PROGRAM) + " table export 8011 " + folder_ + "/8011.bin");
+  ASSERT_EQ(exported.status, 0) << exported.out;
   const std::string command = "LX40_METERLINK=" + std::string(LX40_METERLINK) +
                               " PYTHONPATH=" + std::string(LX40_PYTHON_SOURCE) +
                               " python3 -c 'import lx40\n"
-                              "for m in lx40.list_meters(): print(m.serial)'";
+                              "for m in lx40.list_meters(): print(m.serial)\n"
+                              "with lx40.open_port(\"3-2.3\") as meter:\n"
+                              "    meter.load_table(open(\"" +
+                              folder_ + "/8011.bin\", \"rb\").read())\n'";
   const ProgramRun run = RunProgram(command);
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(run.out, "A00000001\nA00000002\n");
+  EXPECT_TRUE(Holds(*second_, FileBytes(folder_ + "/8011.bin")));
+  EXPECT_FALSE(Holds(*first_, FileBytes(folder_ + "/8011.bin")));
 }
 
 // A user who may not open a meter's device file (here: nobody, with the file
