@@ -9,13 +9,13 @@
 
 #include <cstddef>
 
-#include "bus/sim_records.h"
+#include "hub_records.h"
 #include "usb_records.h"
 
 namespace {
 
 namespace bp = bulkpipe;
-namespace sim = usbsim::records;
+namespace sim = usbtopo::records;
 
 // USB_ROOT_HUB_NAME: the 6-byte size query.
 static_assert(sizeof(USB_ROOT_HUB_NAME) == 6);

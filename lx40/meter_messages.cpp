@@ -17,6 +17,14 @@ std::string MeterMessage(int32_t code) {
   std::string text = mlink_strerror(code);
   // These failures name their cause (a lock file and the system's reason,
   // a port): the call that failed left it for this thread.
+  if (code == MLINK_ERR_NO_PERMISSION) {
+    // The detail is the whole message: the file and what to do.
+    char detail[1100] = {};
+    if (mlink_last_error_detail(detail, sizeof detail) == MLINK_OK && detail[0] != '\0') {
+      return detail;
+    }
+    return text;
+  }
   if (code == MLINK_ERR_LOCK_FAILED || code == MLINK_ERR_NEEDS_REPLUG ||
       code == MLINK_ERR_REPLUGGED) {
     char detail[1100] = {};

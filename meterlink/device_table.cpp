@@ -75,6 +75,7 @@ int32_t ProbePosition(int32_t position, MeterEntry& entry) {
     case PositionState::kLockFailed:   // unguarded: never talked to
       --g_meterCount;                  // in use: as if it were not attached
       return MLINK_OK;
+    case PositionState::kNoPermission:  // the ordinal interface has no code of its own for it
     case PositionState::kFailed:
       return MLINK_TRANSPORT_FAILED;
   }

@@ -19,10 +19,11 @@ namespace {
 constexpr int kListAttempts = 4;
 
 enum class Look {
-  kMeter,        // an LX40: free (opened holds it) or open here (flag MLINK_INFO_IN_USE)
-  kNeedsReplug,  // left mid-table here: info is what was last read from it
-  kNotListed,    // no meter, in use elsewhere, or not reachable
-  kLockFailed,   // its lock file could not be opened: opened.lock.failure() says why
+  kMeter,         // an LX40: free (opened holds it) or open here (flag MLINK_INFO_IN_USE)
+  kNeedsReplug,   // left mid-table here: info is what was last read from it
+  kNotListed,     // no meter, in use elsewhere, or not reachable
+  kLockFailed,    // its lock file could not be opened: opened.lock.failure() says why
+  kNoPermission,  // its device file may not be opened: opened.denied_node
 };
 
 // Looks at one position for a walk: fills `info` and tells what is there.
@@ -39,6 +40,8 @@ Look LookAt(int32_t position, mlink_meter_info& info, OpenedPosition& opened) {
       return Look::kNeedsReplug;
     case PositionState::kLockFailed:
       return Look::kLockFailed;
+    case PositionState::kNoPermission:
+      return Look::kNoPermission;
     case PositionState::kOpenElsewhere:
     case PositionState::kFailed:
       return Look::kNotListed;
@@ -68,6 +71,11 @@ int32_t LockFailure(const OpenedPosition& opened) {
   return Fail(MLINK_ERR_LOCK_FAILED, "meter lock " + opened.lock.failure());
 }
 
+int32_t NoPermission(const OpenedPosition& opened) {
+  return Fail(MLINK_ERR_NO_PERMISSION,
+              "no permission for " + opened.denied_node + ": install the udev rules");
+}
+
 // Keeps the meter `opened` as a new handle in *meter.
 int32_t KeepOpen(OpenedPosition& opened, const mlink_meter_info& info, mlink_meter** meter) {
   std::shared_ptr<MeterHandle> handle(new (std::nothrow) MeterHandle(std::move(opened.pipes)));
@@ -82,7 +90,8 @@ int32_t KeepOpen(OpenedPosition& opened, const mlink_meter_info& info, mlink_met
 }
 
 // The walk of both listings: calls `list(place)` for each meter, in
-// position order. MLINK_ERR_LOCK_FAILED when a meter's lock file could not
+// position order. MLINK_ERR_NO_PERMISSION when a meter's device file may not
+// be opened, MLINK_ERR_LOCK_FAILED when a meter's lock file could not
 // be opened (the others are still listed), else MLINK_OK.
 template <typename List>
 int32_t Walk(List list) {
@@ -101,6 +110,9 @@ int32_t Walk(List list) {
         break;
       case Look::kLockFailed:
         result = LockFailure(opened);
+        break;
+      case Look::kNoPermission:
+        result = NoPermission(opened);
         break;
       case Look::kNotListed:
         break;
@@ -130,6 +142,8 @@ int32_t OpenPositionAsHandle(int32_t position, uint32_t generation, mlink_meter*
                   "port " + opened.port + ": left in the middle of a table; plug it in again");
     case PositionState::kLockFailed:
       return LockFailure(opened);
+    case PositionState::kNoPermission:
+      return NoPermission(opened);
     case PositionState::kFailed:
       return MLINK_ERR_NO_SUCH_METER;
   }
@@ -235,12 +249,13 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_open(const char* serial, mlink_met
 
   const std::unique_lock<std::mutex> walk = LockWalk();
   const int32_t count = CountPositions();
-  int32_t lockFailed = MLINK_OK;
+  int32_t notLookedAt = MLINK_OK;
   for (int32_t p = 0; p < count; ++p) {
     mlink_meter_info info{};
     OpenedPosition opened;  // given back at the end of the turn unless kept
     const Look look = LookAt(p, info, opened);
-    if (look == Look::kLockFailed) lockFailed = LockFailure(opened);
+    if (look == Look::kLockFailed) notLookedAt = LockFailure(opened);
+    if (look == Look::kNoPermission) notLookedAt = NoPermission(opened);
     if (look != Look::kMeter) continue;
     const bool match =
         (info.flags & MLINK_INFO_SERIAL_CUT) == 0 && std::strcmp(info.serial, serial) == 0;
@@ -250,7 +265,7 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_open(const char* serial, mlink_met
   }
   // A meter that could not be looked at for its lock may be the one: that,
   // not "no such meter", is the answer then.
-  return lockFailed != MLINK_OK ? lockFailed : MLINK_ERR_NO_SUCH_METER;
+  return notLookedAt != MLINK_OK ? notLookedAt : MLINK_ERR_NO_SUCH_METER;
 }
 
 extern "C" MLINK_API int32_t MLINK_CALL mlink_open_path(const char* path, uint32_t generation,

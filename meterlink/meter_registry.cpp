@@ -121,7 +121,18 @@ PositionState OpenPosition(int32_t position, OpenedPosition& out, mlink_meter_in
   PipePair pipes;
   pipes.command = OpenUSBBulkFile(0, position);
   if (pipes.command != USBHOST_INVALID) pipes.reply = OpenUSBBulkFile(1, position);
+  char denied[kPathCapacity] = {};
+  const bool no_permission =
+      pipes.reply == USBHOST_INVALID &&
+      usbhost_open_error(denied, sizeof denied) == USBHOST_OPEN_NO_PERMISSION;
   out.pipes = OwnedPipes(pipes);
+  if (no_permission) {
+    // Seen on the bus but not to be opened: said as such, never dropped as
+    // "no meter".
+    out.GiveBack();
+    out.denied_node = denied[0] != '\0' ? denied : out.path;
+    return PositionState::kNoPermission;
+  }
   // The interface order may have changed under the walk (a meter plugged
   // or pulled): pipes opened for another interface than the one locked are
   // given back.

@@ -58,6 +58,7 @@ struct OpenedPosition {
   std::string path;
   std::string port;         // "" when the system cannot tell
   uint32_t generation = 0;  // the plug generation (0 when unknown)
+  std::string denied_node;  // kNoPermission: the device file this user may not open
   MeterLock lock;
   OwnedPipes pipes;
 
@@ -74,6 +75,8 @@ enum class PositionState {
   kOpenElsewhere,  // another program holds its lock (nothing opened)
   kNeedsReplug,    // left mid-table by this program, not re-plugged since (nothing opened)
   kLockFailed,     // its lock file could not be opened or made: out.lock.failure() says why
+  kNoPermission,   // the system refused this user its device file: out.denied_node (nothing
+                   // opened)
   kFailed,         // no interface there, or a pipe would not open
 };
 

@@ -148,8 +148,11 @@ enum mlink_result {
                                        names the file and the cause */
   MLINK_ERR_NEEDS_REPLUG = -34,     /* the meter was left in the middle of a table by this
                                        process: unplug it and plug it in again */
-  MLINK_ERR_REPLUGGED = -35         /* a meter was unplugged and plugged in again (or another
+  MLINK_ERR_REPLUGGED = -35,        /* a meter was unplugged and plugged in again (or another
                                        one plugged in) at that place since it was listed */
+  MLINK_ERR_NO_PERMISSION = -45     /* the meter is attached but this user may not open its
+                                       device file (Linux: install the udev rules);
+                                       mlink_last_error_detail names the file */
 };
 
 /* A constant English text for `code` (never null; an unknown code gives a

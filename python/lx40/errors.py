@@ -113,6 +113,13 @@ class LockFailedError(MeterError, OSError):
     """
 
 
+class NoPermissionError(MeterError, PermissionError):
+    """A meter is attached but this user may not open its device file.
+
+    The message names the file; on Linux, install the udev rules (README).
+    """
+
+
 class NeedsReplugError(MeterError):
     """This process left the meter in the middle of a table: unplug it and plug it in again."""
 
@@ -163,6 +170,7 @@ _BY_CODE: Dict[int, Type[MeterError]] = {
     _native.ERR_LOCK_FAILED: LockFailedError,
     _native.ERR_NEEDS_REPLUG: NeedsReplugError,
     _native.ERR_REPLUGGED: PluggedAgainError,
+    _native.ERR_NO_PERMISSION: NoPermissionError,
 }
 
 

@@ -33,7 +33,12 @@ SETTLE_SECONDS = _native.SETTLE_MS / 1000
 
 
 # Codes for which Meterlink keeps a detail text (mlink_last_error_detail).
-_DETAILED = (_native.ERR_LOCK_FAILED, _native.ERR_NEEDS_REPLUG, _native.ERR_REPLUGGED)
+_DETAILED = (
+    _native.ERR_LOCK_FAILED,
+    _native.ERR_NEEDS_REPLUG,
+    _native.ERR_REPLUGGED,
+    _native.ERR_NO_PERMISSION,
+)
 
 
 def _raise_for(library: Library, code: int, operation: str, serial: Optional[str] = None) -> None:

@@ -371,3 +371,48 @@ TEST_F(PlacesTest, LastErrorDetailIsBoundedAndPerThread) {
 
 }  // namespace
 }  // namespace handletest
+
+namespace handletest {
+namespace {
+
+// A meter whose device file this user may not open: seen on the bus, then
+// reported by the file's name, never as "no such meter"; the others are
+// listed and opened as usual, and nothing is left open or locked.
+TEST_F(PlacesTest, AMeterThatMayNotBeOpenedIsReportedByItsFile) {
+  AttachAt(1, "A00000001");
+  usbsim::SimulatedDevice denied;
+  denied.serial = u"B00000002";
+  denied.faults.open_denied = true;
+  denied.pipes = std::make_shared<usbsim::VirtualMeter>(MeterWithSerial("B00000002"));
+  const usbsim::DeviceId device = Bus().Plug(root_, 2, denied);
+  ASSERT_NE(device, 0u);
+  const std::string path = Bus().InterfacePath(device);
+  const std::string message = "no permission for " + path + ": install the udev rules";
+
+  std::vector<mlink_meter_place> places(8);
+  size_t found = 0;
+  EXPECT_EQ(mlink_enumerate_places(places.data(), places.size(), &found), MLINK_ERR_NO_PERMISSION);
+  EXPECT_EQ(Detail(), message);
+  ASSERT_EQ(found, 1u);
+  EXPECT_STREQ(places[0].info.serial, "A00000001");
+  mlink_meter_info infos[4];
+  EXPECT_EQ(mlink_enumerate(infos, 4, &found), MLINK_ERR_NO_PERMISSION);
+  EXPECT_EQ(found, 1u);
+
+  mlink_meter* meter = nullptr;
+  EXPECT_EQ(mlink_open("B00000002", &meter), MLINK_ERR_NO_PERMISSION);
+  EXPECT_EQ(meter, nullptr);
+  EXPECT_EQ(mlink_open_path(path.c_str(), 0, &meter), MLINK_ERR_NO_PERMISSION);
+  EXPECT_EQ(Detail(), message);
+  EXPECT_EQ(mlink_open_port("1-2", &meter), MLINK_ERR_NO_PERMISSION);
+  EXPECT_NE(std::string(mlink_strerror(MLINK_ERR_NO_PERMISSION)).find("udev rules"),
+            std::string::npos);
+
+  // The meter that may be opened still is; then nothing is left open.
+  ASSERT_EQ(mlink_open("A00000001", &meter), MLINK_OK);
+  mlink_close(meter);
+  EXPECT_EQ(Bus().OpenHandleCount(), 0);
+}
+
+}  // namespace
+}  // namespace handletest

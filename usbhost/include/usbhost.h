@@ -5,9 +5,11 @@
  * arguments in the same order, 1 for success and 0 for failure. Access and
  * share values, IOCTL codes and the byte-packed records passed to
  * usbhost_ioctl are the Windows ones; this layer passes them through and
- * never reinterprets them. Two implementations exist:
- *   usbhost/win32 - forwards to kernel32 and SetupAPI;
- *   usbhost/sim   - a virtual USB bus with virtual LX40 meters.
+ * never reinterprets them. Three implementations exist:
+ *   usbhost/win32  - forwards to kernel32 and SetupAPI;
+ *   usbhost/sim    - a virtual USB bus with virtual LX40 meters;
+ *   usbhost/libusb - real meters on Linux through libusb-1.0, the hub
+ *                    driver's records answered from the system's topology.
  *
  * Policy (argument checks, buffer bounds, what a failure means) belongs to
  * the callers; an implementation only answers the call.
@@ -81,6 +83,18 @@ USBHOST_API int usbhost_interface_path(const uint8_t guid[16], int32_t position,
  *                   arrival time. */
 USBHOST_API int usbhost_interface_location(const char* path, char* port, uint32_t size,
                                            uint32_t* generation);
+
+/* Why the calling thread's last usbhost_open failed, where a caller can act
+ * on it: USBHOST_OPEN_NO_PERMISSION when the device is there but this user
+ * may not open its device file, whose name is written into node (size
+ * bytes, NUL-terminated, cut to fit); else 0 and node "". node may be null.
+ *   usbhost/libusb - libusb_open refused with an access error;
+ *   usbhost/sim    - a device plugged with DescriptorFaults::open_denied;
+ *   usbhost/win32  - always 0: Windows reports a meter held by another
+ *                    program as access denied, which the meter's lock file
+ *                    already tells. */
+#define USBHOST_OPEN_NO_PERMISSION 5u
+USBHOST_API uint32_t usbhost_open_error(char* node, uint32_t size);
 
 #ifdef __cplusplus
 }

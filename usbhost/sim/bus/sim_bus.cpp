@@ -35,6 +35,7 @@ void RemoveDevice(BusState& bus, DeviceId device) {
       std::remove(bus.interface_order.begin(), bus.interface_order.end(), device),
       bus.interface_order.end());
   bus.devices.erase(it);
+  bus.attached.erase(device);
 }
 
 void RemoveHub(BusState& bus, NodeId hub) {
@@ -53,7 +54,7 @@ void RemoveHub(BusState& bus, NodeId hub) {
 
 bool InstanceInUse(const BusState& bus, const std::string& path) {
   for (DeviceId id : bus.interface_order) {
-    if (bus.devices.at(id).interface_path == path) return true;
+    if (bus.attached.at(id).interface_path == path) return true;
   }
   return false;
 }
@@ -79,6 +80,7 @@ void Bus::Reset() {
   bus.controllers = {};
   bus.hubs.clear();
   bus.devices.clear();
+  bus.attached.clear();
   bus.interface_order.clear();
   bus.handles.clear();
   bus.changes.clear();
@@ -132,9 +134,11 @@ NodeId Bus::AddHub(NodeId parent, int port, int ports) {
   hub.parent_port = port;
   hub.name = ExternalHubName(id, port);
   hub.ports.resize(ports);
-  hub.identity.vendor_id = 0x05E3;
-  hub.identity.product_id = 0x0608;
-  hub.identity.serial_index = 0;
+  SimulatedDevice identity;
+  identity.vendor_id = 0x05E3;
+  identity.product_id = 0x0608;
+  identity.serial_index = 0;
+  hub.identity = AnswersOf(identity, true);
   hub.address = NextAddress(bus);
   bus.hubs.emplace(id, std::move(hub));
   slot->hub = id;
@@ -147,10 +151,12 @@ DeviceId Bus::Plug(NodeId hub, int port, SimulatedDevice details) {
   Port* slot = FreePort(bus, hub, port);
   if (slot == nullptr) return 0;
   const DeviceId id = bus.next_id++;
-  Device device;
+  usbtopo::Device device;
   device.hub = hub;
   device.port = port;
   device.address = NextAddress(bus);
+  device.answers = AnswersOf(details, false);
+  Attached attached;
   if (details.pipes) {
     // Windows names the interface after the serial number; a device without
     // a usable one (or a second device with the same) gets a location id.
@@ -159,11 +165,12 @@ DeviceId Bus::Plug(NodeId hub, int port, SimulatedDevice details) {
     if (serial_id.empty() || InstanceInUse(bus, path)) {
       path = MeterInterfacePath(details, FallbackInstanceId(id, port));
     }
-    device.interface_path = std::move(path);
+    attached.interface_path = std::move(path);
     bus.interface_order.push_back(id);
   }
-  device.details = std::move(details);
+  attached.details = std::move(details);
   bus.devices.emplace(id, std::move(device));
+  bus.attached.emplace(id, std::move(attached));
   slot->device = id;
   return id;
 }
@@ -217,8 +224,8 @@ int Bus::OpenHandleCount() const {
 
 std::string Bus::InterfacePath(DeviceId device) const {
   std::lock_guard lock(state_->mutex);
-  auto it = state_->devices.find(device);
-  return it == state_->devices.end() ? std::string() : it->second.interface_path;
+  auto it = state_->attached.find(device);
+  return it == state_->attached.end() ? std::string() : it->second.interface_path;
 }
 
 std::string Bus::HubName(NodeId hub) const {

@@ -38,6 +38,9 @@ struct DescriptorFaults {
   bool string_odd_length = false;             // string replies carry an odd bLength
   bool string_wrong_type = false;             // string replies carry bDescriptorType != 3
   bool string_length_disagrees = false;       // bLength disagrees with the bytes returned
+  // Opening the interface or a pipe fails as a device file this user may
+  // not open does (usbhost_open_error names the interface path).
+  bool open_denied = false;
 };
 
 struct SimulatedDevice {
@@ -132,6 +135,8 @@ class Bus {
   // usbhost_interface_location: "<controller + 1>-<port>.<port>..." and the
   // device's id as its plug generation.
   bool InterfaceLocation(const char* path, char* port, uint32_t size, uint32_t* generation);
+  // usbhost_open_error: why this thread's last Open failed.
+  uint32_t OpenError(char* node, uint32_t size) const;
 
  private:
   Bus();

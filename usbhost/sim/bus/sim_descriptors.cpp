@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
-#include "bus/sim_records.h"
+#include "bus/sim_bus_state.h"
+#include "hub_records.h"
 
 namespace usbsim::descriptors {
 namespace {
 
-using records::PutU16;
+using usbtopo::records::PutU16;
 
 constexpr uint8_t kTypeInterface = 4;
 constexpr uint8_t kTypeEndpoint = 5;
@@ -58,7 +59,7 @@ bool AnswerConfiguration(const PortDevice& device, uint8_t index, uint16_t lengt
                          std::vector<uint8_t>* d) {
   if (index != 0) return false;  // the device has one configuration
   *d = ConfigurationDescriptor(device);
-  const uint16_t real_total = records::GetU16(&(*d)[2]);
+  const uint16_t real_total = usbtopo::records::GetU16(&(*d)[2]);
   if (device.is_hub) return true;
   const DescriptorFaults& f = device.details->faults;
   // The header read asks for 9 bytes or fewer; anything longer is the full read.
@@ -158,3 +159,41 @@ bool Answer(const PortDevice& device, uint16_t value, uint16_t index, uint16_t l
 }
 
 }  // namespace usbsim::descriptors
+
+namespace usbsim {
+namespace {
+
+// A copy of the details, so the topology's answers stay what was plugged.
+class SimulatedAnswers : public usbtopo::PortAnswers {
+ public:
+  SimulatedAnswers(const SimulatedDevice& details, bool is_hub) : details_(details) {
+    details_.pipes.reset();  // the pipes are the bus's, not the hub driver's
+    is_hub_ = is_hub;
+  }
+  std::vector<uint8_t> DeviceDescriptor() const override {
+    return descriptors::DeviceDescriptor(View());
+  }
+  std::vector<std::vector<uint8_t>> Endpoints() const override {
+    return descriptors::Endpoints(View());
+  }
+  bool Answer(uint16_t value, uint16_t index, uint16_t length, uint32_t room,
+              std::vector<uint8_t>* data) const override {
+    return descriptors::Answer(View(), value, index, length, room, data);
+  }
+  bool ConnectionInfoFails() const override {
+    return !is_hub_ && details_.faults.connection_info_fails;
+  }
+
+ private:
+  descriptors::PortDevice View() const { return {&details_, is_hub_}; }
+  SimulatedDevice details_;
+  bool is_hub_ = false;
+};
+
+}  // namespace
+
+std::shared_ptr<const usbtopo::PortAnswers> AnswersOf(const SimulatedDevice& details, bool is_hub) {
+  return std::make_shared<SimulatedAnswers>(details, is_hub);
+}
+
+}  // namespace usbsim

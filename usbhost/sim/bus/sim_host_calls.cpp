@@ -3,6 +3,7 @@
 // checked as the I/O manager and the drivers check them; pipe I/O reaches
 // the device's endpoint outside the bus lock, since an endpoint may take its
 // time or change the bus itself.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +15,19 @@ namespace usbsim {
 namespace {
 
 constexpr const char* kDevicePrefix = "\\\\.\\";
+
+// Why this thread's last Open failed. Plain data: a thread-local object
+// with a destructor in a DLL can stall thread exit with MinGW.
+constexpr size_t kDeniedNodeCapacity = 1024;
+thread_local uint32_t t_open_error = 0;
+thread_local char t_denied_node[kDeniedNodeCapacity];
+
+void NoteOpenDenied(const std::string& node) {
+  t_open_error = USBHOST_OPEN_NO_PERMISSION;
+  const size_t n = std::min(node.size(), kDeniedNodeCapacity - 1);
+  std::memcpy(t_denied_node, node.data(), n);
+  t_denied_node[n] = '\0';
+}
 
 usbhost_handle AddHandle(BusState& bus, const OpenHandle& entry) {
   const usbhost_handle h = bus.next_handle;
@@ -74,7 +88,7 @@ bool OpenHub(const BusState& bus, const std::string& path, OpenHandle* entry) {
 // "\1" its two pipes; the driver serves no other file.
 bool OpenInterfaceOrPipe(const BusState& bus, const std::string& path, OpenHandle* entry) {
   for (DeviceId id : bus.interface_order) {
-    const std::string& base = bus.devices.at(id).interface_path;
+    const std::string& base = bus.attached.at(id).interface_path;
     if (path.compare(0, base.size(), base) != 0) continue;
     const std::string suffix = path.substr(base.size());
     if (suffix.empty()) {
@@ -100,7 +114,7 @@ std::shared_ptr<PipeEndpoint> PipeFor(const BusState& bus, usbhost_handle h, int
       (entry->access & access) == 0) {
     return nullptr;
   }
-  return bus.devices.at(entry->device).details.pipes;
+  return bus.attached.at(entry->device).details.pipes;
 }
 
 }  // namespace
@@ -108,13 +122,22 @@ std::shared_ptr<PipeEndpoint> PipeFor(const BusState& bus, usbhost_handle h, int
 usbhost_handle Bus::Open(const char* path, uint32_t access, uint32_t /*share*/) {
   if (path == nullptr) return USBHOST_INVALID;
   RunDueChanges();
+  t_open_error = 0;
+  t_denied_node[0] = '\0';
   const std::string name = path;
   std::lock_guard lock(state_->mutex);
   BusState& bus = *state_;
   OpenHandle entry;
   entry.access = access;
-  if (OpenController(bus, name, &entry) || OpenInterfaceOrPipe(bus, name, &entry) ||
-      OpenHub(bus, name, &entry)) {
+  if (OpenInterfaceOrPipe(bus, name, &entry)) {
+    const Attached& device = bus.attached.at(entry.device);
+    if (device.details.faults.open_denied) {
+      NoteOpenDenied(device.interface_path);
+      return USBHOST_INVALID;
+    }
+    return AddHandle(bus, entry);
+  }
+  if (OpenController(bus, name, &entry) || OpenHub(bus, name, &entry)) {
     return AddHandle(bus, entry);
   }
   return USBHOST_INVALID;
@@ -176,10 +199,10 @@ bool Bus::Ioctl(usbhost_handle h, uint32_t code, void* in, uint32_t in_size, voi
   if (entry == nullptr) return false;
   switch (entry->kind) {
     case HandleKind::kController:
-      return ControllerIoctl(*state_, entry->controller, code, request, out_bytes, out_size,
-                             returned);
+      return usbtopo::ControllerIoctl(*state_, entry->controller, code, request, out_bytes,
+                                      out_size, returned);
     case HandleKind::kHub:
-      return HubIoctl(*state_, entry->hub, code, request, out_bytes, out_size, returned);
+      return usbtopo::HubIoctl(*state_, entry->hub, code, request, out_bytes, out_size, returned);
     case HandleKind::kInterface:
     case HandleKind::kPipe:
       return false;
@@ -196,7 +219,7 @@ bool Bus::InterfacePathAt(const uint8_t guid[16], int32_t position, char* path, 
   std::lock_guard lock(state_->mutex);
   const BusState& bus = *state_;
   if (position < 0 || position >= static_cast<int64_t>(bus.interface_order.size())) return false;
-  const std::string& found = bus.devices.at(bus.interface_order[position]).interface_path;
+  const std::string& found = bus.attached.at(bus.interface_order[position]).interface_path;
   if (found.size() + 1 > size) return false;
   std::memcpy(path, found.c_str(), found.size() + 1);
   return true;
@@ -212,29 +235,31 @@ bool Bus::InterfaceLocation(const char* path, char* port, uint32_t size, uint32_
   std::lock_guard lock(state_->mutex);
   const BusState& bus = *state_;
   for (DeviceId id : bus.interface_order) {
-    const Device& device = bus.devices.at(id);
-    if (device.interface_path != path) continue;
-    // The port numbers from the device up to the root hub, then the
-    // controller whose root hub that is.
-    std::string ports = std::to_string(device.port);
-    NodeId hub = device.hub;
-    for (auto it = bus.hubs.find(hub); it != bus.hubs.end() && it->second.parent != 0;
-         it = bus.hubs.find(hub)) {
-      ports = std::to_string(it->second.parent_port) + "." + ports;
-      hub = it->second.parent;
-    }
-    int controller = -1;
-    for (int c = 0; c < kControllerCount; ++c) {
-      if (bus.controllers[c].present && bus.controllers[c].root_hub == hub) controller = c;
-    }
-    if (controller < 0) return false;
-    const std::string text = std::to_string(controller + 1) + "-" + ports;
+    if (bus.attached.at(id).interface_path != path) continue;
+    const usbtopo::PortChain chain = usbtopo::ChainOf(bus, id);
+    if (chain.controller < 0) return false;
+    std::string ports;
+    for (const int p : chain.ports) ports += (ports.empty() ? "" : ".") + std::to_string(p);
+    const std::string text = std::to_string(chain.controller + 1) + "-" + ports;
     if (text.size() + 1 > size) return false;
     std::memcpy(port, text.c_str(), text.size() + 1);
     *generation = id;
     return true;
   }
   return false;
+}
+
+}  // namespace usbsim
+
+namespace usbsim {
+
+uint32_t Bus::OpenError(char* node, uint32_t size) const {
+  if (node != nullptr && size != 0) {
+    const size_t n = std::min<size_t>(std::strlen(t_denied_node), size - 1);
+    std::memcpy(node, t_denied_node, n);
+    node[n] = '\0';
+  }
+  return t_open_error;
 }
 
 }  // namespace usbsim

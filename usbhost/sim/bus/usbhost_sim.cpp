@@ -45,4 +45,9 @@ USBHOST_API int usbhost_interface_location(const char* path, char* port, uint32_
   return usbsim::Bus::Instance().InterfaceLocation(path, port, size, generation);
 }
 
+USBHOST_API uint32_t usbhost_open_error(char* node, uint32_t size) {
+  usbsim::EnsureAutoloaded();
+  return usbsim::Bus::Instance().OpenError(node, size);
+}
+
 }  // extern "C"

@@ -1,15 +1,14 @@
 // The Windows USB hub driver's answers to the hub IOCTLs, on a host
-// controller and on a hub. Each request is checked the way the driver checks
+// controller and on a hub, from a topology. Each request is checked the way the driver checks
 // it (node kind, buffer sizes, port number); a refused request fails. Only
 // the bytes reported in *returned are written to the caller's buffer.
 #include <algorithm>
 #include <cstring>
 
-#include "bus/sim_bus_state.h"
-#include "bus/sim_descriptors.h"
-#include "bus/sim_records.h"
+#include "hub_records.h"
+#include "usb_topology.h"
 
-namespace usbsim {
+namespace usbtopo {
 namespace {
 
 using namespace records;
@@ -56,26 +55,30 @@ std::vector<uint8_t> HubDescriptor(size_t ports) {
   return d;
 }
 
-// What answers on `port` of `hub`: nothing (`device.details` null), a
-// device, or an external hub; the port must exist.
+// What answers on `port` of `hub`: nothing (`answers` null), a device, or
+// an external hub; the port must exist.
 struct PortView {
-  descriptors::PortDevice device{nullptr, false};
+  const PortAnswers* answers = nullptr;
+  bool is_hub = false;
   uint16_t address = 0;
   const Hub* child_hub = nullptr;
 };
 
-bool LookUpPort(const BusState& bus, const Hub& hub, uint32_t port, PortView* view) {
+bool LookUpPort(const Topology& topology, const Hub& hub, uint32_t port, PortView* view) {
   if (port < 1 || port > hub.ports.size()) return false;
   const Port& p = hub.ports[port - 1];
   if (p.device != 0) {
-    const Device& d = bus.devices.at(p.device);
-    view->device = {&d.details, false};
-    view->address = d.address;
+    const auto d = topology.devices.find(p.device);
+    if (d == topology.devices.end()) return true;
+    view->answers = d->second.answers.get();
+    view->address = d->second.address;
   } else if (p.hub != 0) {
-    const Hub& h = bus.hubs.at(p.hub);
-    view->device = {&h.identity, true};
-    view->address = h.address;
-    view->child_hub = &h;
+    const auto h = topology.hubs.find(p.hub);
+    if (h == topology.hubs.end()) return true;
+    view->answers = h->second.identity.get();
+    view->is_hub = true;
+    view->address = h->second.address;
+    view->child_hub = &h->second;
   }
   return true;
 }
@@ -92,31 +95,33 @@ bool NodeInformation(const Hub& hub, uint32_t in_size, uint8_t* out, uint32_t ou
   return Deliver(record, out, out_size, returned);
 }
 
-bool ConnectionInformation(const BusState& bus, const Hub& hub, const std::vector<uint8_t>& in,
+bool ConnectionInformation(const Topology& topology, const Hub& hub, const std::vector<uint8_t>& in,
                            uint8_t* out, uint32_t out_size, uint32_t* returned) {
   if (in.size() < kConnectionInfoFixedSize || out_size < kConnectionInfoFixedSize) return false;
   const uint32_t port = GetU32(&in[kConnectionIndexOffset]);
   PortView view;
-  if (!LookUpPort(bus, hub, port, &view)) return false;
+  if (!LookUpPort(topology, hub, port, &view)) return false;
   std::vector<uint8_t> record(kConnectionInfoFixedSize, 0);
   PutU32(&record[kConnectionIndexOffset], port);
-  if (view.device.details != nullptr) {
-    if (!view.device.is_hub && view.device.details->faults.connection_info_fails) return false;
-    const auto descriptor = descriptors::DeviceDescriptor(view.device);
+  if (view.answers != nullptr) {
+    if (view.answers->ConnectionInfoFails()) return false;
+    auto descriptor = view.answers->DeviceDescriptor();
+    descriptor.resize(kDeviceDescriptorSize, 0);
     std::copy(descriptor.begin(), descriptor.end(), record.begin() + kDeviceDescriptorOffset);
     record[kCurrentConfigurationOffset] = 1;
     record[kLowSpeedOffset] = 0;
-    record[kDeviceIsHubOffset] = view.device.is_hub ? 1 : 0;
+    record[kDeviceIsHubOffset] = view.is_hub ? 1 : 0;
     PutU16(&record[kDeviceAddressOffset], view.address);
     PutU32(&record[kConnectionStatusOffset], kDeviceConnected);
     // As many pipe entries as the buffer holds.
-    const auto endpoints = descriptors::Endpoints(view.device);
+    const auto endpoints = view.answers->Endpoints();
     const size_t room = (out_size - kConnectionInfoFixedSize) / kPipeInfoSize;
     const size_t pipes = std::min(endpoints.size(), room);
     PutU32(&record[kNumberOfOpenPipesOffset], static_cast<uint32_t>(pipes));
     for (size_t i = 0; i < pipes; ++i) {
       std::vector<uint8_t> entry(kPipeInfoSize, 0);
-      std::copy(endpoints[i].begin(), endpoints[i].end(), entry.begin());
+      const size_t length = std::min<size_t>(endpoints[i].size(), kEndpointDescriptorSize);
+      std::copy(endpoints[i].begin(), endpoints[i].begin() + length, entry.begin());
       record.insert(record.end(), entry.begin(), entry.end());
     }
   } else {
@@ -125,12 +130,12 @@ bool ConnectionInformation(const BusState& bus, const Hub& hub, const std::vecto
   return Deliver(record, out, out_size, returned);
 }
 
-bool ConnectionName(const BusState& bus, const Hub& hub, const std::vector<uint8_t>& in,
+bool ConnectionName(const Topology& topology, const Hub& hub, const std::vector<uint8_t>& in,
                     uint8_t* out, uint32_t out_size, uint32_t* returned) {
   if (in.size() < kConnectionNameMinSize || out_size < kConnectionNameMinSize) return false;
   const uint32_t port = GetU32(&in[kConnectionIndexOffset]);
   PortView view;
-  if (!LookUpPort(bus, hub, port, &view)) return false;
+  if (!LookUpPort(topology, hub, port, &view)) return false;
   std::string name;
   if (view.child_hub != nullptr) {
     if (view.child_hub->name_fails) return false;
@@ -143,16 +148,18 @@ bool ConnectionName(const BusState& bus, const Hub& hub, const std::vector<uint8
       out, out_size, returned);
 }
 
-bool DescriptorFromConnection(const BusState& bus, const Hub& hub, const std::vector<uint8_t>& in,
-                              uint8_t* out, uint32_t out_size, uint32_t* returned) {
+bool DescriptorFromConnection(const Topology& topology, const Hub& hub,
+                              const std::vector<uint8_t>& in, uint8_t* out, uint32_t out_size,
+                              uint32_t* returned) {
   if (in.size() < kDescriptorRequestHeader || out_size < kDescriptorRequestHeader) return false;
   const uint32_t port = GetU32(&in[kConnectionIndexOffset]);
   PortView view;
-  if (!LookUpPort(bus, hub, port, &view) || view.device.details == nullptr) return false;
+  if (!LookUpPort(topology, hub, port, &view) || view.answers == nullptr) return false;
   std::vector<uint8_t> data;
-  if (!descriptors::Answer(view.device, GetU16(&in[kSetupValueOffset]),
-                           GetU16(&in[kSetupIndexOffset]), GetU16(&in[kSetupLengthOffset]),
-                           out_size - kDescriptorRequestHeader, &data)) {
+  const uint32_t room = out_size - kDescriptorRequestHeader;
+  if (!view.answers->Answer(GetU16(&in[kSetupValueOffset]), GetU16(&in[kSetupIndexOffset]),
+                            GetU16(&in[kSetupLengthOffset]), room, &data) ||
+      data.size() > room) {
     return false;
   }
   // The request header comes back in front of the data.
@@ -163,33 +170,60 @@ bool DescriptorFromConnection(const BusState& bus, const Hub& hub, const std::ve
 
 }  // namespace
 
-bool ControllerIoctl(const BusState& bus, int controller, uint32_t code,
+bool ControllerIoctl(const Topology& topology, int controller, uint32_t code,
                      const std::vector<uint8_t>& /*in*/, uint8_t* out, uint32_t out_size,
                      uint32_t* returned) {
-  const Controller& c = bus.controllers[controller];
+  if (controller < 0 || controller >= kControllerCount) return false;
+  const Controller& c = topology.controllers[controller];
   if (code != kIoctlGetRootHubName || out_size < kRootHubNameMinSize) return false;
-  if (c.root_name_fails) return false;
-  const Hub& root = bus.hubs.at(c.root_hub);
+  if (!c.present || c.root_name_fails) return false;
+  const auto root = topology.hubs.find(c.root_hub);
+  if (root == topology.hubs.end()) return false;
   std::vector<uint8_t> header(kRootHubNameHeader, 0);
-  return Deliver(NameRecord(std::move(header), 0, root.name, kRootHubNameMinSize, out_size), out,
-                 out_size, returned);
+  return Deliver(NameRecord(std::move(header), 0, root->second.name, kRootHubNameMinSize, out_size),
+                 out, out_size, returned);
 }
 
-bool HubIoctl(const BusState& bus, NodeId hub_id, uint32_t code, const std::vector<uint8_t>& in,
-              uint8_t* out, uint32_t out_size, uint32_t* returned) {
-  const Hub& hub = bus.hubs.at(hub_id);
+bool HubIoctl(const Topology& topology, NodeId hub_id, uint32_t code,
+              const std::vector<uint8_t>& in, uint8_t* out, uint32_t out_size, uint32_t* returned) {
+  const auto found = topology.hubs.find(hub_id);
+  if (found == topology.hubs.end()) return false;
+  const Hub& hub = found->second;
   switch (code) {
     case kIoctlGetNodeInformation:
       return NodeInformation(hub, static_cast<uint32_t>(in.size()), out, out_size, returned);
     case kIoctlGetNodeConnectionInformation:
-      return ConnectionInformation(bus, hub, in, out, out_size, returned);
+      return ConnectionInformation(topology, hub, in, out, out_size, returned);
     case kIoctlGetNodeConnectionName:
-      return ConnectionName(bus, hub, in, out, out_size, returned);
+      return ConnectionName(topology, hub, in, out, out_size, returned);
     case kIoctlGetDescriptorFromNodeConnection:
-      return DescriptorFromConnection(bus, hub, in, out, out_size, returned);
+      return DescriptorFromConnection(topology, hub, in, out, out_size, returned);
     default:
       return false;
   }
 }
 
-}  // namespace usbsim
+PortChain ChainOf(const Topology& topology, DeviceId device) {
+  PortChain chain;
+  const auto found = topology.devices.find(device);
+  if (found == topology.devices.end()) return chain;
+  std::vector<int> up{found->second.port};
+  NodeId hub = found->second.hub;
+  // Up to the root hub; a hub tree has at most a few tiers, and a loop in a
+  // broken model ends at the bound.
+  for (size_t guard = 0; guard < topology.hubs.size(); ++guard) {
+    const auto it = topology.hubs.find(hub);
+    if (it == topology.hubs.end() || it->second.parent == 0) break;
+    up.push_back(it->second.parent_port);
+    hub = it->second.parent;
+  }
+  for (int c = 0; c < kControllerCount; ++c) {
+    if (topology.controllers[c].present && topology.controllers[c].root_hub == hub) {
+      chain.controller = c;
+    }
+  }
+  chain.ports.assign(up.rbegin(), up.rend());
+  return chain;
+}
+
+}  // namespace usbtopo

@@ -1,12 +1,12 @@
 // The Windows USB hub driver's IOCTL codes and byte-packed records as the
-// simulator writes them: little-endian fields at fixed offsets. Written here
+// topology answers them: little-endian fields at fixed offsets. Written here
 // from the published layouts, independent of any host-side packing.
-#ifndef LX40_USBHOST_SIM_BUS_SIM_RECORDS_H
-#define LX40_USBHOST_SIM_BUS_SIM_RECORDS_H
+#ifndef LX40_USBHOST_TOPOLOGY_HUB_RECORDS_H
+#define LX40_USBHOST_TOPOLOGY_HUB_RECORDS_H
 
 #include <cstdint>
 
-namespace usbsim::records {
+namespace usbtopo::records {
 
 // On a host controller the code 0x220408 reads the root hub's name; on a hub
 // the same code reads the node information.
@@ -40,6 +40,8 @@ inline constexpr uint32_t kDeviceAddressOffset = 25;
 inline constexpr uint32_t kNumberOfOpenPipesOffset = 27;
 inline constexpr uint32_t kConnectionStatusOffset = 31;
 inline constexpr uint32_t kPipeInfoSize = 11;
+inline constexpr uint32_t kDeviceDescriptorSize = 18;
+inline constexpr uint32_t kEndpointDescriptorSize = 7;
 inline constexpr uint32_t kNoDeviceConnected = 0;
 inline constexpr uint32_t kDeviceConnected = 1;
 
@@ -70,6 +72,6 @@ inline void PutU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-}  // namespace usbsim::records
+}  // namespace usbtopo::records
 
 #endif
