@@ -215,7 +215,8 @@ def plot_report(
             f"units per hour ({figures.units} units, {size} bars, {zone})"
         )
         time_axes.set_ylabel("units per hour")
-        time_axes.xaxis.set_major_formatter(dates.DateFormatter("%m-%d %H:%M"))
+        time_format = "%H:%M:%S" if seconds < 60 else "%m-%d %H:%M" if seconds < 86400 else "%Y-%m-%d"
+        time_axes.xaxis.set_major_formatter(dates.DateFormatter(time_format))
         time_axes.set_xlabel(zone)
         time_axes.set_ylim(0, max(bottom) * 1.25)  # room for the legend above the bars
         time_axes.legend(loc="upper center", ncol=4)
@@ -234,7 +235,10 @@ def plot_report(
         bay_axes.set_xticklabels(labels, rotation=90 if len(bays) > 12 else 30,
                                  fontsize=7 if len(bays) > 24 else 9, ha="center")
         bay_axes.set_ylabel("failure rate (%)")
-        bay_axes.set_title(f"failure rate per bay ({len(bays)} bays; failed over all units)")
+        bay_axes.set_title(
+            f"failure rate per bay ({len(bays)} bays; failed over all units; "
+            "darker: above the whole line)"
+        )
         bay_axes.set_ylim(0, max(max(rates), line_rate, 1.0) * 1.25)
         bay_axes.legend(loc="upper right")
         bay_axes.grid(True, axis="y", alpha=0.3)
