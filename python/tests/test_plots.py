@@ -16,6 +16,7 @@ from typing import List, Tuple
 import pytest
 
 import lx40
+import lx40.plots  # not imported by the package: only drawing needs it
 from helpers import make_table
 
 PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
