@@ -135,7 +135,8 @@ class Handler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Handler> 
     const std::string_view value(text, size);
     if (place_ == Place::kMeta) return true;
     if (place_ == Place::kTable) {
-      if (table_ == nullptr) return HaveTable();
+      // A table past the first kMaxTables is checked as strictly, only not kept.
+      if (table_ == nullptr) return table_key_ > TableKey::kRecords ? HaveTable() : Bad();
       switch (table_key_) {
         case TableKey::kCrc:
           table_->crc = value;

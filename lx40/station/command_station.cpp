@@ -3,6 +3,7 @@
 #include "command_station.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -47,18 +48,24 @@ int LearnBaysCommand(const std::string& path) {
   return kExitOk;
 }
 
-// Ctrl+C as the station sees it, telling the operator once per level.
+// Ctrl+C as the station sees it, telling the operator once per level. A
+// request to end the process (SIGTERM from a service manager, SIGHUP, the
+// console closed) stops at once, as a second Ctrl+C: the system leaves
+// little time.
 class StopWatch {
  public:
   explicit StopWatch(StationView& view, std::FILE* to) : view_(view), to_(to) {}
   int operator()() {
-    const int count = InterruptCount();
+    const bool end = EndRequested();
+    const int count = end ? std::max(InterruptCount(), 2) : InterruptCount();
     int shown = shown_.load();
     while (count > shown && !shown_.compare_exchange_weak(shown, count)) {
     }
     if (count > shown && shown < 2) {
       view_.Message(to_, count == 1 ? "lx40: stopping: the units in progress finish, no new "
                                       "unit starts (Ctrl+C again stops at once)"
+                         : end      ? "lx40: asked to end: stopping at once; a meter stopped "
+                                      "mid-table stores nothing and must be plugged in again"
                                     : "lx40: stopping at once: a meter stopped mid-table "
                                       "stores nothing and must be plugged in again");
     }
@@ -161,7 +168,10 @@ int RunStationCommand(const StationOptions& options) {
                  "lx40: unplug these meters and plug them in again before their next use: %s\n",
                  names.c_str());
   }
-  return counts.failed > 0 || record_failed ? kExitUnitFailed : kExitOk;
+  std::fflush(stderr);
+  const int status = counts.failed > 0 || record_failed ? kExitUnitFailed : kExitOk;
+  StoppedWorkIsOver(status);
+  return status;
 }
 
 }  // namespace lx40::station

@@ -10,6 +10,9 @@
         print(meter.measure())          # e.g. "-10 dB", or "over-range"
         meter.load_table(lx40.Table.builtin(8010), progress=print)
 
+    for record in lx40.read_records(["record.jsonl"]):   # lx40's record files
+        print(record.serial, record.result.value, record.bay)
+
 Meterlink itself (libmeterlink.so, Meterlink.dll) is found as
 :func:`load_library` describes; every failure raises a :class:`MeterError`
 subclass carrying the result code and Meterlink's text for it.
@@ -68,6 +71,16 @@ from .records import (
     WaveEntry,
 )
 from .table import Table, TableRecord, builtin_tables
+from .unit_records import (
+    NotARecordError,
+    RecordReader,
+    Result,
+    SkippedLine,
+    SkipReason,
+    TableOutcome,
+    UnitRecord,
+    read_records,
+)
 
 try:
     __version__ = _metadata.version("lx40")
@@ -96,23 +109,31 @@ __all__ = [
     "NoPermissionError",
     "NoSuchMeterError",
     "NotAMeterError",
+    "NotARecordError",
     "NotRecognisedError",
     "OutOfMemoryError",
     "Progress",
     "RangeMode",
     "Reading",
+    "RecordReader",
     "Relative",
+    "Result",
     "SETTLE_SECONDS",
     "SensorOrMemoryError",
     "SignalError",
+    "SkipReason",
+    "SkippedLine",
     "Table",
     "TableError",
+    "TableOutcome",
     "TableRecord",
     "Unit",
+    "UnitRecord",
     "ValueRefusedError",
     "WaveEntry",
     "builtin_tables",
     "list_meters",
     "load_library",
     "open",
+    "read_records",
 ]

@@ -1,16 +1,25 @@
 """``python -m lx40 list``: the attached meters, one line each.
+``python -m lx40 plot-table 8010|8011|FILE OUT.png``: a table's curve.
+``python -m lx40 plot-report RECORDS... OUT.png``: units per hour and the
+failure rate per bay of record files.
 
 A command of its own on purpose (no console script): the name ``lx40``
-belongs to the production-line program.
+belongs to the production-line program. The plots need matplotlib (an
+optional dependency); without it they say so and exit with status 2.
 """
 
 from __future__ import annotations
 
 import argparse
 import sys
+from pathlib import Path
 from typing import List, Optional
 
-from . import LibraryNotFoundError, MeterError, list_meters, load_library
+from . import LibraryNotFoundError, MeterError, Table, list_meters, load_library
+from .plots import PlottingUnavailableError, plot_report, plot_table
+from .unit_records import read_records
+
+PROGRAM = "python -m lx40"
 
 
 def _list() -> int:
@@ -28,19 +37,71 @@ def _list() -> int:
     return 0
 
 
+def _plot_table(table_name: str, out: str) -> int:
+
+    if table_name.isdigit() and not Path(table_name).exists():
+        table, name = Table.builtin(int(table_name)), "built-in"
+    else:
+        table, name = Table.from_file(table_name), Path(table_name).name
+    plot_table(table, out, name)
+    print(f"{out}: sensor type {table.type_code}, {table.record_count} records")
+    return 0
+
+
+def _plot_report(paths: List[str], out: str, utc: bool, title: str) -> int:
+
+    readers = [read_records(path) for path in paths]
+
+    def every_record():  # type: ignore[no-untyped-def]
+        for path, reader in zip(paths, readers):
+            yield from reader
+            if reader.skipped:
+                print(f"{PROGRAM}: {path}: {reader.summary()}", file=sys.stderr)
+
+    figures = plot_report(every_record(), out, utc=utc, title=title)
+    print(f"{out}: {figures.units} units, {len(figures.per_bay)} bays, {len(paths)} file(s)")
+    return 0
+
+
 def main(argv: Optional[List[str]] = None) -> int:
-    parser = argparse.ArgumentParser(
-        prog="python -m lx40", description="LX40 meters through Meterlink."
-    )
+    parser = argparse.ArgumentParser(prog=PROGRAM, description="LX40 meters through Meterlink.")
     parser.add_argument("--library", help="the Meterlink library file to use")
     commands = parser.add_subparsers(dest="command", required=True)
     commands.add_parser("list", help="list the attached meters")
+    table = commands.add_parser(
+        "plot-table",
+        help="draw a sensor data table's coefficients against wavelength (needs matplotlib)",
+    )
+    table.add_argument("table", metavar="8010|8011|FILE", help="a built-in type or a table file")
+    table.add_argument("out", metavar="OUT.png")
+    report = commands.add_parser(
+        "plot-report",
+        help="draw units per hour and the failure rate per bay of record files "
+        "(needs matplotlib)",
+    )
+    report.add_argument("records", metavar="RECORDS", nargs="+", help="lx40 record files")
+    report.add_argument("out", metavar="OUT.png")
+    report.add_argument("--utc", action="store_true", help="hours in UTC (default: local time)")
+    report.add_argument("--title", default="", help="a title above both plots")
     args = parser.parse_args(argv)
     try:
+        if args.command == "plot-report":
+            return _plot_report(args.records, args.out, args.utc, args.title)
         load_library(args.library)
+        if args.command == "plot-table":
+            return _plot_table(args.table, args.out)
         return _list()
     except LibraryNotFoundError as error:
         print(error, file=sys.stderr)
+        return 2
+    except PlottingUnavailableError as error:
+        print(f"{PROGRAM}: {error}", file=sys.stderr)
+        return 2
+    except (OSError, KeyError, ValueError) as error:
+        # A file that cannot be read or written, a table that is not one
+        # (TableError), a type with no built-in table, records with no record.
+        text = error.args[0] if isinstance(error, KeyError) and error.args else error
+        print(f"{PROGRAM}: {text}", file=sys.stderr)
         return 2
     except MeterError as error:
         print(f"error: {error}", file=sys.stderr)

@@ -105,6 +105,65 @@ TEST_F(Lx40Test, ReportRefusesMissingFilesAndBadTimes) {
   }
 }
 
+// --since is inclusive and --until exclusive, to the millisecond, through
+// the program: in UTC, and in local time (the zone from TZ, POSIX only).
+TEST_F(Lx40Test, ReportSinceAndUntilCountRecordsAtTheirEdges) {
+  std::string text;
+  for (const char* started : {"2026-03-14T08:59:59.999Z", "2026-03-14T09:00:00.000Z",
+                              "2026-03-14T10:59:59.999Z", "2026-03-14T11:00:00.000Z"}) {
+    text += RecordLine(std::string("U") + started, "st1", started, "set");
+  }
+  WriteFile(Path("r.jsonl"), text);
+  struct Case {
+    std::vector<std::string> times;
+    std::map<std::string, std::string> env;
+    int units;
+  };
+  std::vector<Case> cases = {
+      {{"--since", "2026-03-14 09:00", "--until", "2026-03-14 11:00", "--utc"}, {}, 2},
+      {{"--since", "2026-03-14T09:00:00Z", "--until", "2026-03-14T11:00:00Z"}, {}, 2},
+      {{"--since", "2026-03-14T08:59:59.999Z"}, {}, 4},
+      {{"--since", "2026-03-14T09:00:00.001Z"}, {}, 2},
+      {{"--until", "2026-03-14T09:00:00Z"}, {}, 1},
+      {{"--until", "2026-03-14T11:00:00.001Z"}, {}, 4},
+      {{"--since", "2026-03-14T11:00:00.001Z"}, {}, 0},
+  };
+  if (!UnderWine()) {
+    // 18:00 in Tokyo (UTC+9, no summer time) is 09:00 UTC.
+    cases.push_back({{"--since", "2026-03-14 18:00", "--until", "2026-03-14 20:00"},
+                     {{"TZ", "Asia/Tokyo"}},
+                     2});
+    cases.push_back({{"--since", "2026-03-14 18:00:00", "--until", "2026-03-14 19:59:59"},
+                     {{"TZ", "Asia/Tokyo"}},
+                     1});
+  }
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"report", "--record", Path("r.jsonl"), "--json"};
+    args.insert(args.end(), c.times.begin(), c.times.end());
+    ASSERT_EQ(Run(args, c.env), 0) << Err();
+    const Json report = Json::parse(Out());
+    EXPECT_EQ(report.at("total").at("units"), c.units) << c.times[1];
+  }
+}
+
+// A record file with nothing in it is a report of nothing, not a fault;
+// history finds no serial in it.
+TEST_F(Lx40Test, AnEmptyRecordFileReportsNoUnits) {
+  WriteFile(Path("empty.jsonl"), "");
+  WriteFile(Path("blank.jsonl"), "\n\r\n  \n");
+  for (const char* name : {"empty.jsonl", "blank.jsonl"}) {
+    ASSERT_EQ(Run({"report", "--record", Path(name), "--json"}, {}), 0) << Err();
+    const Json report = Json::parse(Out());
+    EXPECT_EQ(report.at("records"), 0) << name;
+    EXPECT_EQ(report.at("skipped_lines"), 0) << name;
+    EXPECT_EQ(report.at("total").at("units"), 0) << name;
+    EXPECT_EQ(Err(), "") << name;
+    ASSERT_EQ(Run({"report", "--record", Path(name)}, {}, "text"), 0) << Err("text");
+    EXPECT_NE(Out("text").find("0 records"), std::string::npos) << Out("text");
+    EXPECT_EQ(Run({"history", "A1", "--record", Path(name)}, {}, "history"), 3) << name;
+  }
+}
+
 TEST_F(Lx40Test, SetupWarnsAboutAMeterItsRecordFileHoldsASetLineFor) {
   const std::string record = Path("record.jsonl");
   // Each run gets fresh simulated meters: M1 is set a second time, the

@@ -93,6 +93,34 @@ TEST_F(Lx40Test, StationSetsUpALineUnitByUnitAndRecordsEachAtItsBay) {
   EXPECT_EQ(StoredHex(MeterState(state, "OFFBAY"), 1), "");
 }
 
+// SIGTERM (a service manager stopping the station) and SIGHUP stop it at
+// once, as a second Ctrl+C: the unit in progress is recorded cancelled and
+// the station ends.
+TEST_F(Lx40Test, StationStopsAtOnceWhenAskedToEnd) {
+  if (UnderWine()) GTEST_SKIP() << "POSIX signals";
+  for (const int signal_number : {SIGTERM, SIGHUP}) {
+    const std::string name = signal_number == SIGTERM ? "term" : "hup";
+    const std::string record = Path(name + ".jsonl");
+    // A slow meter (a unit takes many seconds) and one already set.
+    const auto env = Environment(
+        "[meter]\nserial = SLOW1\nlatency_us = 20000\n[meter]\nserial = DONE1\nslots = 0101000\n",
+        0);
+    auto station = Start({"station", "--json", "--record", record}, env, name);
+    // DONE1 done, SLOW1 under way.
+    ASSERT_TRUE(station->WaitForOutput("\"already-set\"", std::chrono::seconds(60))) << Out(name);
+    ASSERT_TRUE(station->WaitForOutput("\"progress\"", std::chrono::seconds(60))) << Out(name);
+    station->Signal(signal_number);
+    const int status = station->Wait(std::chrono::seconds(60));
+    EXPECT_NE(status, -1) << name << ": still running a minute after the signal\n" << Err(name);
+    EXPECT_NE(Err(name).find("lx40: asked to end: stopping at once"), std::string::npos)
+        << Err(name);
+    const std::vector<Json> lines = JsonLines(ReadFile(record));
+    const Json* slow = BySerial(lines, "SLOW1");
+    ASSERT_NE(slow, nullptr) << ReadFile(record);
+    EXPECT_EQ(slow->at("result"), "cancelled");
+  }
+}
+
 TEST_F(Lx40Test, StationRefusesABadBaysFileBeforeAnyMeterIsTouched) {
   struct Case {
     const char* text;

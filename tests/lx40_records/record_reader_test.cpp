@@ -56,6 +56,15 @@ std::string TableWith(const char* key, Json value) {
   return record.dump();
 }
 
+// More tables than the view keeps, the last one with `key` set to `value`.
+std::string ManyTablesLastWith(const char* key, Json value) {
+  Json record = BaseRecord();
+  for (size_t i = 0; i < RecordView::kMaxTables; ++i)
+    record["tables"].push_back(record["tables"][0]);
+  record["tables"].back()[key] = std::move(value);
+  return record.dump();
+}
+
 std::string TableWithout(const char* key) {
   Json record = BaseRecord();
   record["tables"][0].erase(key);
@@ -111,6 +120,11 @@ INSTANTIATE_TEST_SUITE_P(
                     LineVerdict::kNotRecord},
         VerdictCase{"tables_an_object", With("tables", Json::object()), LineVerdict::kNotRecord},
         VerdictCase{"table_without_crc", TableWithout("crc"), LineVerdict::kNotRecord},
+        VerdictCase{"many_tables", ManyTablesLastWith("crc", "0x0001"), LineVerdict::kRecord},
+        VerdictCase{"many_tables_last_type_a_text", ManyTablesLastWith("type", "8010"),
+                    LineVerdict::kNotRecord},
+        VerdictCase{"many_tables_last_crc_a_number", ManyTablesLastWith("crc", 7),
+                    LineVerdict::kNotRecord},
         VerdictCase{"nested_meta", With("meta", Json::parse(R"({"a":{"b":1}})")),
                     LineVerdict::kNotRecord},
         VerdictCase{"deep_nesting", std::string(5000, '[') + std::string(5000, ']'),
