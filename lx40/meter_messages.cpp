@@ -18,7 +18,7 @@ std::string MeterMessage(int32_t code) {
   // These failures name their cause (a lock file and the system's reason,
   // a port): the call that failed left it for this thread.
   if (code == MLINK_ERR_LOCK_FAILED || code == MLINK_ERR_NEEDS_REPLUG ||
-      code == MLINK_ERR_REPLUGGED) {
+      code == MLINK_ERR_REPLUGGED || code == MLINK_ERR_IN_USE_ELSEWHERE) {
     char detail[1100] = {};
     if (mlink_last_error_detail(detail, sizeof detail) == MLINK_OK && detail[0] != '\0') {
       text += std::string(": ") + detail;

@@ -148,8 +148,10 @@ enum mlink_result {
                                        names the file and the cause */
   MLINK_ERR_NEEDS_REPLUG = -34,     /* the meter was left in the middle of a table by this
                                        process: unplug it and plug it in again */
-  MLINK_ERR_REPLUGGED = -35         /* a meter was unplugged and plugged in again (or another
+  MLINK_ERR_REPLUGGED = -35,        /* a meter was unplugged and plugged in again (or another
                                        one plugged in) at that place since it was listed */
+  MLINK_ERR_IN_USE_ELSEWHERE = -36  /* mlink_open_path, mlink_open_port: the meter there is
+                                       open in another program (its lock is held) */
 };
 
 /* A constant English text for `code` (never null; an unknown code gives a
@@ -340,8 +342,8 @@ MLINK_API int32_t MLINK_CALL mlink_list_places(mlink_meter_place* places, size_t
  * it, and no other: the meter is asked "QPID" and "IDN" as mlink_open asks,
  * and no other meter is sent a byte. `generation` is the listed plug
  * generation, or 0 for whichever meter is plugged there now.
- * MLINK_ERR_NO_SUCH_METER: nothing at that path (or it is in use by another
- * process); MLINK_ERR_REPLUGGED: a different plug generation;
+ * MLINK_ERR_NO_SUCH_METER: nothing at that path; MLINK_ERR_IN_USE_ELSEWHERE:
+ * open in another program (nothing sent); MLINK_ERR_REPLUGGED: a different plug generation;
  * MLINK_NOT_A_METER: the device there is not an LX40; MLINK_ERR_ALREADY_OPEN;
  * MLINK_ERR_NEEDS_REPLUG: this process left it mid-table; MLINK_ERR_LOCK_FAILED.
  * A path of MLINK_PATH_SIZE characters or more matches nothing; an empty or
