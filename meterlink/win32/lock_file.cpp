@@ -22,7 +22,8 @@ namespace {
 constexpr const char kLockFolderAccess[] =
     "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;FA;;;CO)(A;;0x1200ab;;;AU)(A;OIIO;FR;;;AU)";
 // The folder above it only needs to be passed through and read.
-constexpr const char kParentFolderAccess[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200a9;;;AU)";
+constexpr const char kParentFolderAccess[] =
+    "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200a9;;;AU)";
 
 std::string Reason(DWORD error) {
   char text[256] = {};

@@ -21,7 +21,8 @@
 namespace handletest {
 namespace {
 
-constexpr const char kPath[] = "\\\\?\\usb#vid_5a2d&pid_3000#A12345678#{6b3e21d4-0a7c-4f58-b913-2e7d5c48a0f1}";
+constexpr const char kPath[] =
+    "\\\\?\\usb#vid_5a2d&pid_3000#A12345678#{6b3e21d4-0a7c-4f58-b913-2e7d5c48a0f1}";
 
 std::string Environment(const char* name) {
   char value[MAX_PATH + 1] = {};
