@@ -8,22 +8,10 @@
 #include <process.h>
 #include <sddl.h>
 
+#include "win32/lock_folder_access.h"
+
 namespace meterlink::lock_file {
 namespace {
-
-// Who may do what in the lock folder, set here (a zip install has no
-// installer to set it): the system and administrators everything; every
-// signed-in user, service accounts included, may list the folder and make
-// files in it (0x1200ab: list, add file, read attributes and extended
-// attributes, traverse, read the access list, synchronise) and read every
-// lock file in it, whoever made it (OIIO;FR: on files, not the folder); a
-// file's maker may do anything with it. "P": nothing inherited from
-// ProgramData changes it.
-constexpr const char kLockFolderAccess[] =
-    "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;FA;;;CO)(A;;0x1200ab;;;AU)(A;OIIO;FR;;;AU)";
-// The folder above it only needs to be passed through and read.
-constexpr const char kParentFolderAccess[] =
-    "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200a9;;;AU)";
 
 std::string Reason(DWORD error) {
   char text[256] = {};
