@@ -15,9 +15,15 @@ namespace {
 
 std::string Reason(DWORD error) {
   char text[256] = {};
-  DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                     MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text, nullptr);
+  // English where the system has it (the detail texts are English), else
+  // the system's own language.
+  DWORD length = 0;
+  for (const DWORD language :
+       {static_cast<DWORD>(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)), static_cast<DWORD>(0)}) {
+    length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                            error, language, text, sizeof text, nullptr);
+    if (length > 0) break;
+  }
   while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' ||
                         text[length - 1] == ' ' || text[length - 1] == '.')) {
     text[--length] = '\0';
