@@ -26,7 +26,7 @@ std::string MeterMessage(int32_t code) {
     return text;
   }
   if (code == MLINK_ERR_LOCK_FAILED || code == MLINK_ERR_NEEDS_REPLUG ||
-      code == MLINK_ERR_REPLUGGED) {
+      code == MLINK_ERR_REPLUGGED || code == MLINK_ERR_IN_USE_ELSEWHERE) {
     char detail[1100] = {};
     if (mlink_last_error_detail(detail, sizeof detail) == MLINK_OK && detail[0] != '\0') {
       text += std::string(": ") + detail;

@@ -136,7 +136,8 @@ int32_t OpenPositionAsHandle(int32_t position, uint32_t generation, mlink_meter*
     case PositionState::kOpenHere:
       return MLINK_ERR_ALREADY_OPEN;
     case PositionState::kOpenElsewhere:
-      return Fail(MLINK_ERR_NO_SUCH_METER, "in use by another program");
+      return Fail(MLINK_ERR_IN_USE_ELSEWHERE,
+                  "port " + opened.port + ": in use by another program");
     case PositionState::kNeedsReplug:
       return Fail(MLINK_ERR_NEEDS_REPLUG,
                   "port " + opened.port + ": left in the middle of a table; plug it in again");

@@ -18,11 +18,14 @@ uint64_t HashPath(const std::string& path) {
   return hash;
 }
 
+const char* NamedLockDirectory() {
+  const char* dir = std::getenv("LX40_METER_LOCK_DIR");
+  return dir != nullptr && dir[0] != '\0' ? dir : nullptr;
+}
+
 std::string LockDirectory() {
-  if (const char* dir = std::getenv("LX40_METER_LOCK_DIR"); dir != nullptr && dir[0] != '\0') {
-    return dir;
-  }
-  return lock_file::TempFolder();
+  const char* named = NamedLockDirectory();
+  return named != nullptr ? named : lock_file::DefaultFolder();
 }
 
 // A simulated bus lives inside one program, so its meters are that
@@ -31,8 +34,7 @@ std::string LockDirectory() {
 // locks for meters that only look alike.
 bool PerProcessNames() {
 #if defined(LX40_METER_LOCK_PER_PROCESS)
-  const char* dir = std::getenv("LX40_METER_LOCK_DIR");
-  return dir == nullptr || dir[0] == '\0';
+  return NamedLockDirectory() == nullptr;
 #else
   return false;
 #endif
@@ -65,6 +67,11 @@ MeterLock& MeterLock::operator=(MeterLock&& other) noexcept {
 MeterLock::Outcome MeterLock::Take(const std::string& interfacePath) {
   Release();
   failure_.clear();
+  // The default folder is made on first use; a named one must be there (a
+  // missing one is reported by the open below).
+  if (NamedLockDirectory() == nullptr && !lock_file::MakeDefaultFolder(failure_)) {
+    return Outcome::kFailed;
+  }
   const std::string path = LockFilePath(interfacePath);
   const intptr_t held = lock_file::TryLock(path, failure_);
   if (held == lock_file::kNone) return failure_.empty() ? Outcome::kHeld : Outcome::kFailed;

@@ -6,7 +6,9 @@
 // it were not attached.
 //
 // The file is "<dir>/lx40-meter-<hash>.lock", held as lock_file.h says for
-// each system. <dir> is LX40_METER_LOCK_DIR when set, else the temp folder.
+// each system. <dir> is LX40_METER_LOCK_DIR when set, else the system's
+// default (the temp folder on POSIX; on Windows %ProgramData%\LX40\locks,
+// one folder for every user and session of the PC).
 // Internal to the library.
 #ifndef LX40_METERLINK_METER_LOCK_H
 #define LX40_METERLINK_METER_LOCK_H

@@ -56,6 +56,8 @@ extern "C" MLINK_API const char* MLINK_CALL mlink_strerror(int32_t code) {
       return "the meter was left in the middle of a table: unplug it and plug it in again";
     case MLINK_ERR_REPLUGGED:
       return "the meter was plugged in again since it was listed";
+    case MLINK_ERR_IN_USE_ELSEWHERE:
+      return "the meter is in use by another program";
     case MLINK_ERR_NO_PERMISSION:
       return "no permission for the meter's device file: install the udev rules";
     default:

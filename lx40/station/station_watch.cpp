@@ -120,7 +120,7 @@ class Watch {
     if (opened == MLINK_NOT_A_METER) {
       board_.NotAMeter(held.bay, "not an LX40");
     } else if (opened == MLINK_ERR_NO_SUCH_METER || opened == MLINK_ERR_REPLUGGED ||
-               opened == MLINK_ERR_ALREADY_OPEN) {
+               opened == MLINK_ERR_ALREADY_OPEN || opened == MLINK_ERR_IN_USE_ELSEWHERE) {
       // Nothing was sent: looked at again at the next listing.
       board_.OpenLater(held.bay);
     } else if (opened != MLINK_OK) {

@@ -54,13 +54,19 @@
  * Sharing. A meter is used by one user at a time. A meter open through this
  * API, or through the ordinal interface's device table, in this process is
  * refused by mlink_open with MLINK_ERR_ALREADY_OPEN; a meter in use by
- * another process (another program using Meterlink) is passed over as if it
- * were not attached. No function ever sends a byte to a meter that is open
- * elsewhere. Across processes each open meter holds a lock file named from
- * its interface path ("lx40-meter-<hash>.lock" in the temp folder, or in
- * the folder named by the environment variable LX40_METER_LOCK_DIR). On
- * POSIX systems the lock file needs only read access and is made readable
- * by every user; a symbolic link in its place is never followed. A lock
+ * another process (another program using Meterlink) is passed over by the
+ * listings and mlink_open as if it were not attached, and refused by the
+ * opens by place with MLINK_ERR_IN_USE_ELSEWHERE. No function ever sends a
+ * byte to a meter that is open elsewhere. Across processes each open meter
+ * holds a lock file named from its interface path ("lx40-meter-<hash>.lock"
+ * in the folder named by the environment variable LX40_METER_LOCK_DIR, else
+ * in the temp folder on POSIX systems and in %ProgramData%\LX40\locks on
+ * Windows, one folder for every user and session of the PC, made with an
+ * access list that lets every user take the locks). On POSIX systems the
+ * lock file needs only read access and is made readable by every user; a
+ * symbolic link in its place is never followed. On Windows the lock is the
+ * file opened with no sharing, and the meter's pipes are opened with no
+ * sharing too. A lock
  * file that cannot be opened or made for another reason than another
  * program holding it (no such folder, no access, a symbolic link) is not
  * taken for "no meter": the listing and opening calls give
@@ -150,6 +156,8 @@ enum mlink_result {
                                        process: unplug it and plug it in again */
   MLINK_ERR_REPLUGGED = -35,        /* a meter was unplugged and plugged in again (or another
                                        one plugged in) at that place since it was listed */
+  MLINK_ERR_IN_USE_ELSEWHERE = -36, /* mlink_open_path, mlink_open_port: the meter there is
+                                       open in another program (its lock is held) */
   MLINK_ERR_NO_PERMISSION = -45     /* the meter is attached but this user may not open its
                                        device file (Linux: install the udev rules);
                                        mlink_last_error_detail names the file */
@@ -343,8 +351,8 @@ MLINK_API int32_t MLINK_CALL mlink_list_places(mlink_meter_place* places, size_t
  * it, and no other: the meter is asked "QPID" and "IDN" as mlink_open asks,
  * and no other meter is sent a byte. `generation` is the listed plug
  * generation, or 0 for whichever meter is plugged there now.
- * MLINK_ERR_NO_SUCH_METER: nothing at that path (or it is in use by another
- * process); MLINK_ERR_REPLUGGED: a different plug generation;
+ * MLINK_ERR_NO_SUCH_METER: nothing at that path; MLINK_ERR_IN_USE_ELSEWHERE:
+ * open in another program (nothing sent); MLINK_ERR_REPLUGGED: a different plug generation;
  * MLINK_NOT_A_METER: the device there is not an LX40; MLINK_ERR_ALREADY_OPEN;
  * MLINK_ERR_NEEDS_REPLUG: this process left it mid-table; MLINK_ERR_LOCK_FAILED.
  * A path of MLINK_PATH_SIZE characters or more matches nothing; an empty or
@@ -370,9 +378,11 @@ MLINK_API int32_t MLINK_CALL mlink_get_place(mlink_meter* meter, mlink_meter_pla
  * MLINK_BAD_ARGUMENT. On failure *meter is set to null. */
 MLINK_API int32_t MLINK_CALL mlink_open(const char* serial, mlink_meter** meter);
 
-/* Closes the meter's pipes and frees the handle; the handle is invalid
- * afterwards (a later call with it gives MLINK_ERR_INVALID_HANDLE). A load
- * in progress is abandoned first (see mlink_load_abort). */
+/* Closes the meter and frees the handle; the handle is invalid at once (a
+ * later call with it gives MLINK_ERR_INVALID_HANDLE). The pipes, the lock
+ * and the registration are released together when the last call on the
+ * meter has returned (see Threads above): at once when none is running. A
+ * load in progress is abandoned first (see mlink_load_abort). */
 MLINK_API int32_t MLINK_CALL mlink_close(mlink_meter* meter);
 
 /* The meter's identification as read when it was opened (nothing is sent). */

@@ -13,9 +13,14 @@
 
 namespace meterlink::lock_file {
 
-std::string TempFolder() {
+std::string DefaultFolder() {
   const char* dir = std::getenv("TMPDIR");
   return dir != nullptr && dir[0] != '\0' ? dir : "/tmp";
+}
+
+bool MakeDefaultFolder(std::string& failure) {
+  failure.clear();
+  return true;  // the temp folder is the system's; a missing one fails the lock's open
 }
 
 char PathSeparator() { return '/'; }

@@ -1,4 +1,4 @@
-"""``python -m lx40 list``: the attached meters, one line each.
+"""``python -m lx40 list [--json]``: the attached meters, one line each, with their ports.
 ``python -m lx40 plot-table 8010|8011|FILE OUT.png``: a table's curve.
 ``python -m lx40 plot-report RECORDS... OUT.png``: units per hour and the
 failure rate per bay of record files.
@@ -11,28 +11,71 @@ optional dependency); without it they say so and exit with status 2.
 from __future__ import annotations
 
 import argparse
+import json
 import sys
 from pathlib import Path
 from typing import List, Optional
 
-from . import LibraryNotFoundError, MeterError, Table, list_meters, load_library
+from . import (
+    LibraryNotFoundError,
+    MeterError,
+    MeterPlace,
+    Table,
+    list_places,
+    load_library,
+)
 from .plots import PlottingUnavailableError, plot_report, plot_table
 from .unit_records import read_records
 
 PROGRAM = "python -m lx40"
 
 
-def _list() -> int:
-    meters = list_meters()
-    if not meters:
+def _notes(place: MeterPlace) -> str:
+    notes = []
+    if place.info.in_use:
+        notes.append("open in this process")
+    if place.serial_shared:
+        notes.append("serial number shared")
+    if place.needs_replug:
+        notes.append("left mid-table: plug it in again")
+    return "  (" + "; ".join(notes) + ")" if notes else ""
+
+
+def _list(as_json: bool) -> int:
+    places = list_places()
+    if as_json:
+        print(
+            json.dumps(
+                [
+                    {
+                        "position": place.info.position,
+                        "port": place.port,
+                        "serial": place.info.serial,
+                        "model": place.info.model,
+                        "version": place.info.version,
+                        "maker": place.info.maker,
+                        "serial_cut": place.info.serial_cut,
+                        "in_use": place.info.in_use,
+                        "serial_shared": place.serial_shared,
+                        "needs_replug": place.needs_replug,
+                    }
+                    for place in places
+                ],
+                indent=2,
+            )
+        )
+        return 0 if places else 3
+    if not places:
         print("no meters found")
         return 3
-    print(f"{'position':>8}  {'serial':<20} {'model':<8} {'version':<7} maker")
-    for info in meters:
+    print(f"{'position':>8}  {'port':<12} {'serial':<20} {'model':<8} {'version':<7} maker")
+    for place in places:
+        info = place.info
         serial = info.serial + ("..." if info.serial_cut else "")
-        note = "  (open in this process)" if info.in_use else ""
+        port = place.port or "-"  # the system could not tell
         print(
-            f"{info.position:>8}  {serial:<20} {info.model:<8} {info.version:<7} {info.maker}{note}"
+            f"{info.position:>8}  {port:<12} {serial:<20} {info.model:<8} {info.version:<7} "
+            f"{info.maker}{_notes(place)}"
         )
     return 0
 
@@ -67,7 +110,8 @@ def main(argv: Optional[List[str]] = None) -> int:
     parser = argparse.ArgumentParser(prog=PROGRAM, description="LX40 meters through Meterlink.")
     parser.add_argument("--library", help="the Meterlink library file to use")
     commands = parser.add_subparsers(dest="command", required=True)
-    commands.add_parser("list", help="list the attached meters")
+    listing = commands.add_parser("list", help="list the attached meters and their ports")
+    listing.add_argument("--json", action="store_true", help="as a JSON array")
     table = commands.add_parser(
         "plot-table",
         help="draw a sensor data table's coefficients against wavelength (needs matplotlib)",
@@ -90,7 +134,7 @@ def main(argv: Optional[List[str]] = None) -> int:
         load_library(args.library)
         if args.command == "plot-table":
             return _plot_table(args.table, args.out)
-        return _list()
+        return _list(args.json)
     except LibraryNotFoundError as error:
         print(error, file=sys.stderr)
         return 2

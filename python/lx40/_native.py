@@ -58,6 +58,7 @@ ERR_NO_MEMORY = -32
 ERR_LOCK_FAILED = -33
 ERR_NEEDS_REPLUG = -34
 ERR_REPLUGGED = -35
+ERR_IN_USE_ELSEWHERE = -36
 ERR_NO_PERMISSION = -45
 
 # ---- Units, mode keywords, marks -------------------------------------------

@@ -128,6 +128,10 @@ class PluggedAgainError(NoSuchMeterError):
     """The meter was plugged in again (or another one plugged in) since it was listed."""
 
 
+class InUseElsewhereError(NoSuchMeterError):
+    """The meter at that path or port is open in another program (nothing was sent)."""
+
+
 class AmbiguousMeterError(MeterError):
     """More than one attached meter answers with this serial number: open one by port.
 
@@ -170,6 +174,7 @@ _BY_CODE: Dict[int, Type[MeterError]] = {
     _native.ERR_LOCK_FAILED: LockFailedError,
     _native.ERR_NEEDS_REPLUG: NeedsReplugError,
     _native.ERR_REPLUGGED: PluggedAgainError,
+    _native.ERR_IN_USE_ELSEWHERE: InUseElsewhereError,
     _native.ERR_NO_PERMISSION: NoPermissionError,
 }
 

@@ -37,6 +37,7 @@ _DETAILED = (
     _native.ERR_LOCK_FAILED,
     _native.ERR_NEEDS_REPLUG,
     _native.ERR_REPLUGGED,
+    _native.ERR_IN_USE_ELSEWHERE,
     _native.ERR_NO_PERMISSION,
 )
 
@@ -116,6 +117,7 @@ def open_port(port: str) -> "Meter":
 
     Raises:
         NoSuchMeterError: no meter interface at that port.
+        InUseElsewhereError: the meter there is open in another program.
         NeedsReplugError: this process left that meter in the middle of a table.
     """
     return Meter._open_by("mlink_open_port", port, port.encode("ascii", "replace"))
@@ -129,7 +131,7 @@ def open_path(path: str, generation: int = 0) -> "Meter":
 
     Raises:
         NoSuchMeterError: nothing at that path; PluggedAgainError: another
-            plug generation.
+            plug generation; InUseElsewhereError: open in another program.
     """
     # A listed path is shown as device text is (its backslashes as \x5C);
     # a path typed as Windows spells it is taken as it stands.

@@ -166,6 +166,7 @@ CODES = [
     (_native.ERR_LOCK_FAILED, lx40.LockFailedError),
     (_native.ERR_NEEDS_REPLUG, lx40.NeedsReplugError),
     (_native.ERR_REPLUGGED, lx40.PluggedAgainError),
+    (_native.ERR_IN_USE_ELSEWHERE, lx40.InUseElsewhereError),
     (-99, lx40.MeterError),
 ]
 

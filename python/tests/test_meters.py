@@ -2,7 +2,9 @@
 
 from __future__ import annotations
 
+import json
 import os
+import re
 import subprocess
 import sys
 from pathlib import Path
@@ -121,11 +123,56 @@ def test_module_command_lists_the_meters(library: lx40._library.Library, tmp_pat
         skip_or_fail("the simulator does not take its meters from LX40_SIM_METERS")
     assert run.returncode == 0, run.stderr
     lines = run.stdout.splitlines()
-    assert lines[0].split() == ["position", "serial", "model", "version", "maker"]
-    assert [line.split()[1:4] for line in lines[1:]] == [
+    assert lines[0].split() == ["position", "port", "serial", "model", "version", "maker"]
+    assert [line.split()[2:5] for line in lines[1:]] == [
         ["ZZ0000001", "LX40", "1.00"],
         ["ZZ0000002", "LX40", "1.23"],
     ]
+
+
+def run_module_list(tmp_path: Path, meters: List[dict], *args: str) -> subprocess.CompletedProcess:
+    env = dict(os.environ)
+    env["LX40_SIM_METERS"] = str(meter_file(tmp_path / "m", meters))
+    return subprocess.run(
+        [sys.executable, "-m", "lx40", "list", *args],
+        env=env, capture_output=True, text=True, timeout=60, cwd=tmp_path,
+    )
+
+
+def test_module_command_shows_where_each_meter_is_plugged(
+    library: lx40._library.Library, tmp_path: Path
+) -> None:
+    # Two meters answering with one serial number are two lines, told apart
+    # by their ports, in the table and in --json alike.
+    meters = [{"serial": "ZZ0000001"}, {"serial": "ZZ0000001"}, {"serial": "ZZ0000003"}]
+    table = run_module_list(tmp_path, meters)
+    if "ZZ0000001" not in table.stdout and table.returncode == 3:
+        skip_or_fail("the simulator does not take its meters from LX40_SIM_METERS")
+    assert table.returncode == 0, table.stderr
+    rows = [line.split() for line in table.stdout.splitlines()[1:]]
+    listed = run_module_list(tmp_path, meters, "--json")
+    assert listed.returncode == 0, listed.stderr
+    places = json.loads(listed.stdout)
+    assert [p["serial"] for p in places] == ["ZZ0000001", "ZZ0000001", "ZZ0000003"]
+    ports = [p["port"] for p in places]
+    assert all(re.fullmatch(r"\d+-\d+(\.\d+)*", port) for port in ports), ports
+    assert len(set(ports)) == 3
+    assert [row[1] for row in rows] == ports
+    assert [row[2] for row in rows] == [p["serial"] for p in places]
+    assert [p["serial_shared"] for p in places] == [True, True, False]
+    assert ["(serial number shared)" in line for line in table.stdout.splitlines()[1:]] == [
+        True,
+        True,
+        False,
+    ]
+    assert [p["position"] for p in places] == [int(row[0]) for row in rows]
+
+
+def test_module_command_json_without_meters_is_an_empty_list(
+    library: lx40._library.Library, tmp_path: Path
+) -> None:
+    listed = run_module_list(tmp_path, [], "--json")
+    assert (listed.returncode, json.loads(listed.stdout)) == (3, [])
 
 
 def test_module_command_shows_device_text_escaped(
@@ -141,7 +188,7 @@ def test_module_command_shows_device_text_escaped(
     # Nothing but printable ASCII reaches the terminal: no escape sequence,
     # no replacement character.
     assert all(0x20 <= byte <= 0x7E or byte in b"\r\n" for byte in run.stdout), run.stdout
-    listed = [line.split()[1] for line in run.stdout.decode("ascii").splitlines()[1:]]
+    listed = [line.split()[2] for line in run.stdout.decode("ascii").splitlines()[1:]]
     assert listed == ODD_SERIALS
 
 

@@ -536,7 +536,8 @@ TEST(ResultTexts, EveryCodeHasItsOwnText) {
                            MLINK_ERR_NO_MEMORY,
                            MLINK_ERR_LOCK_FAILED,
                            MLINK_ERR_NEEDS_REPLUG,
-                           MLINK_ERR_REPLUGGED};
+                           MLINK_ERR_REPLUGGED,
+                           MLINK_ERR_IN_USE_ELSEWHERE};
   const std::string unknown = mlink_strerror(-999);
   std::vector<std::string> texts;
   for (const int32_t code : codes) {

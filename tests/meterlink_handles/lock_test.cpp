@@ -11,7 +11,11 @@
 #include <thread>
 #include <vector>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "lock_holder_process.h"
+#else
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -55,6 +59,18 @@ TEST_F(LockTest, AMeterLockedElsewhereIsPassedOverAsIfAbsent) {
   EXPECT_STREQ(infos[0].serial, "B23456789");
   mlink_meter* meter = nullptr;
   EXPECT_EQ(mlink_open("A12345678", &meter), MLINK_ERR_NO_SUCH_METER);
+  // Opened where it is plugged, it is named as in use, not as absent.
+  mlink_meter_place places[2] = {};
+  ASSERT_EQ(mlink_list_places(places, 2, &found), MLINK_OK);
+  ASSERT_EQ(found, 2u);
+  ASSERT_EQ(places[0].path, lockedPath);
+  EXPECT_EQ(mlink_open_path(places[0].path, places[0].generation, &meter),
+            MLINK_ERR_IN_USE_ELSEWHERE);
+  char detail[512] = {};
+  ASSERT_EQ(mlink_last_error_detail(detail, sizeof detail), MLINK_OK);
+  EXPECT_NE(std::string(detail).find("in use by another program"), std::string::npos) << detail;
+  EXPECT_EQ(mlink_open_port(places[0].port, &meter), MLINK_ERR_IN_USE_ELSEWHERE);
+  EXPECT_EQ(meter, nullptr);
   ASSERT_EQ(OpenAllDevice(), MLINK_OK);
   int32_t count = 0;
   ASSERT_EQ(GetAllDeviceNum(&count), MLINK_OK);
@@ -88,7 +104,51 @@ TEST_F(LockTest, BothInterfacesHoldTheLockWhileAMeterIsOpen) {
   EXPECT_TRUE(probe.TryTake(pathB));
 }
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+// Another program for real, on Windows: a second process holds a meter's
+// lock (in a lock folder both share, as every program on the PC shares the
+// machine-wide one), so this one cannot open the meter and is told it is
+// in use, not that there is none; once that program has ended, it can.
+// Both run as one user under Wine: the cross-user case is not tried here.
+TEST_F(LockTest, AMeterHeldByAnotherProcessIsInUseUntilThatProcessEnds) {
+  char temp[MAX_PATH + 1] = {};
+  ASSERT_GT(GetTempPathA(sizeof temp, temp), 0u);
+  const std::string dir =
+      std::string(temp) + "lx40-lock-processes-" + std::to_string(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+  ASSERT_EQ(_putenv(("LX40_METER_LOCK_DIR=" + dir).c_str()), 0);
+  std::shared_ptr<usbsim::VirtualMeter> meter;
+  const std::string path = AttachWithPath("A12345678", &meter);
+  mlink_meter_place places[1] = {};
+  size_t found = 0;
+  ASSERT_EQ(mlink_list_places(places, 1, &found), MLINK_OK);
+  ASSERT_EQ(found, 1u);
+  {
+    LockHolderProcess other(path);
+    ASSERT_EQ(other.firstLine(), "held");
+    meter->ClearTranscript();
+    mlink_meter* opened = nullptr;
+    EXPECT_EQ(mlink_open_path(places[0].path, places[0].generation, &opened),
+              MLINK_ERR_IN_USE_ELSEWHERE);
+    EXPECT_EQ(mlink_open_port(places[0].port, &opened), MLINK_ERR_IN_USE_ELSEWHERE);
+    EXPECT_EQ(mlink_open("A12345678", &opened), MLINK_ERR_NO_SUCH_METER);
+    EXPECT_EQ(opened, nullptr);
+    EXPECT_TRUE(meter->Transcript().empty());
+    ASSERT_TRUE(other.Release());
+  }
+  mlink_meter* opened = nullptr;
+  ASSERT_EQ(mlink_open_path(places[0].path, places[0].generation, &opened), MLINK_OK);
+  // And the other way round: open here, the other program cannot take it.
+  {
+    LockHolderProcess other(path);
+    EXPECT_EQ(other.firstLine(), "busy");
+  }
+  ASSERT_EQ(mlink_close(opened), MLINK_OK);
+  DeleteFileA(meterlink::MeterLock::LockFilePath(path).c_str());
+  _putenv("LX40_METER_LOCK_DIR=");
+  RemoveDirectoryA(dir.c_str());
+}
+#else
 // Another program for real: the flock(1) tool holding a meter's lock file
 // (named as Meterlink names it, in a shared LX40_METER_LOCK_DIR), and the
 // same tool failing to take the lock of a meter open here.

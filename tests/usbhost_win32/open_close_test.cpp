@@ -1,7 +1,10 @@
 // Opening what is not there, and every call on a handle that is not open.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cstdint>
+#include <string>
 
 #include "hub_ioctl_codes.h"
 #include "pipe_server.h"
@@ -77,6 +80,49 @@ TEST(ClosedHandle, EveryCallFails) {
                           &returned),
             0);
   EXPECT_EQ(returned, 0u);
+}
+
+// A meter's pipe ("<interface path>\<number>") is opened with no sharing
+// whatever the caller asks, so a second open (another program's) fails while
+// it is open and succeeds after the close; any other name keeps the
+// caller's sharing. Files stand in for the driver's pipe files.
+TEST(Open, AMetersPipeIsNeverShared) {
+  char temp[MAX_PATH + 1] = {};
+  ASSERT_GT(GetTempPathA(sizeof temp, temp), 0u);
+  const std::string folder =
+      std::string(temp) + "lx40-usbhost-share-" + std::to_string(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  struct Case {
+    const char* name;
+    bool pipe;
+  };
+  for (const Case& c : {Case{"0", true}, Case{"1", true}, Case{"-1", true}, Case{"12", true},
+                        Case{"interface", false}, Case{"1a", false}, Case{"-", false}}) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder + "\\" + c.name;
+    const HANDLE made = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(made, INVALID_HANDLE_VALUE);
+    CloseHandle(made);
+
+    const usbhost_handle first = usbhost_open(path.c_str(), kReadWrite, kShareBoth);
+    ASSERT_NE(first, USBHOST_INVALID);
+    const usbhost_handle second = usbhost_open(path.c_str(), kReadWrite, kShareBoth);
+    if (c.pipe) {
+      EXPECT_EQ(second, USBHOST_INVALID);
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    } else {
+      EXPECT_NE(second, USBHOST_INVALID);
+      usbhost_close(second);
+    }
+    ASSERT_EQ(usbhost_close(first), 1);
+    // Closed: the next program opens it.
+    const usbhost_handle again = usbhost_open(path.c_str(), kReadWrite, kShareBoth);
+    EXPECT_NE(again, USBHOST_INVALID);
+    usbhost_close(again);
+    DeleteFileA(path.c_str());
+  }
+  RemoveDirectoryA(folder.c_str());
 }
 
 // USBHOST_INVALID is also the current-process pseudo-handle, and 0 is no

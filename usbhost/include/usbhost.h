@@ -5,7 +5,8 @@
  * arguments in the same order, 1 for success and 0 for failure. Access and
  * share values, IOCTL codes and the byte-packed records passed to
  * usbhost_ioctl are the Windows ones; this layer passes them through and
- * never reinterprets them. Three implementations exist:
+ * never reinterprets them (one exception: the share mode of a meter's pipe
+ * on Windows, at usbhost_open). Three implementations exist:
  *   usbhost/win32  - forwards to kernel32 and SetupAPI;
  *   usbhost/sim    - a virtual USB bus with virtual LX40 meters;
  *   usbhost/libusb - real meters on Linux through libusb-1.0, the hub
@@ -38,7 +39,10 @@ typedef intptr_t usbhost_handle;
 #define USBHOST_FILE_SHARE_WRITE 0x2u
 
 /* CreateFileA(path, access, share, NULL, OPEN_EXISTING, 0, NULL).
- * Returns an open handle or USBHOST_INVALID. Never blocks on device I/O. */
+ * Returns an open handle or USBHOST_INVALID. Never blocks on device I/O.
+ * Windows: a meter's pipe ("<interface path>\<number>") is opened with share
+ * mode 0 whatever `share` says, so that no other program drives the meter
+ * while it is open. */
 USBHOST_API usbhost_handle usbhost_open(const char* path, uint32_t access, uint32_t share);
 
 /* CloseHandle. 0 for a handle that is not open. */

@@ -4,6 +4,8 @@
 // calling thread.
 #include <windows.h>
 
+#include <cstring>
+
 #include "io_limits.h"
 #include "io_watchdog.h"
 #include "usbhost.h"
@@ -19,6 +21,19 @@ HANDLE to_handle(usbhost_handle h) { return reinterpret_cast<HANDLE>(h); }
 // is an open file, so none is passed on.
 bool is_file_handle(usbhost_handle h) { return h > 0; }
 
+// A meter's bulk pipe: "<interface path>\<pipe number>", the name's last
+// part a decimal number (Bulkpipe writes it with "%d").
+bool is_meter_pipe(const char* path) {
+  const char* last = std::strrchr(path, '\\');
+  if (last == nullptr || last == path) return false;
+  const char* digits = last[1] == '-' ? last + 2 : last + 1;
+  if (*digits == '\0') return false;
+  for (const char* c = digits; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9') return false;
+  }
+  return true;
+}
+
 void report(uint32_t* out, DWORD value) {
   if (out != nullptr) {
     *out = value;
@@ -33,6 +48,11 @@ usbhost_handle usbhost_open(const char* path, uint32_t access, uint32_t share) {
   if (path == nullptr) {
     return USBHOST_INVALID;
   }
+  // A meter's pipe is opened with no sharing whatever the caller asks: while
+  // it is open here, no other program (of any user) opens it and drives the
+  // meter at the same time. The interface probe and the hubs keep the
+  // caller's sharing.
+  if (is_meter_pipe(path)) share = 0;
   HANDLE h = CreateFileA(path, access, share, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     return USBHOST_INVALID;
