@@ -66,6 +66,14 @@ class Events {
   std::vector<StationEvent> events_;
 };
 
+std::string Log(Events& events) {
+  std::string log;
+  for (const StationEvent& event : events.All()) {
+    if (event.kind != EventKind::kProgress) log += EventText(event) + "\n";
+  }
+  return log;
+}
+
 class StationHungProbeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -92,7 +100,13 @@ TEST_F(StationHungProbeTest, AMeterHangingOnItsFirstAnswerDelaysNoOtherBay) {
       [&events](const StationEvent& event, const std::vector<BayRow>&, const StationCounts&) {
         events.Add(event);
       },
-      [] { return std::string("t"); });
+      [start = std::chrono::steady_clock::now()] {
+        // Milliseconds since the start: the log of a failure shows when.
+        return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::steady_clock::now() - start)
+                                  .count()) +
+               " ms";
+      });
   std::atomic<int> stop{0};
   std::vector<UnitRecord> written;
   std::mutex written_mutex;
@@ -128,8 +142,9 @@ TEST_F(StationHungProbeTest, AMeterHangingOnItsFirstAnswerDelaysNoOtherBay) {
   const bool others_done = events.WaitForDone({"1-2", "1-3", "1-4"}, 15s);
   // The hanging meter's probe is still waiting for its answer.
   const bool hung_still_waiting = events.IndexOf(EventKind::kDone, "1-1") < 0;
-  EXPECT_TRUE(others_done) << "the other bays waited for the hanging probe";
-  EXPECT_TRUE(hung_still_waiting) << "the hanging probe ended before the others were set";
+  EXPECT_TRUE(others_done) << "the other bays waited for the hanging probe:\n" << Log(events);
+  EXPECT_TRUE(hung_still_waiting) << "the hanging probe ended before the others were set:\n"
+                                  << Log(events);
 
   ASSERT_TRUE(events.WaitForDone({"1-1"}, 60s));
   stop = 1;
