@@ -1,7 +1,8 @@
 // A new meter that hangs on its first answer ("QPID") while others arrive:
-// its probe keeps only its own bay waiting. The others are listed, set up
-// and recorded while it still hangs, and the hanging one ends failed once
-// its read gives up, with nothing but its "QPID" sent.
+// its probe keeps only its own bay waiting, also when it is pulled out and
+// plugged in again meanwhile. The others are listed, set up and recorded
+// while it still hangs; the hanging one ends failed once its read gives up,
+// with nothing but its "QPID" sent, and plugged in again it is then set.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -43,6 +44,16 @@ class Events {
       return true;
     });
   }
+  // Waits until `count` events of `kind` at `port` are in; false after
+  // `bound`.
+  bool WaitFor(EventKind kind, const std::string& port, int count, std::chrono::seconds bound) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, bound, [&] {
+      int seen = 0;
+      for (const StationEvent& event : events_) seen += event.kind == kind && event.port == port;
+      return seen >= count;
+    });
+  }
   // The position of the first such event, -1 when none.
   int IndexOf(EventKind kind, const std::string& port) {
     std::lock_guard lock(mutex_);
@@ -74,7 +85,9 @@ std::string Log(Events& events) {
   return log;
 }
 
-class StationHungProbeTest : public ::testing::Test {
+// Whether the operator, seeing nothing happen, pulls the hanging meter
+// out and plugs it in again while its probe still waits.
+class StationHungProbeTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     CloseAllDevice();
@@ -88,7 +101,8 @@ class StationHungProbeTest : public ::testing::Test {
   usbsim::NodeId hub_ = 0;
 };
 
-TEST_F(StationHungProbeTest, AMeterHangingOnItsFirstAnswerDelaysNoOtherBay) {
+TEST_P(StationHungProbeTest, AMeterHangingOnItsFirstAnswerDelaysNoOtherBay) {
+  const bool replugged = GetParam();
   StationPlan plan;
   ASSERT_TRUE(GatherTables({}, &plan.setup.tables));
   plan.setup.settle = 10ms;
@@ -126,12 +140,21 @@ TEST_F(StationHungProbeTest, AMeterHangingOnItsFirstAnswerDelaysNoOtherBay) {
   hanging.faults.hang_from = 1;
   // Far beyond what the other units need: they must be over while it hangs.
   hanging.read_limit = 20s;
-  const usbsim::AttachedMeter hung = usbsim::AttachMeter(hub_, 1, hanging);
+  usbsim::AttachedMeter hung = usbsim::AttachMeter(hub_, 1, hanging);
   const auto bound = std::chrono::steady_clock::now() + 10s;
   while (hung.meter->ExchangeCount() < 1 && std::chrono::steady_clock::now() < bound) {
     std::this_thread::sleep_for(1ms);
   }
   ASSERT_EQ(hung.meter->ExchangeCount(), 1) << "the station never probed the new meter";
+  if (replugged) {
+    // Back in as after a power cycle (no hang any more): a new plug at the
+    // same port and interface path, while the old probe still waits.
+    usbsim::Bus::Instance().Unplug(hung.device);
+    hung.meter->PlugBackIn();
+    hung = usbsim::ReplugMeter(hung);
+    ASSERT_NE(hung.device, 0);
+    ASSERT_TRUE(events.WaitFor(EventKind::kArrived, "1-1", 2, 10s)) << Log(events);
+  }
 
   std::vector<usbsim::AttachedMeter> others;
   for (int port = 2; port <= 4; ++port) {
@@ -146,7 +169,9 @@ TEST_F(StationHungProbeTest, AMeterHangingOnItsFirstAnswerDelaysNoOtherBay) {
   EXPECT_TRUE(hung_still_waiting) << "the hanging probe ended before the others were set:\n"
                                   << Log(events);
 
-  ASSERT_TRUE(events.WaitForDone({"1-1"}, 60s));
+  // The hung probe ends failed; plugged in again, the meter is then a new
+  // unit and is set.
+  ASSERT_TRUE(events.WaitFor(EventKind::kDone, "1-1", replugged ? 2 : 1, 60s)) << Log(events);
   stop = 1;
   station.join();
 
@@ -161,11 +186,28 @@ TEST_F(StationHungProbeTest, AMeterHangingOnItsFirstAnswerDelaysNoOtherBay) {
       EXPECT_TRUE(meter.meter->SlotContent(table.info.slot).has_value());
     }
   }
-  const StationEvent hung_done = events.All()[events.IndexOf(EventKind::kDone, "1-1")];
-  EXPECT_EQ(hung_done.detail["result"], "failed");
-  EXPECT_EQ(hung.meter->ExchangeCount(), 1);  // its "QPID", nothing after it
-  EXPECT_EQ(written.size(), 4u);
+  std::vector<std::string> hung_results;
+  for (const StationEvent& event : events.All()) {
+    if (event.kind == EventKind::kDone && event.port == "1-1") {
+      hung_results.push_back(event.detail["result"]);
+    }
+  }
+  EXPECT_EQ(hung_results, replugged ? (std::vector<std::string>{"failed", "set"})
+                                    : std::vector<std::string>{"failed"});
+  if (replugged) {
+    for (const SensorTable& table : plan.setup.tables) {
+      EXPECT_TRUE(hung.meter->SlotContent(table.info.slot).has_value());
+    }
+  } else {
+    EXPECT_EQ(hung.meter->ExchangeCount(), 1);  // its "QPID", nothing after it
+  }
+  EXPECT_EQ(written.size(), replugged ? 5u : 4u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Replug, StationHungProbeTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& param) {
+                           return param.param ? "PluggedInAgainWhileItHangs" : "LeftPlugged";
+                         });
 
 }  // namespace
 }  // namespace lx40::station
