@@ -6,7 +6,6 @@
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -20,7 +19,7 @@
 #include "meter_messages.h"
 #include "progress_display.h"
 #include "record_file.h"
-#include "seen_before_index.h"
+#include "seen_before_check.h"
 #include "settle_time.h"
 #include "setup_engine.h"
 #include "station_clock.h"
@@ -240,20 +239,8 @@ int RunSetupCommand(const SetupOptions& options) {
   }
   std::unique_ptr<RecordFile> record_file;
   if (!RecordFile::OpenForCommand(options.record_file, &record_file)) return kExitBadInput;
-  // The serials the record file already holds a "set" line for, kept up
-  // to date with what other runs append. Only a regular file can be read
-  // back: reading a FIFO or a pipe would take the lines from their reader
-  // (or wait for a writer), and a terminal or /dev/full holds no records.
   std::unique_ptr<records::SeenBeforeIndex> seen;
-  std::error_code not_regular;
-  if (record_file && std::filesystem::is_regular_file(options.record_file, not_regular)) {
-    seen = records::SeenBeforeIndex::Open(options.record_file, &error);
-    if (!seen) {
-      std::fprintf(stderr, "lx40: the record file %s cannot be read: %s\n",
-                   options.record_file.c_str(), error.c_str());
-      return kExitBadInput;
-    }
-  }
+  if (!OpenSeenBeforeIndex(options.record_file, &seen)) return kExitBadInput;
 
   std::vector<mlink_meter_place> attached;
   const int32_t listed = ListPlaces(&attached);
@@ -285,14 +272,9 @@ int RunSetupCommand(const SetupOptions& options) {
   ProgressDisplay display(human, ProgressDisplay::StyleFor(human), serials);
   SetupReport report(display, record_file.get(), options.json, plan.meters.size());
   InterruptStop stop(display);
-  if (seen) {
-    plan.seen_before = [&seen, &display, &options](const std::string& serial) {
-      if (!seen->SeenBefore(serial)) return false;
-      display.Message(stderr, devtext::ForDisplay(serial) + ": set before: the record file " +
-                                  options.record_file + " already holds a \"set\" line for it");
-      return true;
-    };
-  }
+  plan.seen_before =
+      SeenBeforeWarning(seen.get(), options.record_file,
+                        [&display](const std::string& line) { display.Message(stderr, line); });
   const std::vector<UnitRecord> records = RunSetup(plan, report, [&stop] { return stop(); });
   display.Finish();
 

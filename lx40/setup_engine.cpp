@@ -42,8 +42,7 @@ class UnitSetup {
   }
 
   void Run() {
-    record_.started = Now();
-    record_.seen_before = plan_.seen_before && plan_.seen_before(record_.serial);
+    Arrive();
     if (stop_() != StopLevel::kNone) {
       End(UnitResult::kCancelled, MLINK_OK, EnglishText(ids::kBodyCancelled));
     } else {
@@ -62,7 +61,7 @@ class UnitSetup {
 
   // The same steps on a meter the caller opened and keeps open.
   void RunOn(mlink_meter* meter) {
-    record_.started = Now();
+    Arrive();
     if (stop_() != StopLevel::kNone) {
       End(UnitResult::kCancelled, MLINK_OK, EnglishText(ids::kBodyCancelled));
     } else {
@@ -79,6 +78,13 @@ class UnitSetup {
   bool MustReplug() const { return must_replug_; }
 
  private:
+  // The meter's arrival: its start, and whether the record file has set
+  // it before (asked once per unit, whatever follows).
+  void Arrive() {
+    record_.started = Now();
+    record_.seen_before = plan_.seen_before && plan_.seen_before(record_.serial);
+  }
+
   void Finish() {
     record_.finished = Now();
     observer_.OnUnitDone(unit_, record_, must_replug_);

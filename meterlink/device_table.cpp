@@ -70,6 +70,7 @@ int32_t ProbePosition(int32_t position, MeterEntry& entry) {
     case PositionState::kOpened:
       break;
     case PositionState::kOpenHere:
+    case PositionState::kProbingHere:
     case PositionState::kOpenElsewhere:
     case PositionState::kNeedsReplug:  // waits for table bytes: no byte of ours
     case PositionState::kLockFailed:   // unguarded: never talked to

@@ -42,6 +42,7 @@ Look LookAt(int32_t position, mlink_meter_info& info, OpenedPosition& opened) {
       return Look::kLockFailed;
     case PositionState::kNoPermission:
       return Look::kNoPermission;
+    case PositionState::kProbingHere:  // not known yet: not a meter of this listing
     case PositionState::kOpenElsewhere:
     case PositionState::kFailed:
       return Look::kNotListed;
@@ -121,9 +122,28 @@ int32_t Walk(List list) {
   return result;
 }
 
-// Opens the interface at `position` (under the walk lock) as
-// mlink_open_path describes.
-int32_t OpenPositionAsHandle(int32_t position, uint32_t generation, mlink_meter** meter) {
+// The mark of a path being probed outside the walk lock, taken off when
+// it goes unless the meter was kept (RegisterMeter takes it off then).
+class ProbeMark {
+ public:
+  explicit ProbeMark(const std::string& path) : path_(path) { MarkProbing(path_); }
+  ~ProbeMark() {
+    if (!kept_) UnmarkProbing(path_);
+  }
+  ProbeMark(const ProbeMark&) = delete;
+  ProbeMark& operator=(const ProbeMark&) = delete;
+  void Kept() { kept_ = true; }
+
+ private:
+  const std::string path_;
+  bool kept_ = false;
+};
+
+// Opens the interface at `position` as mlink_open_path describes. Called
+// with `walk` held; the probe runs after it is let go, so a meter slow to
+// answer delays no other listing or open.
+int32_t OpenPositionAsHandle(std::unique_lock<std::mutex>& walk, int32_t position,
+                             uint32_t generation, mlink_meter** meter) {
   mlink_meter_info info{};
   OpenedPosition opened;
   const PositionState state = OpenPosition(position, opened, &info);
@@ -134,6 +154,7 @@ int32_t OpenPositionAsHandle(int32_t position, uint32_t generation, mlink_meter*
     case PositionState::kOpened:
       break;
     case PositionState::kOpenHere:
+    case PositionState::kProbingHere:
       return MLINK_ERR_ALREADY_OPEN;
     case PositionState::kOpenElsewhere:
       return Fail(MLINK_ERR_IN_USE_ELSEWHERE,
@@ -148,13 +169,19 @@ int32_t OpenPositionAsHandle(int32_t position, uint32_t generation, mlink_meter*
     case PositionState::kFailed:
       return MLINK_ERR_NO_SUCH_METER;
   }
+  // The pipes and the lock are this call's now; the mark keeps every other
+  // walk off the place while the meter is asked.
+  ProbeMark mark(opened.path);
+  walk.unlock();
   Meter probe(opened.pipes.get());
   bool isMeter = false;
   const int32_t probed = ProbeMeter(probe, &isMeter, &info);
   if (probed != MLINK_OK) return probed;
   if (!isMeter) return MLINK_NOT_A_METER;
   info.position = position;
-  return KeepOpen(opened, info, meter);
+  const int32_t kept = KeepOpen(opened, info, meter);
+  if (kept == MLINK_OK) mark.Kept();
+  return kept;
 }
 
 }  // namespace
@@ -229,6 +256,8 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_list_places(mlink_meter_place* pla
         place.flags = place.info.flags | MLINK_INFO_IN_USE;
       } else if (IsLeftMidTable(path, generation, &place.info)) {
         place.flags = place.info.flags | MLINK_INFO_NEEDS_REPLUG;
+      } else if (IsProbing(path)) {
+        place.flags = MLINK_INFO_IN_USE;  // being opened here: not known yet
       }
       place.info.flags = place.flags;
       if (listed < capacity) places[listed] = place;
@@ -276,11 +305,11 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_open_path(const char* path, uint32
   if (path == nullptr || path[0] == '\0') return MLINK_BAD_ARGUMENT;
   if (strnlen(path, MLINK_PATH_SIZE) >= MLINK_PATH_SIZE) return MLINK_ERR_NO_SUCH_METER;
 
-  const std::unique_lock<std::mutex> walk = LockWalk();
+  std::unique_lock<std::mutex> walk = LockWalk();
   const int32_t count = CountPositions();
   for (int32_t p = 0; p < count; ++p) {
     std::string at;
-    if (PathAt(p, at) && at == path) return OpenPositionAsHandle(p, generation, meter);
+    if (PathAt(p, at) && at == path) return OpenPositionAsHandle(walk, p, generation, meter);
   }
   return MLINK_ERR_NO_SUCH_METER;
 }
@@ -291,14 +320,14 @@ extern "C" MLINK_API int32_t MLINK_CALL mlink_open_port(const char* port, mlink_
   if (port == nullptr || port[0] == '\0') return MLINK_BAD_ARGUMENT;
   if (strnlen(port, MLINK_PORT_SIZE) >= MLINK_PORT_SIZE) return MLINK_ERR_NO_SUCH_METER;
 
-  const std::unique_lock<std::mutex> walk = LockWalk();
+  std::unique_lock<std::mutex> walk = LockWalk();
   const int32_t count = CountPositions();
   for (int32_t p = 0; p < count; ++p) {
     std::string path;
     std::string at;
     uint32_t generation = 0;
     if (PathAt(p, path) && LocationOf(path, at, generation) && at == port) {
-      return OpenPositionAsHandle(p, 0, meter);
+      return OpenPositionAsHandle(walk, p, 0, meter);
     }
   }
   return MLINK_ERR_NO_SUCH_METER;

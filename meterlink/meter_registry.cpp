@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "bulkpipe.h"
@@ -28,6 +29,11 @@ std::mutex g_registryMutex;
 std::map<std::string, Registered>& Registry() {
   static std::map<std::string, Registered> registry;
   return registry;
+}
+
+std::set<std::string>& Probing() {
+  static std::set<std::string> probing;
+  return probing;
 }
 
 // Room for a port text as the location call reports it.
@@ -108,6 +114,7 @@ PositionState OpenPosition(int32_t position, OpenedPosition& out, mlink_meter_in
   if (!PathAt(position, out.path)) return PositionState::kFailed;
   LocationOf(out.path, out.port, out.generation);
   if (FindRegistered(out.path, registered)) return PositionState::kOpenHere;
+  if (IsProbing(out.path)) return PositionState::kProbingHere;
   if (IsLeftMidTable(out.path, out.generation, registered)) return PositionState::kNeedsReplug;
   switch (out.lock.Take(out.path)) {
     case MeterLock::Outcome::kTaken:
@@ -155,10 +162,26 @@ int32_t ProbeMeter(Meter& meter, bool* isMeter, mlink_meter_info* info) {
   return MLINK_OK;
 }
 
+void MarkProbing(const std::string& path) {
+  std::lock_guard<std::mutex> guard(g_registryMutex);
+  Probing().insert(path);
+}
+
+void UnmarkProbing(const std::string& path) {
+  std::lock_guard<std::mutex> guard(g_registryMutex);
+  Probing().erase(path);
+}
+
+bool IsProbing(const std::string& path) {
+  std::lock_guard<std::mutex> guard(g_registryMutex);
+  return Probing().count(path) != 0;
+}
+
 void RegisterMeter(const std::string& path, Holder holder, const mlink_meter_info& info,
                    MeterLock lock) {
   std::lock_guard<std::mutex> guard(g_registryMutex);
   Registry().insert_or_assign(path, Registered{holder, info, std::move(lock)});
+  Probing().erase(path);
 }
 
 void UnregisterMeter(const std::string& path) {

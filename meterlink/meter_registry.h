@@ -16,6 +16,13 @@
 // would find that lock taken and pass the meter over as in use elsewhere
 // (an mlink_enumerate would miss the meter another thread's mlink_open is
 // probing). Calls on a meter already open never take the walk lock.
+//
+// mlink_open_path and mlink_open_port know their place before they ask the
+// meter anything: they take its pipes and lock under the walk lock, mark the
+// path as being probed and let the walk lock go before the probe, so a new
+// meter that is slow to answer (or hangs) never delays the listings and
+// opens of the others. A walk meanwhile passes the marked path over without
+// a byte (kProbingHere).
 // Internal to the library.
 #ifndef LX40_METERLINK_METER_REGISTRY_H
 #define LX40_METERLINK_METER_REGISTRY_H
@@ -72,6 +79,7 @@ struct OpenedPosition {
 enum class PositionState {
   kOpened,         // free here and elsewhere: pipes open, lock taken
   kOpenHere,       // registered in this program (nothing opened)
+  kProbingHere,    // being probed by an open in this program (nothing opened)
   kOpenElsewhere,  // another program holds its lock (nothing opened)
   kNeedsReplug,    // left mid-table by this program, not re-plugged since (nothing opened)
   kLockFailed,     // its lock file could not be opened or made: out.lock.failure() says why
@@ -97,7 +105,15 @@ int32_t ProbeMeter(Meter& meter, bool* isMeter, mlink_meter_info* info);
 bool FindRegistered(const std::string& path, mlink_meter_info* info);
 enum class Holder { kDeviceTable, kHandle };
 
-// Registers an open meter (its lock moves into the registry).
+// A path an open is probing outside the walk lock (see above): marked
+// under the walk lock, once its pipes and lock are taken; unmarked when the
+// probe found no meter to keep, or by RegisterMeter.
+void MarkProbing(const std::string& path);
+void UnmarkProbing(const std::string& path);
+bool IsProbing(const std::string& path);
+
+// Registers an open meter (its lock moves into the registry) and unmarks
+// its path as being probed, in one step.
 void RegisterMeter(const std::string& path, Holder holder, const mlink_meter_info& info,
                    MeterLock lock);
 // Forgets it and releases its lock.

@@ -86,31 +86,54 @@ Arrival BayBoard::Seen(const std::string& port, const std::string& path, uint32_
   }
   *bay = index;
   BayRow& row = rows_[index];
-  if (row.present && row.path == path && row.generation == generation) return Arrival::kKnown;
+  if (row.present && row.path == path && row.generation == generation) {
+    if (!row.waiting || row.busy) return Arrival::kKnown;
+    row.waiting = false;
+    return Start(row);
+  }
   // Plugged in again (or another meter) without the pull being seen: the
   // old plug is gone first.
   if (row.present) Removed(row);
   row.present = true;
   row.path = path;
   row.generation = generation;
-  row.serial.clear();
-  row.reason.clear();
-  row.table.clear();
-  row.percent = -1;
+  if (!row.busy) {
+    row.serial.clear();
+    row.reason.clear();
+    row.table.clear();
+    row.percent = -1;
+  }
   if (!row.again) Emit(EventKind::kArrived, row);
   row.again = false;
+  // The unit of the plug before is still at work on its meter (its
+  // worker must end before the place can be opened again): this plug
+  // waits, and the watch goes on with the other bays meanwhile.
+  if (row.busy) {
+    row.waiting = true;
+    return Arrival::kKnown;
+  }
+  return Start(row);
+}
+
+Arrival BayBoard::Start(BayRow& row) {
+  row.waiting = false;
   if (stopping_ || (max_units_ != 0 && static_cast<size_t>(counts_.started) >= max_units_)) {
     return Arrival::kHold;
   }
   ++counts_.started;
   row.busy = true;
   row.state = BayState::kWorking;
+  row.serial.clear();
+  row.reason.clear();
+  row.table.clear();
+  row.percent = -1;
   return Arrival::kStart;
 }
 
 void BayBoard::Removed(BayRow& row) {
   Emit(EventKind::kRemoved, row);
   row.again = false;
+  row.waiting = false;
   row.missed = 0;
   row.present = false;
   row.path.clear();
@@ -191,8 +214,9 @@ void BayBoard::Done(size_t bay, const UnitRecord& record, bool must_replug) {
   if (must_replug) replug_.push_back(record.serial);
   Emit(EventKind::kDone, row,
        {{"result", ResultName(record.result)}, {"record", RecordJson(record)}});
-  // Pulled out while it was worked on: the bay is free now.
-  if (!row.present) {
+  // Pulled out while it was worked on: the bay is free now (or holds the
+  // plug that waited for this unit).
+  if (!row.present || row.waiting) {
     row.state = BayState::kReady;
     row.serial.clear();
     row.reason.clear();
@@ -204,7 +228,7 @@ void BayBoard::NotAMeter(size_t bay, const std::string& reason) {
   BayRow& row = rows_[bay];
   row.busy = false;
   --counts_.started;
-  row.state = row.present ? BayState::kIgnored : BayState::kReady;
+  row.state = row.present && !row.waiting ? BayState::kIgnored : BayState::kReady;
   row.reason = reason;
   Emit(EventKind::kIgnored, row, {{"reason", reason}});
 }

@@ -47,10 +47,15 @@ struct BayRow {
   uint32_t generation = 0;
   bool busy = false;   // a unit is being set up
   bool again = false;  // OpenLater: the next sight is no new arrival
-  int missed = 0;      // listings in a row without the plug
+  // A new plug came while the unit of the one before was not over yet (a
+  // hung probe, say): it starts at the first sight once that unit is over.
+  bool waiting = false;
+  int missed = 0;  // listings in a row without the plug
 };
 
-// A plug is gone once this many listings in a row have missed it.
+// A plug is gone once this many listings in a row have missed it. One
+// unit per bay at a time: a plug that comes while the bay's unit is not
+// over waits for it (BayRow::waiting).
 inline constexpr int kMissedListings = 2;
 
 struct StationCounts {
@@ -120,6 +125,7 @@ class BayBoard {
   void Emit(EventKind kind, const BayRow& row, nlohmann::ordered_json detail = {},
             bool throttled = false);
   void Removed(BayRow& row);
+  Arrival Start(BayRow& row);  // a unit starts for the plug the row holds
 
   mutable std::mutex mutex_;
   const bool named_;

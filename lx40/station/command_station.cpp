@@ -3,7 +3,6 @@
 #include "command_station.h"
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -18,6 +17,7 @@
 #include "interrupt.h"
 #include "learn_bays.h"
 #include "record_file.h"
+#include "seen_before_check.h"
 #include "settle_time.h"
 #include "station_clock.h"
 #include "station_view.h"
@@ -48,28 +48,31 @@ int LearnBaysCommand(const std::string& path) {
   return kExitOk;
 }
 
-// Ctrl+C as the station sees it, telling the operator once per level. A
-// request to end the process (SIGTERM from a service manager, SIGHUP, the
-// console closed) stops at once, as a second Ctrl+C: the system leaves
-// little time.
+// Ctrl+C and the requests to end as the station sees them, telling the
+// operator once per level: 1 (one Ctrl+C) no unit starts and the units in
+// progress finish; 2 (a second Ctrl+C, or the system asking the process to
+// end: SIGTERM, SIGHUP, the console closed, logoff, shutdown, the session's
+// end, which leave little time) the units stop between two load steps.
 class StopWatch {
  public:
   explicit StopWatch(StationView& view, std::FILE* to) : view_(view), to_(to) {}
   int operator()() {
+    const int count = InterruptCount();
     const bool end = EndRequested();
-    const int count = end ? std::max(InterruptCount(), 2) : InterruptCount();
+    const int level = end || count >= 2 ? 2 : count;
+    // Raise the level shown, never lower it, and tell each level once.
     int shown = shown_.load();
-    while (count > shown && !shown_.compare_exchange_weak(shown, count)) {
+    while (level > shown && !shown_.compare_exchange_weak(shown, level)) {
     }
-    if (count > shown && shown < 2) {
-      view_.Message(to_, count == 1 ? "lx40: stopping: the units in progress finish, no new "
+    if (level > shown) {
+      view_.Message(to_, level == 1 ? "lx40: stopping: the units in progress finish, no new "
                                       "unit starts (Ctrl+C again stops at once)"
                          : end      ? "lx40: asked to end: stopping at once; a meter stopped "
                                       "mid-table stores nothing and must be plugged in again"
                                     : "lx40: stopping at once: a meter stopped mid-table "
                                       "stores nothing and must be plugged in again");
     }
-    return count;
+    return level;
   }
 
  private:
@@ -122,6 +125,8 @@ int RunStationCommand(const StationOptions& options) {
   }
   std::unique_ptr<RecordFile> record_file;
   if (!RecordFile::OpenForCommand(options.record_file, &record_file)) return kExitBadInput;
+  std::unique_ptr<records::SeenBeforeIndex> seen;
+  if (!OpenSeenBeforeIndex(options.record_file, &seen)) return kExitBadInput;
   plan.setup.station = StationName();
 
   InstallInterruptHandler();
@@ -140,6 +145,9 @@ int RunStationCommand(const StationOptions& options) {
         view.Show(event, rows, counts);
       },
       Now);
+  plan.setup.seen_before =
+      SeenBeforeWarning(seen.get(), options.record_file,
+                        [&view](const std::string& line) { view.Message(stderr, line); });
   std::atomic<bool> record_failed{false};
   StopWatch stop(view, stderr);
   RunStation(

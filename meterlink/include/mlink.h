@@ -340,10 +340,11 @@ MLINK_API int32_t MLINK_CALL mlink_enumerate_places(mlink_meter_place* places, s
  * exceed capacity). A meter open in this process is flagged
  * MLINK_INFO_IN_USE with its identification; one this process left in the
  * middle of a table MLINK_INFO_NEEDS_REPLUG with the one last read from it;
- * for every other place info is all zero (an unknown device, not yet asked
- * what it is: mlink_open_path asks). Cheap enough to be called several
- * times a second to watch for meters plugged in and pulled out. places may
- * be null when capacity is 0, to count. Available since 1.1.0. */
+ * one an mlink_open_path of this process is asking right now
+ * MLINK_INFO_IN_USE with info all zero; for every other place info is all
+ * zero (an unknown device, not yet asked what it is: mlink_open_path asks). Cheap enough to be
+ * called several times a second to watch for meters plugged in and pulled out. places may be null
+ * when capacity is 0, to count. Available since 1.1.0. */
 MLINK_API int32_t MLINK_CALL mlink_list_places(mlink_meter_place* places, size_t capacity,
                                                size_t* found);
 
@@ -355,8 +356,11 @@ MLINK_API int32_t MLINK_CALL mlink_list_places(mlink_meter_place* places, size_t
  * open in another program (nothing sent); MLINK_ERR_REPLUGGED: a different plug generation;
  * MLINK_NOT_A_METER: the device there is not an LX40; MLINK_ERR_ALREADY_OPEN;
  * MLINK_ERR_NEEDS_REPLUG: this process left it mid-table; MLINK_ERR_LOCK_FAILED.
- * A path of MLINK_PATH_SIZE characters or more matches nothing; an empty or
- * null one is MLINK_BAD_ARGUMENT. On failure *meter is set to null. */
+ * The meter is asked with no lock of the process held, so one that is slow
+ * to answer (or hangs) delays no other call on other meters; meanwhile other
+ * listings pass it over (mlink_list_places flags it MLINK_INFO_IN_USE) and
+ * another open of it gives MLINK_ERR_ALREADY_OPEN. A path of MLINK_PATH_SIZE characters or more
+ * matches nothing; an empty or null one is MLINK_BAD_ARGUMENT. On failure *meter is set to null. */
 MLINK_API int32_t MLINK_CALL mlink_open_path(const char* path, uint32_t generation,
                                              mlink_meter** meter);
 

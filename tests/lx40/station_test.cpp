@@ -143,5 +143,42 @@ TEST_F(Lx40Test, StationRefusesABadBaysFileBeforeAnyMeterIsTouched) {
   EXPECT_TRUE(JsonLines(Out()).empty());
 }
 
+// The same meter through the station twice (set, pulled out, plugged in
+// again later): the record file the station writes already holds its "set"
+// line by then, so the second arrival is warned about and its line ends in
+// "seen_before": true. The first, and another meter, are not marked.
+TEST_F(Lx40Test, StationWarnsAboutAMeterItsRecordFileHoldsASetLineFor) {
+  const auto env = Environment(
+      "[meter]\nserial = M1\nport = 1\npull_after_ms = 100\n"
+      "[meter]\nserial = M1\nport = 1\nplug_after_ms = 100\npull_after_ms = 100\n"
+      "[meter]\nserial = M2\nport = 2\npull_after_ms = 100\n");
+  const std::string record = Path("record.jsonl");
+  ASSERT_EQ(Run({"station", "--max-units", "3", "--record", record}, env), 0) << Err();
+  const std::string err = Err();
+  const size_t warned = err.find("M1: set before: the record file ");
+  EXPECT_NE(warned, std::string::npos) << err;
+  EXPECT_EQ(err.find("M1: set before", warned + 1), std::string::npos) << err;
+  EXPECT_EQ(err.find("M2: set before"), std::string::npos) << err;
+
+  const std::string text = ReadFile(record);
+  std::vector<nlohmann::ordered_json> lines;
+  for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(nlohmann::ordered_json::parse(text.substr(at, end - at)));
+  }
+  ASSERT_EQ(lines.size(), 3u) << text;
+  int m1 = 0;
+  for (const nlohmann::ordered_json& line : lines) {
+    SCOPED_TRACE(line.dump());
+    EXPECT_EQ(line.at("result"), "set");
+    const bool second_m1 = line.at("serial") == "M1" && m1++ == 1;
+    EXPECT_EQ(line.contains("seen_before"), second_m1);
+    if (second_m1) {
+      EXPECT_EQ(line.at("seen_before"), true);
+      EXPECT_EQ(std::prev(line.end()).key(), "seen_before");
+    }
+  }
+  EXPECT_EQ(m1, 2);
+}
+
 }  // namespace
 }  // namespace lx40test

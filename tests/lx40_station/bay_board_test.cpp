@@ -193,6 +193,42 @@ TEST_F(BoardTest, PulledOutWhileWorkedOnTheBayIsReadyOnceTheUnitIsOver) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"arrived", "started", "removed", "done"}));
 }
 
+// One unit per bay: a meter plugged in again while the unit of its last
+// plug is not over (its probe hangs, say) waits, and the watch goes on;
+// it starts at the first sight once that unit is over.
+TEST_F(BoardTest, APlugWhileTheBaysUnitIsNotOverWaitsForIt) {
+  BayBoard board = MakeBoard({{"B1", "1-1"}});
+  size_t bay = 0;
+  ASSERT_EQ(board.Seen("1-1", "a", 1, &bay), Arrival::kStart);
+  board.Started(bay, "A");
+  for (int poll = 0; poll < 3; ++poll) {
+    EXPECT_EQ(board.Seen("1-1", "a", 2, &bay), Arrival::kKnown);
+  }
+  EXPECT_FALSE(board.Idle());
+  EXPECT_EQ(board.Counts().started, 1);
+  board.Done(bay, Record("A", UnitResult::kFailed, "Signal error."), false);
+  // The bay holds the plug that waited: ready, not the old outcome.
+  EXPECT_EQ(board.Rows()[0].state, BayState::kReady);
+  EXPECT_EQ(board.Rows()[0].serial, "");
+  EXPECT_EQ(board.Seen("1-1", "a", 2, &bay), Arrival::kStart);
+  EXPECT_EQ(board.Seen("1-1", "a", 2, &bay), Arrival::kKnown);
+  EXPECT_EQ(board.Counts().started, 2);
+  EXPECT_EQ(board.Counts().failed, 1);
+  EXPECT_EQ(Names(),
+            (std::vector<std::string>{"arrived", "started", "removed", "arrived", "done"}));
+
+  // Pulled out again before it could start: it is gone, nothing starts.
+  BayBoard other = MakeBoard({{"B1", "1-1"}});
+  ASSERT_EQ(other.Seen("1-1", "a", 1, &bay), Arrival::kStart);
+  EXPECT_EQ(other.Seen("1-1", "a", 2, &bay), Arrival::kKnown);
+  other.Listed({}, {});
+  other.Listed({}, {});
+  other.Done(bay, Record("A", UnitResult::kFailed), false);
+  EXPECT_EQ(other.Rows()[0].state, BayState::kReady);
+  EXPECT_TRUE(other.Idle());
+  EXPECT_EQ(other.Counts().started, 1);
+}
+
 TEST_F(BoardTest, ProgressIsShownAlwaysButStreamedAtMostTwiceASecondPerBay) {
   BayBoard board = MakeBoard({{"B1", "1-1"}, {"B2", "1-2"}});
   size_t a = 0, b = 0;

@@ -3,8 +3,11 @@
 // knows of the meters it holds or left mid-table.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "handle_fixture.h"
@@ -91,6 +94,68 @@ TEST_F(ListPlacesTest, CountsBeyondTheCapacityAndRejectsBadArguments) {
   EXPECT_EQ(found, 3u);
   EXPECT_EQ(mlink_list_places(nullptr, 1, &found), MLINK_BAD_ARGUMENT);
   EXPECT_EQ(mlink_list_places(places, 2, nullptr), MLINK_BAD_ARGUMENT);
+}
+
+// The probe of a new meter (its "QPID") runs with no lock of the process
+// held: a meter that hangs on its first answer keeps only its own open
+// waiting, while the other places are listed, opened and used at once.
+TEST_F(ListPlacesTest, AMeterHangingOnItsProbeDelaysNoOtherListingOrOpen) {
+  usbsim::MeterConfig hanging = MeterWithSerial("H0000");
+  hanging.faults.hang_from = 1;
+  // Far longer than anything the other calls need: they must all be over
+  // while this probe still waits.
+  hanging.read_limit = std::chrono::seconds(15);
+  auto h = usbsim::AttachMeter(root_, 1, hanging);
+  auto a = usbsim::AttachMeter(root_, 2, MeterWithSerial("A1111"));
+  const std::vector<mlink_meter_place> places = List();
+  ASSERT_EQ(places.size(), 2u);
+  const mlink_meter_place hung_place = places[0];
+  const mlink_meter_place free_place = places[1];
+  ASSERT_STREQ(hung_place.port, "1-1");
+
+  std::atomic<bool> probe_over{false};
+  int32_t probed = MLINK_OK;
+  mlink_meter* never = nullptr;
+  std::thread opener([&] {
+    probed = mlink_open_path(hung_place.path, hung_place.generation, &never);
+    probe_over = true;
+  });
+  // Its "QPID" is out: the probe now waits for an answer that never comes.
+  const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (h.meter->ExchangeCount() < 1 && std::chrono::steady_clock::now() < bound) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_EQ(h.meter->ExchangeCount(), 1);
+
+  const std::vector<mlink_meter_place> during = List();
+  ASSERT_EQ(during.size(), 2u);
+  // Being opened here: in use, nothing known of it yet.
+  EXPECT_NE(during[0].flags & MLINK_INFO_IN_USE, 0u);
+  EXPECT_STREQ(during[0].info.serial, "");
+  mlink_meter* other = nullptr;
+  mlink_meter* second = nullptr;
+  EXPECT_EQ(mlink_open_path(hung_place.path, hung_place.generation, &second),
+            MLINK_ERR_ALREADY_OPEN);
+  EXPECT_EQ(second, nullptr);
+  ASSERT_EQ(mlink_open_path(free_place.path, free_place.generation, &other), MLINK_OK);
+  uint8_t slots[MLINK_SLOT_COUNT] = {};
+  EXPECT_EQ(mlink_slots(other, slots, MLINK_SLOT_COUNT), MLINK_OK);
+  // The walks that probe pass the hanging place over without a byte.
+  mlink_meter_info infos[4];
+  size_t found = 0;
+  EXPECT_EQ(mlink_enumerate(infos, 4, &found), MLINK_OK);
+  ASSERT_EQ(found, 1u);
+  EXPECT_STREQ(infos[0].serial, "A1111");
+  EXPECT_FALSE(probe_over.load()) << "the other calls waited for the hanging probe";
+
+  opener.join();
+  EXPECT_NE(probed, MLINK_OK);
+  EXPECT_EQ(never, nullptr);
+  EXPECT_EQ(h.meter->ExchangeCount(), 1);  // its "QPID" only
+  // Its probe over, the place is free and unknown again.
+  EXPECT_EQ(List()[0].flags, 0u);
+  EXPECT_EQ(mlink_close(other), MLINK_OK);
+  EXPECT_EQ(Bus().OpenHandleCount(), 0);
 }
 
 }  // namespace
