@@ -19,6 +19,7 @@
 #include "record_file.h"
 #include "settle_time.h"
 #include "station_clock.h"
+#include "station_subscriber.h"
 #include "station_view.h"
 #include "station_watch.h"
 
@@ -86,9 +87,11 @@ void AddStationOptions(CLI::App& app, StationOptions& options) {
   app.add_option("--max-units", options.max_units, "Stop once this many units have finished")
       ->check(CLI::Range(1, 1000000));
   AddTraceabilityOptions(app, options.trace);
+  app.add_option("--http", options.http,
+                 "Serve the station page at [ADDRESS:]PORT (default address 127.0.0.1)");
 }
 
-int RunStationCommand(const StationOptions& options) {
+int RunStationCommand(const StationOptions& options, StationSubscriber* subscriber) {
   if (!options.learn_bays_file.empty()) {
     if (!options.bays_file.empty()) {
       std::fprintf(stderr, "lx40: --learn-bays and --bays do not go together\n");
@@ -123,8 +126,9 @@ int RunStationCommand(const StationOptions& options) {
   const bool json = options.json;
   BayBoard board(
       std::move(bays), options.max_units,
-      [&view, json](const StationEvent& event, const std::vector<BayRow>& rows,
-                    const StationCounts& counts) {
+      [&view, json, subscriber](const StationEvent& event, const std::vector<BayRow>& rows,
+                                const StationCounts& counts) {
+        if (subscriber) subscriber->OnEvent(event);
         if (json && !event.throttled) {
           const std::string line = EventLine(event);
           std::fwrite(line.data(), 1, line.size(), stdout);
@@ -133,6 +137,7 @@ int RunStationCommand(const StationOptions& options) {
         view.Show(event, rows, counts);
       },
       Now);
+  if (subscriber) subscriber->Attach(board, plan);
   std::atomic<bool> record_failed{false};
   StopWatch stop(view, stderr);
   RunStation(
@@ -149,6 +154,7 @@ int RunStationCommand(const StationOptions& options) {
       },
       [&stop] { return stop(); });
   view.Finish();
+  if (subscriber) subscriber->Detach();
 
   const StationCounts counts = board.Counts();
   const std::vector<std::string> replug = board.Replug();
