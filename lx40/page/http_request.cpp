@@ -14,8 +14,8 @@ struct HttpRequestReader::Parser {
 
 HttpRequestReader::HttpRequestReader() : parser_(std::make_unique<Parser>()) {
   parser_->beast.header_limit(static_cast<std::uint32_t>(kRequestHeadLimit));
-  parser_->beast.body_limit(0);
-  // A GET is complete at the end of its head.
+  // The head is all that is read: a body is never taken (the request is
+  // refused), so the parser stops at the end of the head.
   parser_->beast.eager(false);
 }
 
@@ -33,11 +33,7 @@ HttpRequestReader::Status HttpRequestReader::Feed(const char* data, size_t size,
   pending_.erase(0, used);
   if (error == http::error::need_more) return Status::kNeedMore;
   if (error == http::error::header_limit) return Status::kTooLarge;
-  if (error == http::error::body_limit || error == http::error::unexpected_body) {
-    request->has_body = true;
-  } else if (error) {
-    return Status::kBad;
-  }
+  if (error) return Status::kBad;
   if (!beast.is_header_done()) return Status::kNeedMore;
   const auto& head = beast.get();
   request->method = std::string(head.method_string());
@@ -45,9 +41,7 @@ HttpRequestReader::Status HttpRequestReader::Feed(const char* data, size_t size,
   request->path = target.substr(0, target.find('?'));
   const auto id = head.find("Last-Event-ID");
   if (id != head.end()) request->last_event_id = std::string(id->value());
-  if (!request->has_body) {
-    request->has_body = beast.content_length().value_or(0) > 0 || beast.chunked();
-  }
+  request->has_body = beast.content_length().value_or(0) > 0 || beast.chunked();
   return Status::kComplete;
 }
 

@@ -90,7 +90,8 @@ std::string PageFeed::StateJson() const {
   // The board numbers its events under its own lock, so bays read with no
   // event numbered before or after them are exactly the state after the
   // last number. Events come a few a second per bay and the read takes
-  // microseconds: a second try is rare, a tenth unheard of.
+  // microseconds: a second try is rare, a tenth unheard of (then the
+  // tries are spaced out, for a line far busier than any station).
   std::vector<station::BayRow> rows;
   station::StationCounts counts;
   uint64_t id = LastId();
@@ -98,15 +99,16 @@ std::string PageFeed::StateJson() const {
   for (int attempt = 0;; ++attempt) {
     rows.clear();
     if (reader_) reader_(&rows, &counts);
-    std::lock_guard lock(mutex_);
-    if (last_id_ == id || attempt == 100) {
+    {
+      std::lock_guard lock(mutex_);
+      if (last_id_ == id || attempt == 1000) {
+        id = last_id_;
+        for (const Unit& unit : units_) units.push_back(unit.json);
+        break;
+      }
       id = last_id_;
-      units.clear();
-      for (const Unit& unit : units_) units.push_back(unit.json);
-      break;
     }
-    id = last_id_;
-    if (attempt > 10) std::this_thread::yield();
+    if (attempt > 10) std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
   Json state;
   state["id"] = id;

@@ -16,6 +16,11 @@ struct HttpReply {
   int status = 0;                              // 0: no reply (refused, closed, timed out)
   std::map<std::string, std::string> headers;  // names in lower case
   std::string body;
+  // The header's value; "" when it was not sent.
+  std::string Header(const std::string& name) const {
+    const auto found = headers.find(name);
+    return found == headers.end() ? std::string() : found->second;
+  }
 };
 
 class HttpConnection {

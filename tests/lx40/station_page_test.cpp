@@ -79,9 +79,10 @@ TEST_F(StationPageTest, ServesThePageItsFilesTheStateAndTheNumberedEvents) {
   WriteFile(Path("bays.txt"), "B1 1-1\nB2 1-2\nB3 1-3\n");
   ASSERT_TRUE(StartStation({"--bays", Path("bays.txt"), "--operator", "ann", "--lot", "L7"}, env))
       << station_->Err();
+  // From the first event on, whenever it connects (the line has begun).
   HttpConnection stream(port_);
   ASSERT_TRUE(stream.Connected());
-  ASSERT_TRUE(stream.Send("GET /events HTTP/1.1\r\nHost: x\r\n\r\n"));
+  ASSERT_TRUE(stream.Send("GET /events HTTP/1.1\r\nHost: x\r\nLast-Event-ID: 0\r\n\r\n"));
 
   // The files, from memory, with the headers that keep the page to itself.
   struct File {
@@ -94,15 +95,15 @@ TEST_F(StationPageTest, ServesThePageItsFilesTheStateAndTheNumberedEvents) {
   for (const File& file : files) {
     const HttpReply reply = Request(port_, "GET", file.path);
     EXPECT_EQ(reply.status, 200) << file.path;
-    EXPECT_EQ(reply.headers["content-type"], file.type) << file.path;
-    EXPECT_EQ(reply.headers["content-security-policy"], "default-src 'self'") << file.path;
-    EXPECT_EQ(reply.headers["x-content-type-options"], "nosniff") << file.path;
-    EXPECT_EQ(reply.headers["cache-control"], "no-store") << file.path;
-    EXPECT_EQ(reply.headers["content-length"], std::to_string(reply.body.size())) << file.path;
+    EXPECT_EQ(reply.Header("content-type"), file.type) << file.path;
+    EXPECT_EQ(reply.Header("content-security-policy"), "default-src 'self'") << file.path;
+    EXPECT_EQ(reply.Header("x-content-type-options"), "nosniff") << file.path;
+    EXPECT_EQ(reply.Header("cache-control"), "no-store") << file.path;
+    EXPECT_EQ(reply.Header("content-length"), std::to_string(reply.body.size())) << file.path;
     EXPECT_NE(reply.body.find(file.holds), std::string::npos) << file.path;
     const HttpReply head = Request(port_, "HEAD", file.path);
     EXPECT_EQ(head.status, 200) << file.path;
-    EXPECT_EQ(head.headers["content-length"], std::to_string(reply.body.size())) << file.path;
+    EXPECT_EQ(head.Header("content-length"), std::to_string(reply.body.size())) << file.path;
     EXPECT_EQ(head.body, "") << file.path;
   }
   // No script or style inside the page: the policy would refuse it.
@@ -118,7 +119,7 @@ TEST_F(StationPageTest, ServesThePageItsFilesTheStateAndTheNumberedEvents) {
   for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS"}) {
     const HttpReply reply = Request(port_, method, "/api/state", "Content-Length: 0\r\n");
     EXPECT_EQ(reply.status, 405) << method;
-    EXPECT_EQ(reply.headers["allow"], "GET, HEAD") << method;
+    EXPECT_EQ(reply.Header("allow"), "GET, HEAD") << method;
   }
 
   // The words, from the shared string table.
@@ -194,7 +195,9 @@ TEST_F(StationPageTest, RefusesHugeSlowAndTooManyRequestsAndStaysUp) {
     connection.Send(c.request);  // may fail midway once the server has refused
     std::string text;
     EXPECT_TRUE(connection.ReadToClose(20s, &text)) << c.name;
-    if (!text.empty()) EXPECT_EQ(ParseReply(text).status, c.status) << c.name;
+    if (!text.empty()) {
+      EXPECT_EQ(ParseReply(text).status, c.status) << c.name;
+    }
   }
 
   // Sent slowly and never finished: closed after the request time, while
@@ -238,7 +241,8 @@ TEST_F(StationPageTest, FiftyStreamsAndStreamsThatNeverReadDoNotHoldUpTheLine) {
   std::vector<std::unique_ptr<HttpConnection>> stuck;
   for (int i = 0; i < 50; ++i) {
     readers.push_back(std::make_unique<HttpConnection>(port_));
-    ASSERT_TRUE(readers.back()->Send("GET /events HTTP/1.1\r\nHost: x\r\n\r\n")) << i;
+    ASSERT_TRUE(readers.back()->Send("GET /events HTTP/1.1\r\nHost: x\r\nLast-Event-ID: 0\r\n\r\n"))
+        << i;
   }
   // Never read, with the smallest receive buffer the system gives.
   for (int i = 0; i < 5; ++i) {
@@ -249,7 +253,7 @@ TEST_F(StationPageTest, FiftyStreamsAndStreamsThatNeverReadDoNotHoldUpTheLine) {
 
   EXPECT_EQ(station_->Wait(std::chrono::milliseconds(kLong)), 0) << station_->Err();
   EXPECT_EQ(JsonLines(ReadFile(record)).size(), static_cast<size_t>(kBays * kUnits));
-  // Every reader got every unit, then the end.
+  // Every reader got every unit, then the end, each event once.
   for (size_t i = 0; i < readers.size(); ++i) {
     std::string text;
     EXPECT_TRUE(readers[i]->ReadToClose(20s, &text)) << i;
@@ -259,6 +263,10 @@ TEST_F(StationPageTest, FiftyStreamsAndStreamsThatNeverReadDoNotHoldUpTheLine) {
       ++done;
     }
     EXPECT_EQ(done, kBays * kUnits) << i;
+    const std::vector<SseMessage> events = SseMessages(text.substr(text.find("\r\n\r\n") + 4));
+    ASSERT_FALSE(events.empty()) << i;
+    EXPECT_EQ(events.front().id, 1u) << i;
+    for (size_t e = 1; e < events.size(); ++e) EXPECT_EQ(events[e].id, events[e - 1].id + 1) << i;
     EXPECT_NE(text.find("\"event\":\"stopped\""), std::string::npos) << i;
   }
 }
