@@ -425,3 +425,9 @@ std::string PageServer::Url() const {
 }
 
 }  // namespace lx40::page
+
+namespace lx40::page {
+
+uint16_t PageServer::Port() const { return impl_->address.port; }
+
+}  // namespace lx40::page

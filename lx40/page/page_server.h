@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,7 @@ class PageServer {
 
   // http://ADDRESS:PORT/ with the port actually bound.
   std::string Url() const;
+  uint16_t Port() const;
 
   struct Impl;
 
