@@ -1,7 +1,8 @@
 // What waits to be sent to one event-stream client. Bounded: a browser
-// that does not read (stuck, asleep, on a slow link) fills it, and is then
-// dropped rather than held in memory or waited for. Used on the server's
-// thread only.
+// that does not read (stuck, asleep, on a slow link) fills it; the stream
+// then takes its next events from the feed's kept ones as it drains, and
+// is dropped once those it needs are no longer kept, rather than held in
+// memory or waited for. Used on the server's thread only.
 #ifndef LX40_LX40_PAGE_CLIENT_QUEUE_H
 #define LX40_LX40_PAGE_CLIENT_QUEUE_H
 

@@ -62,7 +62,9 @@ void PageFeed::Publish(const station::StationEvent& event) {
   {
     std::lock_guard lock(mutex_);
     const uint64_t id = ++last_id_;
-    events_.push_back(NumberedEvent{id, std::move(line)});
+    auto message = std::make_shared<const std::string>("id: " + std::to_string(id) +
+                                                       "\ndata: " + line + "\n\n");
+    events_.push_back(NumberedEvent{id, std::move(line), std::move(message)});
     if (events_.size() > kKeptEvents) events_.pop_front();
     if (!unit.empty()) {
       units_.push_back(Unit{id, std::move(unit)});
@@ -77,13 +79,23 @@ uint64_t PageFeed::LastId() const {
   return last_id_;
 }
 
-std::vector<NumberedEvent> PageFeed::EventsAfter(uint64_t after, uint64_t until) const {
+std::vector<NumberedEvent> PageFeed::EventsAfter(uint64_t after, uint64_t until,
+                                                 size_t most) const {
   std::lock_guard lock(mutex_);
   std::vector<NumberedEvent> found;
-  for (const NumberedEvent& event : events_) {
-    if (event.id > after && event.id <= until) found.push_back(event);
+  // Numbers are consecutive: the first wanted one is found by its place.
+  if (events_.empty()) return found;
+  const uint64_t oldest = events_.front().id;
+  for (size_t i = after + 1 > oldest ? static_cast<size_t>(after + 1 - oldest) : 0;
+       i < events_.size() && events_[i].id <= until && found.size() < most; ++i) {
+    found.push_back(events_[i]);
   }
   return found;
+}
+
+uint64_t PageFeed::OldestId() const {
+  std::lock_guard lock(mutex_);
+  return events_.empty() ? last_id_ + 1 : events_.front().id;
 }
 
 std::string PageFeed::StateJson() const {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -34,6 +35,9 @@ inline constexpr size_t kLastUnits = 20;
 struct NumberedEvent {
   uint64_t id = 0;
   std::string json;  // the event object, as `station --json` writes it (no line feed)
+  // The event-stream message ("id: N", "data: JSON"), made once and shared
+  // by every stream that sends it.
+  std::shared_ptr<const std::string> message;
 };
 
 class PageFeed {
@@ -55,8 +59,12 @@ class PageFeed {
 
   // The number of the last event published (0: none yet).
   uint64_t LastId() const;
-  // The kept events after `after`, up to `until`, oldest first.
-  std::vector<NumberedEvent> EventsAfter(uint64_t after, uint64_t until) const;
+  // The kept events after `after`, up to `until`, oldest first, at most
+  // `most` of them.
+  std::vector<NumberedEvent> EventsAfter(uint64_t after, uint64_t until,
+                                         size_t most = kKeptEvents) const;
+  // The number of the oldest event kept (LastId() + 1 while none is).
+  uint64_t OldestId() const;
   // /api/state: the station, the bays, the counts, the last units and the
   // number of the last event all of them include.
   std::string StateJson() const;

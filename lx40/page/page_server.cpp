@@ -1,5 +1,6 @@
 #include "page_server.h"
 
+#include <algorithm>
 #include <array>
 #include <asio.hpp>
 #include <atomic>
@@ -56,11 +57,6 @@ std::optional<uint64_t> EventId(const std::optional<std::string>& text) {
   return value;
 }
 
-std::shared_ptr<const std::string> SseMessage(const NumberedEvent& event) {
-  return std::make_shared<const std::string>("id: " + std::to_string(event.id) +
-                                             "\ndata: " + event.json + "\n\n");
-}
-
 }  // namespace
 
 class Connection;
@@ -108,17 +104,30 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   bool Streaming() const { return streaming_; }
-  uint64_t After() const { return after_; }
 
-  // An event-stream message; a client too far behind is dropped.
-  void Send(std::shared_ptr<const std::string> message, uint64_t id) {
-    if (closed_) return;
-    if (!queue_.Push(std::move(message))) {
+  // Queues the stream's next events, up to what every stream has had, as
+  // far as its queue has room; the rest follows as it is sent. A stream
+  // so far behind that the events it needs are no longer kept is dropped:
+  // its browser does not read (its page reads the state anew when it
+  // comes back).
+  void Fill() {
+    if (closed_ || !streaming_) return;
+    if (after_ < server_.sent && after_ + 1 < server_.feed.OldestId()) {
       Close();
       return;
     }
-    if (id > after_) after_ = id;
+    for (const NumberedEvent& event :
+         server_.feed.EventsAfter(after_, server_.sent, kClientQueueMessages)) {
+      if (!queue_.Push(event.message)) break;
+      after_ = event.id;
+    }
     Write();
+  }
+
+  // A comment that keeps the stream alive, when there is room for it.
+  void Beat(const std::shared_ptr<const std::string>& comment) {
+    if (closed_ || !streaming_) return;
+    if (queue_.Push(comment)) Write();
   }
 
   // The station stops: what is queued goes out, then the connection closes.
@@ -229,17 +238,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
     timer_.cancel();
     // Reconnect a second after a loss.
     queue_.Push(std::make_shared<const std::string>(headers + "retry: 1000\n\n"));
-    // From the browser's last event on, up to what every stream has had;
-    // the rest comes with the next flush. Without Last-Event-ID, only what
-    // comes from now (the page reads /api/state for the present).
+    // From the browser's last event on (or the oldest one kept, if it
+    // missed more). Without Last-Event-ID, only what comes from now: the
+    // page reads /api/state for the present.
     after_ = server_.sent;
     if (const std::optional<uint64_t> last = EventId(request.last_event_id)) {
-      for (const NumberedEvent& event : server_.feed.EventsAfter(*last, server_.sent)) {
-        if (!queue_.Push(SseMessage(event))) break;
-      }
+      const uint64_t oldest = server_.feed.OldestId();
+      after_ = std::min(server_.sent, std::max(*last, oldest - 1));
     }
     Read();
-    Write();
+    Fill();
   }
 
   void Write() {
@@ -259,6 +267,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
                           return;
                         }
                         self->queue_.Pop();
+                        // The stream catches up from the kept events as it drains.
+                        if (self->streaming_ && self->queue_.Empty()) self->Fill();
                         self->Write();
                       });
   }
@@ -310,19 +320,13 @@ void PageServer::Impl::Forget(const std::shared_ptr<Connection>& connection) {
 void PageServer::Impl::Flush() {
   const uint64_t last = feed.LastId();
   if (last <= sent) return;
-  const std::vector<NumberedEvent> events = feed.EventsAfter(sent, last);
   sent = last;
   // A copy: a dropped client leaves the set while it is walked.
   std::vector<std::shared_ptr<Connection>> streams;
   for (const auto& connection : connections) {
     if (connection->Streaming()) streams.push_back(connection);
   }
-  for (const NumberedEvent& event : events) {
-    const auto message = SseMessage(event);
-    for (const auto& stream : streams) {
-      if (stream->After() < event.id) stream->Send(message, event.id);
-    }
-  }
+  for (const auto& stream : streams) stream->Fill();
 }
 
 void PageServer::Impl::Beat() {
@@ -334,7 +338,7 @@ void PageServer::Impl::Beat() {
     for (const auto& connection : connections) {
       if (connection->Streaming()) streams.push_back(connection);
     }
-    for (const auto& stream : streams) stream->Send(comment, 0);
+    for (const auto& stream : streams) stream->Beat(comment);
     Beat();
   });
 }

@@ -30,6 +30,7 @@ StationEvent Event(EventKind kind, const std::string& serial = "S1") {
 
 TEST(PageFeed, NumbersEventsKeepsATailAndTheLastUnits) {
   PageFeed feed;
+  EXPECT_EQ(feed.OldestId(), 1u);
   int woken = 0;
   feed.SetNotify([&] { ++woken; });
   StationEvent held = Event(EventKind::kProgress);
@@ -52,6 +53,14 @@ TEST(PageFeed, NumbersEventsKeepsATailAndTheLastUnits) {
   const std::vector<NumberedEvent> some = feed.EventsAfter(100, 103);
   ASSERT_EQ(some.size(), 3u);
   EXPECT_EQ(some.front().id, 101u);
+  // At most `most`, from the oldest kept when asked for older ones.
+  EXPECT_EQ(feed.OldestId(), 31u);
+  const std::vector<NumberedEvent> first = feed.EventsAfter(0, feed.LastId(), 5);
+  ASSERT_EQ(first.size(), 5u);
+  EXPECT_EQ(first.front().id, 31u);
+  EXPECT_TRUE(feed.EventsAfter(feed.LastId(), feed.LastId()).empty());
+  // The stream's message, made once: its id and the object.
+  EXPECT_EQ(*some.front().message, "id: 101\ndata: " + some.front().json + "\n\n");
 
   const nlohmann::json state = nlohmann::json::parse(feed.StateJson());
   EXPECT_EQ(state.at("id"), kKeptEvents + 30);
