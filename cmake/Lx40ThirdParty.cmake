@@ -25,3 +25,38 @@ file(CREATE_LINK ${LX40_RAPIDJSON_INCLUDE_DIR} ${_lx40_third_party}/rapidjson SY
 add_library(lx40_third_party INTERFACE)
 # SYSTEM: warnings inside the libraries are theirs, not ours.
 target_include_directories(lx40_third_party SYSTEM INTERFACE ${_lx40_third_party})
+
+# The station page's HTTP server: standalone Asio (libasio-dev) for the
+# sockets and Boost.Beast's HTTP parser (libboost-dev), both header-only, in
+# a folder of their own for the same reason (MinGW never sees /usr/include).
+# Only lx40/page links lx40_http_third_party; Beast stays in one source file
+# there, so the rest of lx40 compiles without these headers.
+set(LX40_ASIO_INCLUDE_DIR "/usr/include" CACHE PATH "The folder of asio.hpp (libasio-dev)")
+set(LX40_BOOST_INCLUDE_DIR "/usr/include/boost" CACHE PATH "Boost headers (libboost-dev)")
+if(NOT EXISTS ${LX40_ASIO_INCLUDE_DIR}/asio.hpp OR NOT IS_DIRECTORY ${LX40_BOOST_INCLUDE_DIR}/beast)
+  message(FATAL_ERROR "Missing asio.hpp or boost/beast (scripts/install-deps installs "
+    "libasio-dev and libboost-dev)")
+endif()
+set(_lx40_http_third_party ${CMAKE_BINARY_DIR}/third_party_http_include)
+file(MAKE_DIRECTORY ${_lx40_http_third_party})
+file(CREATE_LINK ${LX40_ASIO_INCLUDE_DIR}/asio.hpp ${_lx40_http_third_party}/asio.hpp SYMBOLIC)
+file(CREATE_LINK ${LX40_ASIO_INCLUDE_DIR}/asio ${_lx40_http_third_party}/asio SYMBOLIC)
+file(CREATE_LINK ${LX40_BOOST_INCLUDE_DIR} ${_lx40_http_third_party}/boost SYMBOLIC)
+add_library(lx40_http_third_party INTERFACE)
+target_include_directories(lx40_http_third_party SYSTEM INTERFACE ${_lx40_http_third_party})
+# Asio without Boost, without its deprecated names.
+target_compile_definitions(lx40_http_third_party INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
+# Asio's handlers run inside std::atomic_thread_fence, which GCC warns that
+# ThreadSanitizer does not model (-Wtsan, an error with -Werror in the tsan
+# build). Its queues are guarded by mutexes as well, which it does model.
+include(CheckCXXCompilerFlag)
+check_cxx_compiler_flag(-Wno-tsan LX40_HAS_WNO_TSAN)
+if(LX40_HAS_WNO_TSAN)
+  target_compile_options(lx40_http_third_party INTERFACE -Wno-tsan)
+endif()
+if(WIN32)
+  # Windows 7 and later: the socket calls Asio uses there; ws2_32 and
+  # mswsock are system DLLs on every Windows PC.
+  target_compile_definitions(lx40_http_third_party INTERFACE _WIN32_WINNT=0x0601)
+  target_link_libraries(lx40_http_third_party INTERFACE ws2_32 mswsock)
+endif()

@@ -7,6 +7,7 @@
 #include "command_report.h"
 #include "command_setup.h"
 #include "command_station.h"
+#include "station_page.h"
 #include "command_table.h"
 
 namespace lx40 {
@@ -19,7 +20,7 @@ const Subcommand kSubcommands[] = {
     {"setup", "Write the sensor data tables into every meter (or the named ones) at once",
      BindOptions<SetupOptions, AddSetupOptions, RunSetupCommand>},
     {"station", "Set up every meter plugged into the station, bay by bay, until stopped",
-     BindOptions<station::StationOptions, station::AddStationOptions, station::RunStationCommand>},
+     BindOptions<station::StationOptions, station::AddStationOptions, page::RunStationWithPage>},
     {"info", "Show one meter's identity and settings",
      BindOptions<InfoOptions, AddInfoOptions, RunInfoCommand>},
     {"measure", "Take readings from one meter",

@@ -20,6 +20,7 @@
 #include "seen_before_check.h"
 #include "settle_time.h"
 #include "station_clock.h"
+#include "station_subscriber.h"
 #include "station_view.h"
 #include "station_watch.h"
 
@@ -96,9 +97,11 @@ void AddStationOptions(CLI::App& app, StationOptions& options) {
   app.add_option("--max-units", options.max_units, "Stop once this many units have finished")
       ->check(CLI::Range(1, 1000000));
   AddTraceabilityOptions(app, options.trace);
+  app.add_option("--http", options.http,
+                 "Serve the station page at [ADDRESS:]PORT (default address 127.0.0.1)");
 }
 
-int RunStationCommand(const StationOptions& options) {
+int RunStationCommand(const StationOptions& options, StationSubscriber* subscriber) {
   if (!options.learn_bays_file.empty()) {
     if (!options.bays_file.empty()) {
       std::fprintf(stderr, "lx40: --learn-bays and --bays do not go together\n");
@@ -135,8 +138,9 @@ int RunStationCommand(const StationOptions& options) {
   const bool json = options.json;
   BayBoard board(
       std::move(bays), options.max_units,
-      [&view, json](const StationEvent& event, const std::vector<BayRow>& rows,
-                    const StationCounts& counts) {
+      [&view, json, subscriber](const StationEvent& event, const std::vector<BayRow>& rows,
+                                const StationCounts& counts) {
+        if (subscriber) subscriber->OnEvent(event);
         if (json && !event.throttled) {
           const std::string line = EventLine(event);
           std::fwrite(line.data(), 1, line.size(), stdout);
@@ -148,6 +152,7 @@ int RunStationCommand(const StationOptions& options) {
   plan.setup.seen_before =
       SeenBeforeWarning(seen.get(), options.record_file,
                         [&view](const std::string& line) { view.Message(stderr, line); });
+  if (subscriber) subscriber->Attach(board, plan);
   std::atomic<bool> record_failed{false};
   StopWatch stop(view, stderr);
   RunStation(
@@ -164,6 +169,7 @@ int RunStationCommand(const StationOptions& options) {
       },
       [&stop] { return stop(); });
   view.Finish();
+  if (subscriber) subscriber->Detach();
 
   const StationCounts counts = board.Counts();
   const std::vector<std::string> replug = board.Replug();

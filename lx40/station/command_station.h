@@ -1,6 +1,6 @@
 // lx40 station [--bays FILE] [--record FILE] [--json] [--table FILE]...
 // [--operator NAME] [--work-order ID] [--lot ID] [--meta KEY=VALUE]...
-// [--max-units N] | --learn-bays FILE: every meter plugged in while it runs
+// [--max-units N] [--http [ADDRESS:]PORT] | --learn-bays FILE: every meter plugged in while it runs
 // (and every one plugged in when it starts) set up as `lx40 setup` does it,
 // bay by bay, until stopped.
 #ifndef LX40_LX40_STATION_COMMAND_STATION_H
@@ -26,10 +26,14 @@ struct StationOptions {
   bool json = false;                     // events on stdout, the bays on stderr
   size_t max_units = 0;                  // 0: no limit
   TraceabilityOptions trace;             // --operator, --work-order, --lot, --meta
+  std::string http;                      // the station page's [ADDRESS:]PORT (lx40/page)
 };
 
+class StationSubscriber;
+
 void AddStationOptions(CLI::App& app, StationOptions& options);
-int RunStationCommand(const StationOptions& options);
+// `subscriber` (may be null) hears of every event beside the terminal.
+int RunStationCommand(const StationOptions& options, StationSubscriber* subscriber = nullptr);
 
 }  // namespace lx40::station
 
