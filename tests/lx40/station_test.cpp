@@ -146,12 +146,16 @@ TEST_F(Lx40Test, StationRefusesABadBaysFileBeforeAnyMeterIsTouched) {
 // The same meter through the station twice (set, pulled out, plugged in
 // again later): the record file the station writes already holds its "set"
 // line by then, so the second arrival is warned about and its line ends in
-// "seen_before": true. The first, and another meter, are not marked.
+// "seen_before": true. The first, and another meter, are not marked. A
+// meter the host has not yet talked to is pulled pull_after_ms after its
+// plug-in: that time stays well above a listing's interval on a slow host
+// (lx40.exe under Wine), or a meter could leave unseen and the run wait for
+// a unit that never comes.
 TEST_F(Lx40Test, StationWarnsAboutAMeterItsRecordFileHoldsASetLineFor) {
   const auto env = Environment(
-      "[meter]\nserial = M1\nport = 1\npull_after_ms = 100\n"
-      "[meter]\nserial = M1\nport = 1\nplug_after_ms = 100\npull_after_ms = 100\n"
-      "[meter]\nserial = M2\nport = 2\npull_after_ms = 100\n");
+      "[meter]\nserial = M1\nport = 1\npull_after_ms = 1500\n"
+      "[meter]\nserial = M1\nport = 1\nplug_after_ms = 100\npull_after_ms = 1500\n"
+      "[meter]\nserial = M2\nport = 2\npull_after_ms = 1500\n");
   const std::string record = Path("record.jsonl");
   ASSERT_EQ(Run({"station", "--max-units", "3", "--record", record}, env), 0) << Err();
   const std::string err = Err();
