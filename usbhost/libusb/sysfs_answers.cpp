@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hub_records.h"
+#include "usb_descriptors.h"
 
 namespace usbhost_libusb {
 namespace {
@@ -10,16 +11,15 @@ namespace {
 using usbtopo::records::GetU16;
 using usbtopo::records::kDeviceDescriptorSize;
 
-constexpr uint8_t kTypeDevice = 1;
-constexpr uint8_t kTypeConfiguration = 2;
-constexpr uint8_t kTypeString = 3;
-constexpr uint8_t kTypeInterface = 4;
-constexpr uint8_t kTypeEndpoint = 5;
-constexpr uint8_t kClassHub = 0x09;
-constexpr size_t kConfigHeaderSize = 9;
+using usbtopo::descriptors::kClassHub;
+using usbtopo::descriptors::kConfigHeaderSize;
+using usbtopo::descriptors::kTypeConfiguration;
+using usbtopo::descriptors::kTypeDevice;
+using usbtopo::descriptors::kTypeEndpoint;
+using usbtopo::descriptors::kTypeInterface;
+using usbtopo::descriptors::kTypeString;
+using usbtopo::descriptors::StringDescriptor;
 constexpr size_t kISerialNumber = 16;
-// bLength is one byte: at most 126 UTF-16 units after the 2-byte header.
-constexpr size_t kMaxStringUnits = 126;
 
 // The UTF-16 units of a UTF-8 text; a malformed sequence becomes U+FFFD,
 // a character beyond the BMP a surrogate pair.
@@ -58,15 +58,6 @@ std::vector<uint16_t> Utf16FromUtf8(const std::string& text) {
     i += length;
   }
   return units;
-}
-
-std::vector<uint8_t> StringDescriptor(const std::vector<uint16_t>& units) {
-  const size_t n = std::min(units.size(), kMaxStringUnits);
-  std::vector<uint8_t> d(2 + 2 * n);
-  d[0] = static_cast<uint8_t>(d.size());
-  d[1] = kTypeString;
-  for (size_t i = 0; i < n; ++i) usbtopo::records::PutU16(&d[2 + 2 * i], units[i]);
-  return d;
 }
 
 class SysfsDevice : public usbtopo::PortAnswers {

@@ -4,19 +4,19 @@
 
 #include "bus/sim_bus_state.h"
 #include "hub_records.h"
+#include "usb_descriptors.h"
 
 namespace usbsim::descriptors {
 namespace {
 
 using usbtopo::records::PutU16;
 
-constexpr uint8_t kTypeInterface = 4;
-constexpr uint8_t kTypeEndpoint = 5;
-constexpr uint8_t kClassHub = 0x09;
+using usbtopo::descriptors::kClassHub;
+using usbtopo::descriptors::kConfigHeaderSize;
+using usbtopo::descriptors::kTypeEndpoint;
+using usbtopo::descriptors::kTypeInterface;
+using usbtopo::descriptors::StringDescriptor;
 constexpr uint8_t kClassVendor = 0xFF;
-constexpr uint8_t kConfigHeaderSize = 9;
-// A string descriptor holds at most 126 UTF-16 units (bLength is one byte).
-constexpr size_t kMaxStringUnits = 126;
 
 std::vector<uint8_t> Endpoint(uint8_t address, uint8_t attributes, uint16_t max_packet,
                               uint8_t interval) {
@@ -43,15 +43,6 @@ std::vector<uint8_t> ConfigurationDescriptor(const PortDevice& device) {
   d.insert(d.end(), interface.begin(), interface.end());
   for (const auto& e : endpoints) d.insert(d.end(), e.begin(), e.end());
   PutU16(&d[2], static_cast<uint16_t>(d.size()));
-  return d;
-}
-
-std::vector<uint8_t> StringDescriptor(const std::vector<uint16_t>& units) {
-  const size_t n = std::min(units.size(), kMaxStringUnits);
-  std::vector<uint8_t> d(2 + 2 * n);
-  d[0] = static_cast<uint8_t>(d.size());
-  d[1] = kTypeString;
-  for (size_t i = 0; i < n; ++i) PutU16(&d[2 + 2 * i], units[i]);
   return d;
 }
 
